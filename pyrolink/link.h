@@ -1,0 +1,61 @@
+// Process-wide state of the link library: the sixteen port slots, the working copy of the active
+// slot, the shared time-outs and the shared transmit/receive buffers.
+#pragma once
+
+#include "platform.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pyrolink {
+
+constexpr int kPortCount = 16;
+constexpr std::uint32_t kNoProxy = 0xFFFFFFFFu;
+constexpr std::size_t kBufferSize = 256;
+
+struct PortSlot {
+    Handle handle = kInvalidHandle;
+    std::int32_t open = 0;
+    std::int16_t controllerType = 0;
+    std::uint32_t proxyAddress = kNoProxy;
+    std::int32_t proxyConnected = 0;
+    std::int32_t proxyPortIndex = -1;
+    std::int32_t canOpen = 0;
+};
+
+struct LinkState {
+    PortSlot slots[kPortCount];
+    int active = 0;
+    PortSlot work; // working copy of the active slot; every operation reads this one
+    ReadTimeouts timeouts;     // set only by a direct OpenComm, shared by all ports
+    std::int32_t frameTimeout = 0; // t1 in ms, used by the poll-mode frame receiver
+    int debug = 0;
+    std::uint8_t tx[kBufferSize] = {};
+    std::uint8_t rx[kBufferSize] = {};
+    std::uint32_t rxCount = 0;
+    std::uint32_t lastWritten = 0;
+};
+
+LinkState &state();
+
+// Writes one field in the working copy and in the active slot together.
+template <typename T> void setField(T PortSlot::*field, T value) {
+    LinkState &s = state();
+    s.work.*field = value;
+    if (s.active >= 0 && s.active < kPortCount) s.slots[s.active].*field = value;
+}
+
+inline bool portOpen() { return state().work.open != 0; }
+inline bool proxyMode() { return state().work.proxyAddress != kNoProxy; }
+inline bool pollMode() { return state().timeouts.interval == kMaxDword; }
+
+// Shows a diagnostic only while DoDebug is on.
+void debugMessage(const char *text);
+
+// Proxy branches of the raw exchange (proxy.cpp).
+int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3);
+void proxyClose();
+int proxyRead(unsigned char *buffer, int count, unsigned int *got);
+int proxyWrite(const unsigned char *data, int count);
+
+} // namespace pyrolink
