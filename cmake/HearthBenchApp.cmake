@@ -1,0 +1,1 @@
+# Hearth Bench program targets (filled by the application change)
