@@ -1,1 +1,17 @@
-# Hearth Bench program targets (filled by the application change)
+# The Hearth Bench program. Widgets-free logic (texts, settings, command codec, catalogue and
+# conversions, file formats) goes into `hbcore`, which the tests use without a window; the window
+# code goes into `hbgui`; the executable is a thin main.
+# Each area folder contributes its files through <area>/<area>.cmake.
+add_library(hbcore STATIC ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+target_include_directories(hbcore PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(hbcore PUBLIC Qt6::Core pyrolink Threads::Threads)
+
+add_library(hbgui STATIC ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+target_link_libraries(hbgui PUBLIC hbcore Qt6::Gui Qt6::Widgets Qt6::Svg)
+
+foreach(area app ui board parameters hwtest monitor admin Resources)
+    string(TOLOWER ${area} areafile)
+    if(EXISTS ${PROJECT_SOURCE_DIR}/${area}/${areafile}.cmake)
+        include(${PROJECT_SOURCE_DIR}/${area}/${areafile}.cmake)
+    endif()
+endforeach()

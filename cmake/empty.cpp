@@ -1,0 +1,1 @@
+// Keeps the program libraries non-empty while areas add their files.
