@@ -1,0 +1,108 @@
+#include "parameters/parameterfile.h"
+
+#include "parameters/catalogue.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace paramfile {
+
+QString modelLongName(int model) {
+    switch (model) {
+    case 1:
+        return QStringLiteral("BASIC");
+    case 2:
+        return QStringLiteral("WATER");
+    case 3:
+        return QStringLiteral("AIR - DUCTED");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+QString defaultFileName(int model, bool lowerCaseModel) {
+    const QString name = modelLongName(model);
+    return QStringLiteral("par%0default (%1).prm")
+        .arg(QDir::separator())
+        .arg(lowerCaseModel ? name.toLower() : name);
+}
+
+QByteArray format(int model, const QString &firmware, bool hubaMode, const QList<double> &values) {
+    QString text;
+    const auto line = [&text](const QString &s) {
+        text += s;
+        text += QLatin1String("\r\n");
+    };
+    line(QStringLiteral("MODEL=") + modelLongName(model).toUpper());
+    line(QStringLiteral("FIRMWARE=") + firmware.trimmed());
+    line(QStringLiteral("HUBA=") + (hubaMode ? QLatin1Char('1') : QLatin1Char('0')));
+    const int count = std::min<int>(parameterCount(model), values.size());
+    for (int i = 0; i < count; ++i) {
+        const ParameterDescriptor &d = descriptor(model, i);
+        const int decimals = activeRange(d, hubaMode).decimals;
+        // C-locale formatting: "." as decimal point, no grouping; +0.0 avoids "-0".
+        line(parameterCode(d) + QLatin1Char('=') + QString::number(values[i] + 0.0, 'f', decimals));
+    }
+    return text.toLocal8Bit();
+}
+
+std::optional<Line> parseLine(const QString &line) {
+    if (line.startsWith(QLatin1String("MODEL"))) return ModelLine{line.section(QLatin1Char('='), -1)};
+    if (line.startsWith(QLatin1String("HUBA"))) return HubaLine{line.section(QLatin1Char('='), -1).toInt()};
+
+    // "[G|T]" also admits "|", and letter case is ignored by the match: the prefix is checked
+    // separately so that only upper-case "PG" and "PT" count.
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("([P][G|T])([\\d]+)[=]([-.,\\d]+)")),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = pattern.match(line);
+    if (!m.hasMatch()) return std::nullopt;
+    const QString prefix = m.captured(1);
+    int table;
+    if (prefix == QLatin1String("PG"))
+        table = 0;
+    else if (prefix == QLatin1String("PT"))
+        table = 1;
+    else
+        return std::nullopt;
+    bool ok = false;
+    const int number = m.captured(2).toInt(&ok);
+    if (!ok) return std::nullopt; // more digits than any display number: no such code
+    const double value = QLocale::c().toDouble(m.captured(3), &ok);
+    return ValueLine{table, number, ok ? value : 0.0};
+}
+
+std::optional<QList<Line>> parse(const QByteArray &content) {
+    if (content.size() > kMaxFileBytes) return std::nullopt;
+    for (const char c : content) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && u != '\r' && u != '\n' && u != '\t') return std::nullopt;
+    }
+    const QString text = QString::fromLocal8Bit(content);
+    QList<Line> lines;
+    qsizetype count = 0;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
+            ++end;
+        if (end - start > kMaxLineChars || ++count > kMaxLines) return std::nullopt;
+        if (auto l = parseLine(text.mid(start, end - start))) lines.append(*l);
+        // One line end: CR LF, LF or CR.
+        if (end < text.size() && text[end] == QLatin1Char('\r')) {
+            ++end;
+            if (end < text.size() && text[end] == QLatin1Char('\n')) ++end;
+        } else if (end < text.size()) {
+            ++end;
+        }
+        start = end;
+    }
+    return lines;
+}
+
+bool modelMatches(const QString &name, int model) {
+    return name.compare(modelLongName(model), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace paramfile

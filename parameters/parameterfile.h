@@ -1,0 +1,54 @@
+// Parameter files (".prm"): the shown values of a model's rows as text lines, written and read
+// without any widget. The window code supplies the values and applies what the reader finds.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace paramfile {
+
+// Limits for reading: a file written by the program has at most 3 + 80 short lines.
+constexpr qsizetype kMaxFileBytes = 64 * 1024;
+constexpr qsizetype kMaxLineChars = 256;
+constexpr qsizetype kMaxLines = 1024;
+
+// The file text: "MODEL=", "FIRMWARE=", "HUBA=" and one "code=value" line per row, each value in
+// fixed notation with the decimals of the row's active range group. `values` holds one shown
+// value per catalogue position (parameterCount of the model). Lines end with CR LF.
+QByteArray format(int model, const QString &firmware, bool hubaMode, const QList<double> &values);
+
+// Model name as it appears in files and dialogs (long form; "unknown" for 0).
+QString modelLongName(int model);
+// Default file name "par<sep>default (<model>).prm"; saving uses the lower-case model name.
+QString defaultFileName(int model, bool lowerCaseModel);
+
+// What one line of a file asks for, in file order.
+struct ModelLine {
+    QString name; // text after the last "="
+};
+struct HubaLine {
+    int value;
+};
+struct ValueLine {
+    int table; // 0 "PG", 1 "PT"
+    int displayNumber;
+    double value; // the value text as a "." decimal number, 0 if it is not one
+};
+using Line = std::variant<ModelLine, HubaLine, ValueLine>;
+
+// Classifies one line (line end already removed). Lines of no known form give nothing.
+std::optional<Line> parseLine(const QString &line);
+
+// Splits file content into lines (CR LF, LF or CR) and classifies them. Refuses (nothing) a file
+// over kMaxFileBytes, with a line over kMaxLineChars or more than kMaxLines lines, or holding NUL
+// or other control bytes that no text file has.
+std::optional<QList<Line>> parse(const QByteArray &content);
+
+// True when the "MODEL=" text names `model` (letter case ignored).
+bool modelMatches(const QString &name, int model);
+
+} // namespace paramfile
