@@ -114,7 +114,9 @@ int posixConfigure(Handle handle, int baud) {
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
+    // VMIN 1 on a non-blocking descriptor: an empty queue reads as EAGAIN, so a read of 0 bytes
+    // can only mean the other end hung up.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
@@ -159,8 +161,9 @@ int posixRead(Handle handle, std::uint8_t *buffer, std::uint32_t count, std::uin
             if (*got == count || immediate || firstByte) return 1;
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return 0; // EIO: the other end is gone
+        if (n == 0) return 0; // end of file: the other end hung up
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return 0; // EIO: the device is gone
         if (immediate) return 1;
         std::int64_t deadline = totalDeadline;
         if (hasInterval && lastByte >= 0) {
