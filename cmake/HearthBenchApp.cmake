@@ -15,3 +15,8 @@ foreach(area app ui board parameters hwtest monitor admin Resources)
         include(${PROJECT_SOURCE_DIR}/${area}/${areafile}.cmake)
     endif()
 endforeach()
+
+# Stand-in definitions of the parameter-page members, until the parameter pages replace them.
+if(EXISTS ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
+    target_sources(hbgui PRIVATE ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
+endif()

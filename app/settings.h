@@ -1,0 +1,45 @@
+// Program settings: one flat set of keys in the per-user settings store. Every reader passes its own
+// default; these are the defaults shared by all readers.
+#pragma once
+
+#include <QString>
+
+namespace settingkeys {
+inline constexpr char com[] = "com";
+inline constexpr char baudRate[] = "baudRate";
+inline constexpr char delay[] = "delay";
+inline constexpr char language[] = "language";
+inline constexpr char password[] = "password";
+inline constexpr char updateFwLastBoard[] = "updateFwLastBoard";
+inline constexpr char paramsFileName[] = "paramsFileName";
+inline constexpr char motFileName[] = "motFileName";
+} // namespace settingkeys
+
+inline constexpr int defaultCom = 0;
+inline constexpr int defaultBaudRate = 9600;
+inline constexpr int defaultDelay = 20;
+inline constexpr char defaultLanguage[] = "English";
+inline constexpr char builtInPassword[] = "hb7351";
+
+inline constexpr char applicationName[] = "Hearth Bench";
+inline constexpr char applicationVersion[] = "1.5.3 Duskova";
+inline constexpr char organisationName[] = "Corvane Controls s.r.l.";
+inline constexpr char organisationDomain[] = "corvane-controls.example";
+
+// Sets organisation and application identity on the application object.
+void setApplicationIdentity();
+
+// Default of "paramsFileName": "par<sep>default (<long name of the current model>).prm".
+QString defaultParamsFileName();
+// Default of "motFileName": "fw<sep>Quentro_Glowpad.mot".
+QString defaultMotFileName();
+
+// The link parameters read from the settings at each opening of the link.
+struct LinkSettings {
+    int com = defaultCom;
+    int baudRate = defaultBaudRate;
+    int delay = defaultDelay;
+    // Per-byte and inter-byte read time-out: 2 ms at 9600 baud, 1 ms otherwise.
+    short byteTimeout() const { return baudRate == 9600 ? 2 : 1; }
+};
+LinkSettings readLinkSettings();

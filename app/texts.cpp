@@ -1,0 +1,92 @@
+#include "app/texts.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+const TextTable defaultTexts = {
+#include "app/default_texts.inc"
+};
+
+TextTable *texts = nullptr;
+
+namespace {
+// Limits for a language file: far more than the 300 entries a complete file has, small enough that
+// a wrong file chosen by mistake cannot exhaust memory.
+constexpr qsizetype maxLanguageFileBytes = 1 << 20;
+constexpr qsizetype maxLanguageLines = 4096;
+
+// Tables replaced by a language switch stay alive: widgets may still refer to their strings until
+// the texts are applied again. Their number is bounded by the user's clicks.
+QList<TextTable *> &retiredTables() {
+    static QList<TextTable *> tables;
+    return tables;
+}
+
+void install(TextTable *table) {
+    if (texts != nullptr) retiredTables().append(texts);
+    texts = table;
+}
+} // namespace
+
+QString textAt(int i) {
+    if (texts == nullptr) return (i >= 0 && i < defaultTexts.size()) ? defaultTexts.at(i) : QString();
+    return (i >= 0 && i < texts->size()) ? texts->at(i) : QString();
+}
+
+bool parseLanguageText(const QByteArray &content, TextTable &table) {
+    if (content.size() > maxLanguageFileBytes) return false;
+    table.clear();
+    // Language files are UTF-8 text (the platform's default text encoding).
+    const QString text = QStringDecoder(QStringDecoder::Utf8).decode(content);
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        if (table.size() >= maxLanguageLines) return false;
+        qsizetype end = text.indexOf(QLatin1Char('\n'), pos);
+        if (end < 0) end = text.size();
+        QStringView line = QStringView(text).mid(pos, end - pos);
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+        const qsizetype semicolon = line.lastIndexOf(QLatin1Char(';'));
+        table.append((semicolon < 0 ? line : line.mid(semicolon + 1)).toString());
+        pos = end + 1;
+    }
+    // A short file is completed from the built-in texts.
+    for (qsizetype i = table.size(); i < defaultTexts.size(); ++i)
+        table.append(defaultTexts.at(i));
+    return true;
+}
+
+bool loadLanguageFile(const QString &path) {
+    QFile file(path);
+    if (!file.exists()) return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (file.size() > maxLanguageFileBytes) return false;
+    const QByteArray content = file.read(maxLanguageFileBytes + 1);
+    auto *table = new TextTable;
+    if (!parseLanguageText(content, *table)) {
+        delete table;
+        return false;
+    }
+    install(table);
+    return true;
+}
+
+void useDefaultTexts() {
+    install(new TextTable(defaultTexts));
+}
+
+QString languageFilePath(const QString &language) {
+    return QStringLiteral("lang%1%2.lng").arg(QDir::separator(), language);
+}
+
+QStringList availableLanguages() {
+    const QDir dir(QStringLiteral("%1%2lang").arg(QDir::currentPath(), QDir::separator()));
+    const QStringList files =
+        dir.entryList({QStringLiteral("*.lng")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    for (const QString &file : files)
+        names.append(file.left(file.lastIndexOf(QLatin1Char('.'))));
+    return names;
+}

@@ -1,0 +1,37 @@
+// The numbered table of user-visible texts: built-in English entries, replaceable from a language
+// file (".lng", one entry per line, the part after the last ';' of each line).
+#pragma once
+
+#include <QList>
+#include <QString>
+
+using TextTable = QList<QString>;
+
+inline constexpr int textCount = 300;
+
+// Built-in English texts (300 entries; empty where no text is defined).
+extern const TextTable defaultTexts;
+// The table in use. Never null after start-up.
+extern TextTable *texts;
+
+// Entry i of the table in use; an empty text for an index the table does not have.
+QString textAt(int i);
+
+// Parses language-file content into a table. Lines beyond those the file has are completed from the
+// built-in texts, so the result always has at least textCount entries. Returns false for content
+// that is too large to be a language file.
+bool parseLanguageText(const QByteArray &content, TextTable &table);
+
+// Reads a language file into a new table and makes `texts` point to it; false (table unchanged) when
+// the file does not exist, cannot be opened or is not a plausible language file.
+bool loadLanguageFile(const QString &path);
+
+// Makes `texts` point to a fresh copy of the built-in English table.
+void useDefaultTexts();
+
+// "lang/<language>.lng" relative to the working directory.
+QString languageFilePath(const QString &language);
+
+// The language names offered by the setup page: the "*.lng" files of "<cwd>/lang" in name order
+// ignoring case, each without its final extension.
+QStringList availableLanguages();

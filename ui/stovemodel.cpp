@@ -1,0 +1,65 @@
+#include "ui/stovemodel.h"
+
+#include <cstring>
+
+std::atomic<int> currentModel{0};
+
+namespace {
+struct ModelRow {
+    StoveModel code;
+    const char *accepted[2];
+    const char *longName;
+    const char *twoLineName;
+};
+const ModelRow modelRows[] = {
+    {1, {"BASIC", "STANDARD"}, "BASIC", "BASIC"},
+    {2, {"WATER", nullptr}, "WATER", "WATER"},
+    {3, {"AIR-DUCT", "AIR - DUCTED"}, "AIR - DUCTED", "AIR -\nDUCT."},
+};
+} // namespace
+
+StoveModel modelFromName(const QString &name) {
+    for (const ModelRow &row : modelRows)
+        for (const char *accepted : row.accepted)
+            if (accepted != nullptr && name.compare(QLatin1String(accepted), Qt::CaseInsensitive) == 0)
+                return row.code;
+    return 0;
+}
+
+QString modelName(StoveModel model, bool twoLines) {
+    for (const ModelRow &row : modelRows)
+        if (row.code == model) return QString::fromLatin1(twoLines ? row.twoLineName : row.longName);
+    return QStringLiteral("unknown");
+}
+
+QString comPortName(int index) {
+    return QStringLiteral("COM%1").arg(index + 1);
+}
+
+int comPortIndex(const QString &name) {
+    for (int i = 0; i < 16; ++i)
+        if (name == comPortName(i)) return i;
+    return -1;
+}
+
+QString identityText(const char *reply, int length) {
+    if (reply == nullptr || length <= 0) return QString();
+    const int limit = length < 22 ? length : 22;
+    const void *nul = std::memchr(reply, 0, static_cast<std::size_t>(limit));
+    const int size = nul != nullptr ? static_cast<int>(static_cast<const char *>(nul) - reply) : limit;
+    return QString::fromLatin1(reply, size);
+}
+
+bool identityUsable(const QString &text) {
+    return text.size() >= 21;
+}
+
+Identity parseIdentity(const QString &text) {
+    Identity identity;
+    identity.name = text.left(10).trimmed();
+    QString version = text.mid(11, 5);
+    if (!version.isEmpty() && version.at(0) == QLatin1Char('0')) version[0] = QLatin1Char(' ');
+    identity.version = version;
+    identity.revision = QStringLiteral("%1/%2/%3").arg(text.mid(16, 2), text.mid(18, 2), text.mid(20, 2));
+    return identity;
+}
