@@ -183,7 +183,12 @@ int proxyOpen(int port, int baud, short controllerType, short t1, short t2, shor
 }
 
 void proxyClose() {
-    if (!linked()) return;
+    if (!linked()) {
+        // A connection left without an open port (a failed or refused open) could otherwise never
+        // be closed again, and every later open would fail with "Proxy already active".
+        if (state().work.proxyConnected) closeProxy();
+        return;
+    }
     const std::uint8_t request[2] = {0x03, static_cast<std::uint8_t>(state().work.proxyPortIndex)};
     discardStale();
     if (!socketBackend.sendAll(g_socket, request, sizeof request)) {
