@@ -52,6 +52,15 @@ inline bool pollMode() { return state().timeouts.interval == kMaxDword; }
 // Shows a diagnostic only while DoDebug is on.
 void debugMessage(const char *text);
 
+// Proxy reply decoding, kept apart from the socket so it can be tested and fuzzed alone.
+enum class ProxyReply { Ok, TooShort, Wrong, Oversize, Mismatch };
+// Total size of a read reply once its header is known (at least 5 until then).
+int proxyReadReplySize(const std::uint8_t *message, int have);
+// Checks a read reply and copies at most `count` data bytes (never more than arrived).
+ProxyReply checkReadReply(const std::uint8_t *message, int size, std::uint8_t index, unsigned char *buffer,
+                          int count, unsigned int *got);
+ProxyReply checkWriteReply(const std::uint8_t *message, int size, std::uint8_t index, int count);
+
 // Proxy branches of the raw exchange (proxy.cpp).
 int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3);
 void proxyClose();

@@ -120,6 +120,8 @@ int closeProxy() {
     return 0;
 }
 
+int le16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
+
 void putLe32(std::uint8_t *p, std::int32_t v) {
     std::uint32_t u = static_cast<std::uint32_t>(v);
     p[0] = static_cast<std::uint8_t>(u);
@@ -128,9 +130,33 @@ void putLe32(std::uint8_t *p, std::int32_t v) {
     p[3] = static_cast<std::uint8_t>(u >> 24);
 }
 
-int le16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
-
 } // namespace
+
+int proxyReadReplySize(const std::uint8_t *message, int have) {
+    if (have < 5) return 5;
+    int announced = le16(message + 3);
+    return 5 + (announced > kMaxReadData ? 0 : announced);
+}
+
+ProxyReply checkReadReply(const std::uint8_t *message, int size, std::uint8_t index, unsigned char *buffer,
+                          int count, unsigned int *got) {
+    if (size < 5) return ProxyReply::TooShort;
+    if (message[0] != 0x02 || message[1] != index || message[2] != 0x00) return ProxyReply::Wrong;
+    int announced = le16(message + 3);
+    if (announced > kMaxReadData) return ProxyReply::Oversize;
+    // Copy only what both the caller asked for and actually arrived.
+    int copy = announced < count ? announced : count;
+    if (copy > size - 5) copy = size - 5;
+    if (copy > 0) std::memcpy(buffer, message + 5, static_cast<size_t>(copy));
+    if (got) *got = static_cast<unsigned int>(copy);
+    return ProxyReply::Ok;
+}
+
+ProxyReply checkWriteReply(const std::uint8_t *message, int size, std::uint8_t index, int count) {
+    if (size < 5) return ProxyReply::TooShort;
+    if (message[0] != 0x01 || message[1] != index || message[2] != 0x00) return ProxyReply::Wrong;
+    return le16(message + 3) == count ? ProxyReply::Ok : ProxyReply::Mismatch;
+}
 
 int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3) {
     LinkState &s = state();
@@ -219,31 +245,17 @@ int proxyRead(unsigned char *buffer, int count, unsigned int *got) {
         debugMessage("ProxyReadComm send() error");
         return 0;
     }
-    int n = receiveReply(g_message, kReplyCapacity, [](const std::uint8_t *m, int have) {
-        if (have < 5) return 5;
-        int announced = le16(m + 3);
-        return 5 + (announced > kMaxReadData ? 0 : announced);
-    });
+    int n = receiveReply(g_message, kReplyCapacity, proxyReadReplySize);
     if (n < 0) {
         debugMessage("ProxyReadComm recv() error");
         return 0;
     }
-    if (n < 5) {
-        debugMessage("ProxyReadComm answer too short");
-        return 0;
+    switch (checkReadReply(g_message, n, index, buffer, count, got)) {
+    case ProxyReply::Ok: return 1;
+    case ProxyReply::TooShort: debugMessage("ProxyReadComm answer too short"); return 0;
+    case ProxyReply::Wrong: debugMessage("ProxyReadComm wrong answer"); return 0;
+    default: return 0;
     }
-    if (g_message[0] != 0x02 || g_message[1] != index || g_message[2] != 0x00) {
-        debugMessage("ProxyReadComm wrong answer");
-        return 0;
-    }
-    int announced = le16(g_message + 3);
-    if (announced > kMaxReadData) return 0;
-    // Copy only what both the caller asked for and actually arrived.
-    int copy = announced < count ? announced : count;
-    if (copy > n - 5) copy = n - 5;
-    std::memcpy(buffer, g_message + 5, static_cast<size_t>(copy));
-    if (got) *got = static_cast<unsigned int>(copy);
-    return 1;
 }
 
 int proxyWrite(const unsigned char *data, int count) {
@@ -271,15 +283,12 @@ int proxyWrite(const unsigned char *data, int count) {
         debugMessage("ProxyWriteComm recv() error");
         return 0;
     }
-    if (n < 5) {
-        debugMessage("ProxyWriteComm answer too short");
-        return 0;
+    switch (checkWriteReply(reply, n, index, count)) {
+    case ProxyReply::Ok: return 1;
+    case ProxyReply::TooShort: debugMessage("ProxyWriteComm answer too short"); return 0;
+    case ProxyReply::Wrong: debugMessage("ProxyWriteComm wrong answer"); return 0;
+    default: return 0;
     }
-    if (reply[0] != 0x01 || reply[1] != index || reply[2] != 0x00) {
-        debugMessage("ProxyWriteComm wrong answer");
-        return 0;
-    }
-    return le16(reply + 3) == count ? 1 : 0;
 }
 
 } // namespace pyrolink
