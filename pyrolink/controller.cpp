@@ -42,8 +42,8 @@ void putBe32(std::uint8_t *p, std::uint32_t v) {
 
 // One configuration request (0x09 identity, 0x0A area) read with a single driver-timed read, as
 // the controller answers these at once. Copies the reply data (bounded) into `reply`.
-int configExchange(std::uint8_t node, std::uint8_t command, std::uint32_t address, std::uint8_t *reply,
-                   int capacity, int *replyLength) {
+int configExchange(std::uint8_t node, std::uint8_t command, std::uint32_t address, int minLength,
+                   std::uint8_t *reply, int capacity, int *replyLength) {
     LinkState &s = state();
     for (int attempt = 0; attempt < frame::kAttempts; ++attempt) {
         frame::send(frame::build(node, command, 0, address));
@@ -54,6 +54,8 @@ int configExchange(std::uint8_t node, std::uint8_t command, std::uint32_t addres
         const std::uint8_t *data = nullptr;
         int length = 0;
         if (!frame::parse(command, &data, &length) || !frame::dataChecksumOk(data, length)) continue;
+        // A reply too short to hold the value asked for is a failed attempt, not a stale value.
+        if (length < minLength) continue;
         const int n = length < capacity ? length : capacity;
         std::memcpy(reply, data, std::size_t(n));
         *replyLength = length;
@@ -289,7 +291,7 @@ int ReadConf(signed char node) {
 
     std::uint8_t reply[kBufferSize];
     int length = 0;
-    if (!configExchange(nb, frame::kConfigIdentity, 0, reply, int(sizeof reply), &length)) return -6;
+    if (!configExchange(nb, frame::kConfigIdentity, 0, 0, reply, int(sizeof reply), &length)) return -6;
     // The identity text is bounded to 79 characters plus its terminator.
     const int textLength = length < kIdentitySize - 1 ? length : kIdentitySize - 1;
     std::memcpy(n->identity, reply, std::size_t(textLength));
@@ -300,16 +302,11 @@ int ReadConf(signed char node) {
         if (!typeRequests(type, entry)) continue;
         const std::uint8_t code = kAreaCodes[entry];
         const bool addressFirst = code == 0x04 || code == 0x50;
-        bool done = false;
-        for (int attempt = 0; attempt < frame::kAttempts && !done; ++attempt) {
-            if (!configExchange(nb, frame::kConfigArea, code, reply, int(sizeof reply), &length)) continue;
-            // A reply too short to hold the address is a failed attempt, not a stale value.
-            if (length < (addressFirst ? 4 : 8)) continue;
-            n->area[entry] = be32(addressFirst ? reply : reply + 4);
-            if (code == 0x50) n->extra = length >= 12 ? be32(reply + 8) : 0;
-            done = true;
-        }
-        if (!done) return -6;
+        if (!configExchange(nb, frame::kConfigArea, code, addressFirst ? 4 : 8, reply, int(sizeof reply),
+                            &length))
+            return -6;
+        n->area[entry] = be32(addressFirst ? reply : reply + 4);
+        if (code == 0x50) n->extra = length >= 12 ? be32(reply + 8) : 0;
     }
     n->configured = 1;
     return 0;
