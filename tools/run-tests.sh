@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the packages, builds everything under AddressSanitizer and UndefinedBehaviorSanitizer,
+# cross-builds pyrolink.dll for Windows, gives every fuzz target a short run, then runs all tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ "$(id -u)" -eq 0 ]; then bash "$root/tools/setup-debian.sh"; else sudo bash "$root/tools/setup-debian.sh"; fi
+
+jobs=${JOBS:-$(nproc)}
+out=${BUILD_ROOT:-$root/build}
+
+echo "== Windows cross build of pyrolink.dll"
+cmake -S "$root" -B "$out/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release
+cmake --build "$out/win64" -j "$jobs"
+
+echo "== Fuzz targets (libFuzzer, a short bounded run each)"
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$out/fuzz" -G Ninja -DHB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$out/fuzz" -j "$jobs"
+for fuzzer in $(find "$out/fuzz/fuzz" -type f -name 'fuzz_*' -perm -u+x | sort); do
+    name=$(basename "$fuzzer")
+    corpus=$(mktemp -d)
+    seeds=$(find "$root/fuzz" -type d -path "*/corpus/$name" | head -n 1)
+    [ -n "$seeds" ] && cp -r "$seeds/." "$corpus/"
+    echo "-- $name"
+    "$fuzzer" -max_total_time="${FUZZ_SECONDS:-15}" -timeout=10 -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 2
+    rm -rf "$corpus"
+done
+
+echo "== Sanitizer build and tests"
+cmake -S "$root" -B "$out/test" -G Ninja -DHB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$out/test" -j "$jobs"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+[ -f "$root/tests/lsan.supp" ] && export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd "$out/test"
+ctest --output-on-failure -j "$jobs" --timeout 600
