@@ -15,7 +15,8 @@ cmake --build "$out/win64" -j "$jobs"
 
 echo "== Fuzz targets (libFuzzer, a short bounded run each)"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$out/fuzz" -G Ninja -DHB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$out/fuzz" -j "$jobs"
+fuzzers=$(ninja -C "$out/fuzz" -t targets all | sed -n 's/^\(fuzz_[A-Za-z0-9_]*\): .*/\1/p' | sort -u)
+[ -n "$fuzzers" ] && ninja -C "$out/fuzz" -j "$jobs" $fuzzers
 for fuzzer in $(find "$out/fuzz/fuzz" -type f -name 'fuzz_*' -perm -u+x | sort); do
     name=$(basename "$fuzzer")
     corpus=$(mktemp -d)

@@ -244,14 +244,16 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
-    std::printf("%s\n", path.c_str());
-    std::fflush(stdout);
     if (!opt.link.empty()) {
         struct stat st {};
         if (lstat(opt.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(opt.link.c_str());
         if (symlink(path.c_str(), opt.link.c_str()) != 0)
             std::fprintf(stderr, "stovesim: cannot link %s: %s\n", opt.link.c_str(), std::strerror(errno));
     }
+
+    // The link exists before the path is announced, so a reader of the first line can use either.
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
 
     Engine engine(opt.engine);
     if (!engine.stateError().empty()) std::fprintf(stderr, "stovesim: %s\n", engine.stateError().c_str());
