@@ -1,0 +1,473 @@
+// The board's ASCII command set, byte for byte: identity, parameter tables, banks, storage,
+// test mode, monitor and the stove automaton.
+#include "board.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace stovesim;
+using namespace stovesim::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::filesystem::path tempFile(const std::string &name) {
+    auto dir = std::filesystem::temp_directory_path() / ("stovesim-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    auto p = dir / name;
+    std::filesystem::remove(p);
+    return p;
+}
+
+} // namespace
+
+TEST(Identity, TwentyThreeBytesPerModel) {
+    EXPECT_EQ(Board(Model::Basic).ask("MODELLO\r"), "BASIC      02.07240315\r");
+    EXPECT_EQ(Board(Model::Water).ask("MODELLO\r"), "WATER      02.07240315\r");
+    EXPECT_EQ(Board(Model::AirDucted).ask("MODELLO\r"), "AIR-DUCT   02.07240315\r");
+    EngineConfig c;
+    c.firmware = "01.23";
+    c.revision = "150911";
+    auto id = Board(c).ask("MODELLO\r");
+    ASSERT_TRUE(id);
+    ASSERT_EQ(id->size(), 23u);
+    EXPECT_EQ(id->substr(11, 5), "01.23");
+    EXPECT_EQ(id->substr(16, 6), "150911");
+    // Texts of the wrong length are cut or blank-padded so the reply keeps its 23 bytes.
+    c.firmware = "1.5";
+    c.revision = "2024010199";
+    EXPECT_EQ(Board(c).ask("MODELLO\r"), "WATER      1.5  202401\r");
+}
+
+TEST(Identity, ModelNamesAccepted) {
+    Model m{};
+    EXPECT_TRUE(parseModel("air - ducted", m));
+    EXPECT_EQ(m, Model::AirDucted);
+    EXPECT_TRUE(parseModel("AIR-DUCT", m));
+    EXPECT_EQ(m, Model::AirDucted);
+    EXPECT_TRUE(parseModel("Standard", m));
+    EXPECT_EQ(m, Model::Basic);
+    EXPECT_FALSE(parseModel("pellet", m));
+}
+
+TEST(Parameters, FactoryValues) {
+    Board basic(Model::Basic), water(Model::Water), air(Model::AirDucted);
+    EXPECT_EQ(basic.ask("READGENP01\r"), "P01=018\r");
+    EXPECT_EQ(basic.ask("READGENP11\r"), "P11=002\r"); // extractor management: HUBA
+    EXPECT_EQ(basic.ask("READGENP33\r"), "P33=045\r");
+    EXPECT_EQ(basic.ask("READGENP53\r"), "P53=050\r");
+    EXPECT_EQ(basic.ask("READTECP04\r"), "P04=006\r"); // fuel correction and cochlea brake bits
+    EXPECT_EQ(water.ask("READGENP12\r"), "P12=003\r");
+    EXPECT_EQ(water.ask("READGENP72\r"), "P72=250\r");
+    EXPECT_EQ(water.ask("READTECP05\r"), "P05=128\r"); // only the cochlea brake (bit 7)
+    EXPECT_EQ(water.ask("READTECP07\r"), "P07=005\r");
+    EXPECT_EQ(air.ask("READGENP22\r"), "P22=075\r");
+    EXPECT_EQ(air.ask("READTECP05\r"), "P05=128\r");
+    EXPECT_EQ(air.ask("READTECP06\r"), "P06=002\r");
+}
+
+TEST(Parameters, EveryCatalogueEntryAnswersWithItsDefault) {
+    for (Model model : {Model::Basic, Model::Water, Model::AirDucted}) {
+        Board board(model);
+        for (const ParamDef &def : catalogue(model)) {
+            char req[16];
+            std::snprintf(req, sizeof req, "READ%sP%02d\r", def.table ? "TEC" : "GEN", def.index);
+            auto reply = board.ask(req);
+            ASSERT_TRUE(reply) << req;
+            ASSERT_EQ(reply->size(), 8u) << req;
+            const int value = std::stoi(reply->substr(4, 3));
+            if (def.bit == 255)
+                EXPECT_EQ(value, def.standard.defaultValue) << def.code;
+            else
+                EXPECT_EQ((value >> def.bit) & 1, def.standard.defaultValue) << def.code;
+        }
+    }
+}
+
+TEST(Parameters, UnknownIndexesAndMalformedRequestsStaySilent) {
+    Board basic(Model::Basic);
+    EXPECT_FALSE(basic.ask("READGENP00\r"));
+    EXPECT_FALSE(basic.ask("READGENP12\r")); // BASIC has no general 12
+    EXPECT_FALSE(basic.ask("READTECP05\r"));
+    EXPECT_FALSE(basic.ask("WRGENP12001\r"));
+    EXPECT_FALSE(basic.ask("READGENP1\r"));
+    EXPECT_FALSE(basic.ask("READGENP0A\r"));
+    EXPECT_FALSE(basic.ask("WRGENP0104\r"));
+    EXPECT_FALSE(basic.ask("WRGENP01-45\r"));
+    EXPECT_FALSE(basic.ask("readgenp01\r"));
+    EXPECT_FALSE(basic.ask("READGENP01 \r"));
+    EXPECT_EQ(basic.ask("READGENP01\r"), "P01=018\r");
+}
+
+TEST(Parameters, WriteEchoesStoredValueAndRefusesOutOfRange) {
+    Board water(Model::Water);
+    EXPECT_EQ(water.ask("WRGENP07045\r"), "P07=045\r");
+    EXPECT_EQ(water.ask("READGENP07\r"), "P07=045\r");
+    EXPECT_EQ(water.ask("WRGENP07256\r"), "P07=045\r"); // 0..255: refused, old value echoed
+    EXPECT_EQ(water.ask("WRGENP27000\r"), "P27=002\r"); // 1..99: 0 refused
+    EXPECT_EQ(water.ask("WRGENP27099\r"), "P27=099\r");
+    EXPECT_EQ(water.ask("WRGENP27100\r"), "P27=099\r");
+    // A flags word takes any byte.
+    EXPECT_EQ(water.ask("WRTECP05083\r"), "P05=083\r");
+    EXPECT_EQ(water.ask("WRTECP05256\r"), "P05=083\r");
+}
+
+TEST(Parameters, RangeGroupFollowsTheExtractorSelector) {
+    Board basic(Model::Basic);
+    // Selector 2 (HUBA): smoke depressure takes 0..900.
+    EXPECT_EQ(basic.ask("WRGENP33900\r"), "P33=900\r");
+    EXPECT_EQ(basic.ask("WRGENP33901\r"), "P33=900\r");
+    EXPECT_EQ(basic.ask("WRGENP33000\r"), "P33=000\r");
+    // Selector 0: 5..250.
+    EXPECT_EQ(basic.ask("WRGENP11000\r"), "P11=000\r");
+    EXPECT_EQ(basic.ask("WRGENP33004\r"), "P33=000\r");
+    EXPECT_EQ(basic.ask("WRGENP33251\r"), "P33=000\r");
+    EXPECT_EQ(basic.ask("WRGENP33250\r"), "P33=250\r");
+    EXPECT_EQ(basic.ask("WRGENP11003\r"), "P11=000\r"); // the selector itself is 0..2
+    Board water(Model::Water);
+    EXPECT_EQ(water.ask("WRGENP12010\r"), "P12=010\r"); // antifreeze 0..10 under HUBA
+    EXPECT_EQ(water.ask("WRGENP18001\r"), "P18=001\r");
+    EXPECT_EQ(water.ask("WRGENP12010\r"), "P12=010\r"); // stored before; a new 10 is refused now...
+    EXPECT_EQ(water.ask("WRGENP12009\r"), "P12=009\r");
+    EXPECT_EQ(water.ask("WRGENP12010\r"), "P12=009\r"); // ...as here
+}
+
+TEST(Storage, SaveParPersistsAndRebootReloads) {
+    const auto path = tempFile("store.txt");
+    EngineConfig c;
+    c.model = Model::Water;
+    c.statePath = path.string();
+    {
+        Board board(c);
+        EXPECT_EQ(board.ask("WRGENP01020\r"), "P01=020\r");
+        EXPECT_EQ(board.ask("SAVEPAR\r"), "SAVEPAR\r");
+        EXPECT_EQ(board.ask("WRGENP01030\r"), "P01=030\r");
+        board.engine.reboot(false); // unsaved change lost
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=020\r");
+    }
+    Board again(c);
+    EXPECT_EQ(again.ask("READGENP01\r"), "P01=020\r");
+    EXPECT_EQ(again.ask("READGENP02\r"), "P02=004\r");
+    std::ifstream in(path);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first, "stovesim-parameters 1");
+}
+
+TEST(Storage, StateFileOfAnotherModelOrGarbageIsIgnored) {
+    const auto path = tempFile("other.txt");
+    EngineConfig c;
+    c.model = Model::Basic;
+    c.statePath = path.string();
+    {
+        Board basic(c);
+        basic.ask("WRGENP01020\r");
+        basic.ask("SAVEPAR\r");
+    }
+    c.model = Model::Water;
+    Board water(c);
+    EXPECT_EQ(water.ask("READGENP01\r"), "P01=018\r");
+    EXPECT_FALSE(water.engine.stateError().empty());
+
+    ParameterStore store(Model::Water);
+    EXPECT_FALSE(store.parse("stovesim-parameters 1\nmodel water\nvalue 1 gen 3 1000\n"));
+    EXPECT_FALSE(store.parse("stovesim-parameters 1\nmodel water\nvalue 1 gen 19 1\n")); // no general 19
+    EXPECT_FALSE(store.parse("model water\nvalue 1 gen 3 10\n"));                        // no header
+    EXPECT_FALSE(store.parse("stovesim-parameters 1\nmodel water\nbank 7\n"));
+    EXPECT_TRUE(store.parse("stovesim-parameters 1\nmodel water\nbank 3\nvalue 3 gen 3 10\n"));
+    EXPECT_EQ(store.bank(), 3);
+    int v = 0;
+    ASSERT_TRUE(store.read(Table::General, 3, v));
+    EXPECT_EQ(v, 10);
+}
+
+TEST(Banks, FourParameterSetsOnWaterAndAir) {
+    for (Model model : {Model::Water, Model::AirDucted}) {
+        Board board(model);
+        EXPECT_EQ(board.ask("WRGENP01030\r"), "P01=030\r");
+        EXPECT_EQ(board.ask("WRBANP03333\r"), "P03=333\r");
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=018\r");
+        EXPECT_EQ(board.ask("WRGENP01040\r"), "P01=040\r");
+        EXPECT_EQ(board.ask("WRBANP01111\r"), "P01=111\r");
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=030\r");
+        EXPECT_EQ(board.ask("WRBANP03333\r"), "P03=333\r");
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=040\r");
+        EXPECT_FALSE(board.ask("WRBANP05555\r"));
+        EXPECT_FALSE(board.ask("WRBANP00000\r"));
+        EXPECT_FALSE(board.ask("WRBANP01234\r"));
+        EXPECT_FALSE(board.ask("WRBANP12222\r"));
+    }
+    Board basic(Model::Basic);
+    EXPECT_FALSE(basic.ask("WRBANP02222\r"));
+}
+
+TEST(Banks, SelectionIsStored) {
+    const auto path = tempFile("banks.txt");
+    EngineConfig c;
+    c.model = Model::AirDucted;
+    c.statePath = path.string();
+    {
+        Board board(c);
+        board.ask("WRBANP04444\r");
+        board.ask("WRGENP05077\r");
+        board.ask("SAVEPAR\r");
+    }
+    Board again(c);
+    EXPECT_EQ(again.ask("READGENP05\r"), "P05=077\r");
+    EXPECT_EQ(again.ask("WRBANP01111\r"), "P01=111\r");
+    EXPECT_EQ(again.ask("READGENP05\r"), "P05=120\r");
+}
+
+TEST(Storage, ResetRegisterRestoresFactoryValues) {
+    for (Model model : {Model::Basic, Model::Water}) {
+        Board board(model);
+        board.ask("WRGENP01030\r");
+        board.ask("SAVEPAR\r");
+        EXPECT_EQ(board.ask("WRTECP09255\r"), "P09=255\r");
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=030\r"); // nothing happens before the store
+        EXPECT_EQ(board.ask("SAVEPAR\r"), "SAVEPAR\r");
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=018\r");
+        EXPECT_EQ(board.ask("READTECP09\r"), "P09=000\r");
+        board.engine.reboot(false);
+        EXPECT_EQ(board.ask("READGENP01\r"), "P01=018\r"); // the factory values were stored
+    }
+    // Any other value in the register does nothing.
+    Board board(Model::Water);
+    board.ask("WRGENP01030\r");
+    board.ask("WRTECP09254\r");
+    board.ask("SAVEPAR\r");
+    EXPECT_EQ(board.ask("READGENP01\r"), "P01=030\r");
+}
+
+TEST(Storage, BasicBootRegisterEntersTheBootLoader) {
+    Board basic(Model::Basic);
+    EXPECT_EQ(basic.ask("WRTECP08250\r"), "P08=250\r");
+    EXPECT_EQ(basic.engine.mode(), Mode::Normal);
+    EXPECT_EQ(basic.ask("SAVEPAR\r"), "SAVEPAR\r");
+    EXPECT_EQ(basic.engine.mode(), Mode::BootLoader);
+    EXPECT_FALSE(basic.ask("MODELLO\r"));
+    basic.engine.reboot(false);
+    EXPECT_EQ(basic.ask("READTECP08\r"), "P08=000\r"); // the request is not kept
+    EXPECT_TRUE(basic.ask("MODELLO\r"));
+    // On WATER technical 8 is an ordinary 0..1 setting.
+    Board water(Model::Water);
+    EXPECT_EQ(water.ask("WRTECP08250\r"), "P08=000\r");
+    water.ask("SAVEPAR\r");
+    EXPECT_EQ(water.engine.mode(), Mode::Normal);
+}
+
+TEST(SmsModem, EnablingItSilencesTheBoard) {
+    Board water(Model::Water);
+    EXPECT_EQ(water.ask("WRTECP05160\r"), "P05=160\r"); // bit 5 + bit 7
+    EXPECT_FALSE(water.ask("MODELLO\r"));
+    EXPECT_FALSE(water.ask("WRTECP05128\r"));
+    EXPECT_EQ(water.control("set tec 5 128"), "ok tec 5 128");
+    EXPECT_TRUE(water.ask("MODELLO\r"));
+    // BASIC has no modem bit: bit 5 of its flags word is just stored.
+    Board basic(Model::Basic);
+    EXPECT_EQ(basic.ask("WRTECP04032\r"), "P04=032\r");
+    EXPECT_TRUE(basic.ask("MODELLO\r"));
+}
+
+TEST(TestMode, BasicOutputsEchoOnlyInTestMode) {
+    Board basic(Model::Basic);
+    EXPECT_FALSE(basic.ask("RESISTENCEON\r"));
+    EXPECT_FALSE(basic.ask("READT1\r"));
+    EXPECT_EQ(basic.ask("TESTON\r"), "TESTON\r");
+    for (const char *cmd : {"RESISTENCEON\r", "RESISTENCEOFF\r", "COCLEAON\r", "COCLEAOFF\r", "LEDG\r",
+                            "LEDR\r", "LEDGR\r", "LEDOFF\r", "OUTON\r", "OUTOFF\r", "EFUMI300\r",
+                            "EFUMI000\r", "VVENT07\r", "VVENT23\r", "VENT1ON\r"})
+        EXPECT_EQ(basic.ask(cmd), cmd);
+    EXPECT_FALSE(basic.ask("OUT05300\r")); // channel form belongs to WATER and AIR - DUCTED
+    EXPECT_FALSE(basic.ask("EFUMI30\r"));
+    EXPECT_FALSE(basic.ask("VVENT100\r"));
+    EXPECT_FALSE(basic.ask("LEDY\r"));
+    EXPECT_EQ(basic.ask("TESTOFF\r"), "TESTOFF\r");
+    EXPECT_FALSE(basic.ask("COCLEAON\r"));
+}
+
+TEST(TestMode, ChannelRepliesOnWaterAndAir) {
+    for (Model model : {Model::Water, Model::AirDucted}) {
+        Board board(model);
+        EXPECT_FALSE(board.ask("OUT05300\r"));
+        board.ask("TESTON\r");
+        EXPECT_EQ(board.ask("OUT05300\r"), "O05=100\r");
+        EXPECT_EQ(board.ask("OUT05000\r"), "O05=000\r");
+        EXPECT_EQ(board.ask("OUT00001\r"), "O00=101\r");
+        EXPECT_EQ(board.ask("OUT06050\r"), "O06=150\r");
+        EXPECT_EQ(board.ask("OUT06123\r"), "O06=123\r");
+        EXPECT_EQ(board.ask("OUT10000\r"), "O10=000\r");
+        EXPECT_FALSE(board.ask("OUT11000\r"));
+        EXPECT_FALSE(board.ask("RESISTENCEON\r"));
+        EXPECT_FALSE(board.ask("OUTOFF\r"));
+    }
+}
+
+TEST(TestMode, InputReplyForms) {
+    Board basic(Model::Basic);
+    basic.ask("TESTON\r");
+    const struct {
+        const char *request;
+        const char *prefix;
+        std::size_t size;
+    } forms[] = {{"READT1\r", "T1=", 7},   {"READT2\r", "T2=", 7},  {"READT3\r", "T3=", 7},
+                 {"READPOT\r", "SET=", 7}, {"READPR\r", "PR=", 7},  {"READEN\r", "EN=", 7},
+                 {"READIN\r", "IN=", 7},   {"READPCC\r", "SCC=", 7}};
+    for (const auto &f : forms) {
+        auto r = basic.ask(f.request);
+        ASSERT_TRUE(r) << f.request;
+        EXPECT_EQ(r->size(), f.size) << f.request;
+        EXPECT_EQ(r->rfind(f.prefix, 0), 0u) << *r;
+        EXPECT_EQ(r->back(), '\r');
+    }
+    EXPECT_EQ(basic.control("input t1 25"), "ok input t1 25");
+    EXPECT_EQ(basic.ask("READT1\r"), "T1=025\r");
+    basic.control("input t1 -5");
+    EXPECT_EQ(basic.ask("READT1\r"), "T1=-05\r");
+    basic.control("input pot 29");
+    EXPECT_EQ(basic.ask("READPOT\r"), "SET=29\r");
+    basic.control("input pcc 95");
+    EXPECT_EQ(basic.ask("READPCC\r"), "SCC=95\r");
+    basic.control("input in 0x0A");
+    EXPECT_EQ(basic.ask("READIN\r"), "IN=010\r");
+    basic.control("input t1 auto");
+    EXPECT_EQ(basic.ask("READT1\r"), "T1=018\r");
+}
+
+TEST(TestMode, InputsFollowTheOutputs) {
+    Board water(Model::Water);
+    water.ask("TESTON\r");
+    auto value = [&](const char *req) { return std::stoi(water.ask(req)->substr(3, 3)); };
+    const int cold = value("READT2\r");
+    water.ask("OUT00001\r"); // resistance on
+    water.waitSimulated(60);
+    const int warm = value("READT2\r");
+    EXPECT_GT(warm, cold + 50);
+    water.ask("OUT00000\r");
+    water.waitSimulated(120);
+    EXPECT_LT(value("READT2\r"), warm);
+
+    EXPECT_EQ(value("READIN\r") & 0x12, 0); // no draught, no water flow
+    water.ask("OUT05200\r");                // extractor
+    water.ask("OUT03001\r");                // heating pump
+    water.waitSimulated(10);
+    EXPECT_EQ(value("READIN\r") & 0x12, 0x12);
+    EXPECT_NEAR(value("READEN\r"), 200, 2);
+    water.ask("OUT10000\r"); // everything off
+    water.waitSimulated(20);
+    EXPECT_EQ(value("READIN\r") & 0x12, 0);
+    EXPECT_LT(value("READEN\r"), 5);
+}
+
+TEST(Monitor, ReplyShapeAndModes) {
+    Board water(Model::Water);
+    for (int i = 1; i <= 5; ++i) {
+        char req[16];
+        std::snprintf(req, sizeof req, "DEBUG%02d\r", i);
+        auto r = water.ask(req);
+        ASSERT_TRUE(r) << req;
+        ASSERT_EQ(r->size(), 12u);
+        EXPECT_EQ(r->substr(0, 2), std::string(req + 5, 2));
+        EXPECT_EQ(r->back(), '\r');
+    }
+    EXPECT_FALSE(water.ask("DEBUG06\r"));
+    EXPECT_FALSE(water.ask("DEBUG00\r"));
+    EXPECT_FALSE(water.ask("DEBUG1\r"));
+    water.ask("TESTON\r");
+    EXPECT_FALSE(water.ask("DEBUG01\r"));
+    Board basic(Model::Basic);
+    EXPECT_EQ(basic.ask("DEBUG06\r"), "06000000000\r");
+    EXPECT_EQ(basic.monitor(3)[1], 8); // stove off
+}
+
+TEST(Monitor, AutomatonRunsThroughItsStates) {
+    Board board(Model::Water);
+    auto state = [&] { return board.monitor(3)[1]; };
+    EXPECT_EQ(state(), 8);
+    EXPECT_EQ(board.control("start"), "ok starting");
+    EXPECT_EQ(state(), 10); // resistance ignition
+    EXPECT_EQ(board.monitor(1)[2], 3);
+    board.waitSimulated(4 * 60 + 1);    // ignition resistance before loading: 4 min
+    EXPECT_EQ(state(), 11);             // fuel load
+    EXPECT_EQ(board.monitor(2)[2], 13); // cochlea load time 1.3 s
+    for (int i = 0; i < 600 && state() == 11; ++i)
+        board.waitSimulated(1);
+    EXPECT_EQ(state(), 12); // flame stabilisation once the smoke is hot enough
+    EXPECT_GE(board.monitor(1)[0], 60);
+    board.waitSimulated(4 * 60 + 1);
+    EXPECT_EQ(state(), 13 + 32);        // on, modulating
+    EXPECT_EQ(board.monitor(2)[2], 15); // work power 3
+    board.control("power 5");
+    EXPECT_EQ(state(), 13 + 64); // maximum efficiency
+    board.waitSimulated(45 * 60);
+    EXPECT_EQ(state(), 14); // burner cleaning every 45 min
+    board.waitSimulated(51);
+    EXPECT_EQ(state() & 31, 13);
+    board.control("stop");
+    EXPECT_EQ(state(), 15); // power off until the smoke cools below 50
+    for (int i = 0; i < 3600 && state() == 15; ++i)
+        board.waitSimulated(1);
+    EXPECT_EQ(state(), 9); // cooling
+    EXPECT_LE(board.monitor(1)[0], 50);
+    board.waitSimulated(61);
+    EXPECT_EQ(state(), 8);
+}
+
+TEST(Monitor, AlarmsStopTheStove) {
+    Board basic(Model::Basic);
+    basic.control("start");
+    basic.waitSimulated(10);
+    EXPECT_EQ(basic.control("alarm 2"), "ok alarm 2");
+    EXPECT_EQ(basic.ask("DEBUG06\r"), "06002000000\r");
+    EXPECT_EQ(basic.monitor(3)[1], 15);
+    EXPECT_NE(basic.control("start").rfind("error", 0), std::string::npos);
+    basic.control("alarm 0");
+    EXPECT_EQ(basic.ask("DEBUG06\r"), "06000000000\r");
+
+    EngineConfig c;
+    c.model = Model::Basic;
+    c.alarm = 5;
+    EXPECT_EQ(Board(c).ask("DEBUG06\r"), "06005000000\r");
+}
+
+TEST(Monitor, IgnitionFailureWhenTheSmokeStaysCold) {
+    Board basic(Model::Basic);
+    basic.control("input t2 25");
+    basic.control("start");
+    basic.waitSimulated(18 * 60 + 1);
+    EXPECT_EQ(basic.monitor(6)[0], 4);
+    EXPECT_EQ(basic.monitor(3)[1], 9); // the cold smoke ends power-off at once
+}
+
+TEST(Monitor, SetPointFollowsTheManagementMode) {
+    Board basic(Model::Basic);
+    basic.control("start");
+    EXPECT_EQ(basic.monitor(4)[0], 45 + 100); // HUBA: the boot depressure, shown raw + 100
+    basic.ask("WRGENP11000\r");
+    EXPECT_EQ(basic.monitor(4)[0], 45 + 50); // speed: (45 + 50) x 10 rpm
+}
+
+TEST(Lines, FramingRules) {
+    Board board(Model::Water);
+    // Several requests in one chunk, each answered.
+    auto out = board.send(wire("MODELLO\rREADGENP01\r"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(text(*out[1].reply), "P01=018\r");
+    // CR LF from a terminal.
+    out = board.send(wire("READGENP02\r\nREADGENP03\r\n"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(text(*out[1].reply), "P03=045\r");
+    // A line that is too long, or has garbage before the command, gets no answer.
+    EXPECT_FALSE(board.ask(std::string(100, 'A') + "\r"));
+    EXPECT_FALSE(board.ask("XMODELLO\r"));
+    EXPECT_TRUE(board.ask("MODELLO\r"));
+    // A half line is forgotten after a pause.
+    board.send(wire("REA"));
+    board.wait(3s);
+    EXPECT_EQ(board.ask("DGENP01\r"), std::nullopt);
+    board.send(wire("READ"));
+    board.wait(100ms);
+    EXPECT_EQ(board.ask("GENP01\r"), "P01=018\r");
+}

@@ -1,0 +1,149 @@
+// Faults on demand with a fixed seed, and the control channel.
+#include "board.h"
+#include "faults.h"
+
+#include <gtest/gtest.h>
+
+using namespace stovesim;
+using namespace stovesim::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+Exchange answered(const std::string &label, const std::string &reply) {
+    Exchange e;
+    e.label = label;
+    e.request = wire(label + "\r");
+    e.reply = wire(reply);
+    return e;
+}
+
+} // namespace
+
+TEST(Faults, NoneConfiguredPassesRepliesThrough) {
+    FaultInjector f(FaultConfig{});
+    auto o = f.apply(answered("MODELLO", "abc\r"));
+    EXPECT_EQ(o.bytes, wire("abc\r"));
+    EXPECT_EQ(o.delay, 0ms);
+    Exchange silent;
+    silent.label = "XX";
+    EXPECT_FALSE(f.apply(silent).bytes);
+    EXPECT_EQ(f.answered(), 1);
+}
+
+TEST(Faults, RatesMatchTheProbabilitiesAndRepeatWithTheSeed) {
+    FaultConfig c;
+    c.seed = 42;
+    c.drop = 0.2;
+    c.corrupt = 0.1;
+    c.noise = 0.3;
+    FaultInjector a(c), b(c);
+    int dropped = 0, corrupted = 0, noisy = 0;
+    const Exchange ex = answered("READGENP01", "P01=018\r");
+    for (int i = 0; i < 10000; ++i) {
+        auto oa = a.apply(ex);
+        auto ob = b.apply(ex);
+        ASSERT_EQ(oa.bytes, ob.bytes);
+        if (!oa.bytes) {
+            ++dropped;
+            continue;
+        }
+        if (oa.note.find("corrupted") != std::string::npos) {
+            ++corrupted;
+            // Exactly one byte differs (after the stray bytes, if any).
+            const Bytes &got = *oa.bytes;
+            const Bytes tail(got.end() - 8, got.end());
+            int diff = 0;
+            for (std::size_t k = 0; k < 8; ++k)
+                diff += tail[k] != (*ex.reply)[k];
+            EXPECT_EQ(diff, 1);
+        }
+        if (oa.note.find("noise") != std::string::npos) {
+            ++noisy;
+            EXPECT_GE(oa.bytes->size(), 9u);
+            EXPECT_LE(oa.bytes->size(), 12u);
+        }
+    }
+    EXPECT_NEAR(dropped, 2000, 200);
+    EXPECT_NEAR(corrupted, 800, 120); // of the 8000 not dropped
+    EXPECT_NEAR(noisy, 2400, 200);
+
+    FaultInjector same(c);
+    c.seed = 43;
+    FaultInjector other(c);
+    int differences = 0;
+    for (int i = 0; i < 100; ++i)
+        differences += other.apply(ex).bytes != same.apply(ex).bytes;
+    EXPECT_GT(differences, 0);
+}
+
+TEST(Faults, DelayAndJitterBounds) {
+    FaultConfig c;
+    c.delayMs = 50;
+    c.jitterMs = 20;
+    FaultInjector f(c);
+    Millis lo = 1h, hi = 0ms;
+    for (int i = 0; i < 2000; ++i) {
+        auto o = f.apply(answered("MODELLO", "x"));
+        lo = std::min(lo, o.delay);
+        hi = std::max(hi, o.delay);
+    }
+    EXPECT_EQ(lo, 50ms);
+    EXPECT_EQ(hi, 70ms);
+}
+
+TEST(Faults, SilentAfterAndCommandFilter) {
+    FaultConfig c;
+    c.silentAfter = 3;
+    c.drop = 1.0;
+    c.only = "DEBUG";
+    FaultInjector f(c);
+    EXPECT_TRUE(f.apply(answered("MODELLO", "x")).bytes);
+    EXPECT_FALSE(f.apply(answered("DEBUG01", "x")).bytes);
+    EXPECT_TRUE(f.apply(answered("READGENP01", "x")).bytes);
+    auto o = f.apply(answered("MODELLO", "x"));
+    EXPECT_FALSE(o.bytes);
+    EXPECT_EQ(o.note, "silent");
+}
+
+TEST(Control, ParametersAndBanks) {
+    Board water(Model::Water);
+    EXPECT_EQ(water.control("get gen 1"), "ok gen 1 18 range 0..99");
+    EXPECT_EQ(water.control("set gen 1 150"), "ok gen 1 150"); // out of range on purpose
+    EXPECT_EQ(water.ask("READGENP01\r"), "P01=150\r");
+    EXPECT_EQ(water.control("get tec 5"), "ok tec 5 128 range 0..255");
+    EXPECT_EQ(water.control("get gen 19").rfind("error", 0), 0u);
+    EXPECT_EQ(water.control("set gen 1 1000").rfind("error", 0), 0u);
+    EXPECT_EQ(water.control("bank 2"), "ok bank 2");
+    EXPECT_EQ(water.control("bank"), "ok bank 2");
+    EXPECT_EQ(water.control("get gen 1"), "ok gen 1 18 range 0..99");
+    EXPECT_EQ(water.control("bank 9").rfind("error", 0), 0u);
+    EXPECT_EQ(water.control("defaults"), "ok factory values (not stored)");
+    EXPECT_EQ(water.control("bank"), "ok bank 1");
+}
+
+TEST(Control, StatusModesAndErrors) {
+    Board basic(Model::Basic);
+    EXPECT_EQ(basic.control("status").rfind("ok mode normal model basic bank 1 state 8", 0), 0u);
+    basic.ask("TESTON\r");
+    EXPECT_EQ(basic.control("status").rfind("ok mode test", 0), 0u);
+    EXPECT_EQ(basic.control("reboot"), "ok normal mode");
+    EXPECT_FALSE(basic.ask("READT1\r")); // test mode left
+    EXPECT_EQ(basic.control("frobnicate").rfind("error", 0), 0u);
+    EXPECT_EQ(basic.control("power 9").rfind("error", 0), 0u);
+    EXPECT_EQ(basic.control("alarm x").rfind("error", 0), 0u);
+    EXPECT_EQ(basic.control("input t9 3").rfind("error", 0), 0u);
+    EXPECT_EQ(basic.control(""), "");
+    EXPECT_EQ(basic.control("speed 60"), "ok speed 60");
+    EXPECT_EQ(basic.control("speed -1").rfind("error", 0), 0u);
+    auto quit = control(basic.engine, "quit", basic.now);
+    EXPECT_TRUE(quit.quit);
+}
+
+TEST(Control, SpeedRunsSimulatedTimeFaster) {
+    Board basic(Model::Basic);
+    basic.control("speed 60");
+    basic.control("start");
+    basic.wait(4s + 100ms); // four simulated minutes of resistance ignition
+    EXPECT_EQ(basic.monitor(3)[1], 11);
+}
