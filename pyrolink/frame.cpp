@@ -34,7 +34,8 @@ void waitForInput(int ms) {
 
 std::uint8_t sum8(const std::uint8_t *bytes, int count) {
     unsigned sum = 0;
-    for (int i = 0; i < count; ++i) sum += bytes[i];
+    for (int i = 0; i < count; ++i)
+        sum += bytes[i];
     return static_cast<std::uint8_t>(sum);
 }
 
@@ -56,7 +57,9 @@ int build(std::uint8_t node, std::uint8_t command, std::uint8_t length, std::uin
     return kHeaderSize + dataCount + 1;
 }
 
-void send(int size) { WriteComm(state().tx, size); }
+void send(int size) {
+    WriteComm(state().tx, size);
+}
 
 int receive(std::uint32_t expected) {
     LinkState &s = state();
@@ -186,7 +189,8 @@ int writeChunk(std::uint8_t command, std::uint8_t node, std::uint32_t address, i
     return 0;
 }
 
-int writeMemory(std::uint8_t command, std::uint8_t node, int address, short count, const std::uint8_t *source) {
+int writeMemory(std::uint8_t command, std::uint8_t node, int address, short count,
+                const std::uint8_t *source) {
     if (!portOpen() || count <= 0 || !source) return 0;
     int left = count;
     std::uint32_t at = static_cast<std::uint32_t>(address);

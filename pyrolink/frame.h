@@ -31,7 +31,8 @@ enum Command : std::uint8_t {
 std::uint8_t sum8(const std::uint8_t *bytes, int count);
 
 // Assembles a request in the transmit buffer and returns its size: 11 bytes without data,
-// dataCount + 12 with data. `length` is the header's length field. dataCount must be <= 244 so the request fits the 256-byte buffer.
+// dataCount + 12 with data. `length` is the header's length field. dataCount must be <= 244 so the request
+// fits the 256-byte buffer.
 int build(std::uint8_t node, std::uint8_t command, std::uint8_t length, std::uint32_t address,
           const std::uint8_t *data = nullptr, int dataCount = 0);
 

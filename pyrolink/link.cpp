@@ -140,6 +140,8 @@ PYROLINK_API int ReadCts(short *cts) {
     return 1;
 }
 
-PYROLINK_API void DoDebug(int flag) { state().debug = flag; }
+PYROLINK_API void DoDebug(int flag) {
+    state().debug = flag;
+}
 
 } // extern "C"

@@ -26,8 +26,8 @@ struct PortSlot {
 struct LinkState {
     PortSlot slots[kPortCount];
     int active = 0;
-    PortSlot work; // working copy of the active slot; every operation reads this one
-    ReadTimeouts timeouts;     // set only by a direct OpenComm, shared by all ports
+    PortSlot work;                 // working copy of the active slot; every operation reads this one
+    ReadTimeouts timeouts;         // set only by a direct OpenComm, shared by all ports
     std::int32_t frameTimeout = 0; // t1 in ms, used by the poll-mode frame receiver
     int debug = 0;
     std::uint8_t tx[kBufferSize] = {};
@@ -45,9 +45,15 @@ template <typename T> void setField(T PortSlot::*field, T value) {
     if (s.active >= 0 && s.active < kPortCount) s.slots[s.active].*field = value;
 }
 
-inline bool portOpen() { return state().work.open != 0; }
-inline bool proxyMode() { return state().work.proxyAddress != kNoProxy; }
-inline bool pollMode() { return state().timeouts.interval == kMaxDword; }
+inline bool portOpen() {
+    return state().work.open != 0;
+}
+inline bool proxyMode() {
+    return state().work.proxyAddress != kNoProxy;
+}
+inline bool pollMode() {
+    return state().timeouts.interval == kMaxDword;
+}
 
 // Shows a diagnostic only while DoDebug is on.
 void debugMessage(const char *text);

@@ -48,7 +48,7 @@ using Socket = std::intptr_t;
 constexpr Socket kInvalidSocket = -1;
 
 struct SocketBackend {
-    int (*startup)();  // 1 = ready
+    int (*startup)(); // 1 = ready
     void (*cleanup)();
     Socket (*create)(); // IPv4 stream socket
     int (*setReuseAddress)(Socket s);
@@ -64,8 +64,8 @@ struct SocketBackend {
 extern const SocketBackend socketBackend;
 
 void sleepMs(unsigned milliseconds);
-std::uint32_t tickMs();        // millisecond tick, wraps like the platform tick count
-std::uint64_t monotonicMs();   // never wraps
+std::uint32_t tickMs();      // millisecond tick, wraps like the platform tick count
+std::uint64_t monotonicMs(); // never wraps
 void showMessage(const char *caption, const char *text);
 
 } // namespace pyrolink

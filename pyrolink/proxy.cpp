@@ -26,7 +26,9 @@ Socket g_socket = kInvalidSocket;
 int g_reportNotConnected = 1;
 std::uint8_t g_message[kReplyCapacity + 8];
 
-void alwaysMessage(const char *text) { showMessage("PyroLink", text); }
+void alwaysMessage(const char *text) {
+    showMessage("PyroLink", text);
+}
 
 bool linked() {
     const PortSlot &w = state().work;
@@ -120,7 +122,9 @@ int closeProxy() {
     return 0;
 }
 
-int le16(const std::uint8_t *p) { return p[0] | (p[1] << 8); }
+int le16(const std::uint8_t *p) {
+    return p[0] | (p[1] << 8);
+}
 
 void putLe32(std::uint8_t *p, std::int32_t v) {
     std::uint32_t u = static_cast<std::uint32_t>(v);
@@ -174,8 +178,8 @@ int proxyOpen(int port, int baud, short controllerType, short t1, short t2, shor
 
     if (s.debug) {
         char text[160];
-        std::snprintf(text, sizeof text, "Opening COM%d \r\n        Vel=%d  T1=%d  T2=%d  T3=%d\r\n", port + 1, baud,
-                      t1, t2, t3);
+        std::snprintf(text, sizeof text, "Opening COM%d \r\n        Vel=%d  T1=%d  T2=%d  T3=%d\r\n",
+                      port + 1, baud, t1, t2, t3);
         debugMessage(text);
     }
 
@@ -251,10 +255,16 @@ int proxyRead(unsigned char *buffer, int count, unsigned int *got) {
         return 0;
     }
     switch (checkReadReply(g_message, n, index, buffer, count, got)) {
-    case ProxyReply::Ok: return 1;
-    case ProxyReply::TooShort: debugMessage("ProxyReadComm answer too short"); return 0;
-    case ProxyReply::Wrong: debugMessage("ProxyReadComm wrong answer"); return 0;
-    default: return 0;
+    case ProxyReply::Ok:
+        return 1;
+    case ProxyReply::TooShort:
+        debugMessage("ProxyReadComm answer too short");
+        return 0;
+    case ProxyReply::Wrong:
+        debugMessage("ProxyReadComm wrong answer");
+        return 0;
+    default:
+        return 0;
     }
 }
 
@@ -284,10 +294,16 @@ int proxyWrite(const unsigned char *data, int count) {
         return 0;
     }
     switch (checkWriteReply(reply, n, index, count)) {
-    case ProxyReply::Ok: return 1;
-    case ProxyReply::TooShort: debugMessage("ProxyWriteComm answer too short"); return 0;
-    case ProxyReply::Wrong: debugMessage("ProxyWriteComm wrong answer"); return 0;
-    default: return 0;
+    case ProxyReply::Ok:
+        return 1;
+    case ProxyReply::TooShort:
+        debugMessage("ProxyWriteComm answer too short");
+        return 0;
+    case ProxyReply::Wrong:
+        debugMessage("ProxyWriteComm wrong answer");
+        return 0;
+    default:
+        return 0;
     }
 }
 

@@ -57,12 +57,17 @@ extern "C" {
 
 /* ---- Controller frame protocol and memory ---------------------------------------------------- */
 
-/*  64 */ PYROLINK_API int ReadBytes(unsigned char node, int address, short count, unsigned char *destination);
-/*  65 */ PYROLINK_API int WriteBytes(unsigned char node, int address, short count, const unsigned char *source);
-/*  66 */ PYROLINK_API int WriteBytesFlash(unsigned char node, int address, short count, const unsigned char *source);
+/*  64 */ PYROLINK_API int ReadBytes(unsigned char node, int address, short count,
+                                     unsigned char *destination);
+/*  65 */ PYROLINK_API int WriteBytes(unsigned char node, int address, short count,
+                                      const unsigned char *source);
+/*  66 */ PYROLINK_API int WriteBytesFlash(unsigned char node, int address, short count,
+                                           const unsigned char *source);
 /*  97 */ PYROLINK_API int DelOneSect(unsigned char node, unsigned char sector);
-/* 105 */ PYROLINK_API int ReadBytesEx(unsigned char node, int address, short count, unsigned char *destination);
-/* 109 */ PYROLINK_API int WriteBytesEx(unsigned char node, int address, short count, const unsigned char *source);
+/* 105 */ PYROLINK_API int ReadBytesEx(unsigned char node, int address, short count,
+                                       unsigned char *destination);
+/* 109 */ PYROLINK_API int WriteBytesEx(unsigned char node, int address, short count,
+                                        const unsigned char *source);
 
 /* ---- Controller configuration and variables --------------------------------------------------- */
 
@@ -148,10 +153,11 @@ extern "C" {
 
 /*  69 */ PYROLINK_API int GetNumParGen(signed char node);
 /*  71 */ PYROLINK_API int GetNumParAx(signed char node);
-/*  70 */ PYROLINK_API int GetParGen(signed char node, short index, char *name, int *value, short *type, int *limit1,
-                           int *limit2, short *attributeHigh, short *attributeLow);
-/*  72 */ PYROLINK_API int GetParAx(signed char node, short index, short axis, char *name, int *value, short *type,
-                          int *limit1, int *limit2, short *attributeHigh, short *attributeLow);
+/*  70 */ PYROLINK_API int GetParGen(signed char node, short index, char *name, int *value, short *type,
+                                     int *limit1, int *limit2, short *attributeHigh, short *attributeLow);
+/*  72 */ PYROLINK_API int GetParAx(signed char node, short index, short axis, char *name, int *value,
+                                    short *type, int *limit1, int *limit2, short *attributeHigh,
+                                    short *attributeLow);
 /*  73 */ PYROLINK_API int SetParGen(signed char node, short index, int *value);
 /*  74 */ PYROLINK_API int SetParAx(signed char node, short index, short axis, int *value);
 /*  75 */ PYROLINK_API int MemoPar(signed char node);
@@ -167,18 +173,19 @@ extern "C" {
 /* 119 */ PYROLINK_API int OpenSerCan(int port, int baud, short controllerType, short t1, short t2, short t3);
 /* 117 */ PYROLINK_API int StartCan(short idA, short *pair, short idB, short *quad);
 /* 116 */ PYROLINK_API int StopCan(void);
-/* 120 */ PYROLINK_API int ReadConfCan(unsigned char *c0, unsigned char *c1, unsigned char *c2, unsigned char *c3);
+/* 120 */ PYROLINK_API int ReadConfCan(unsigned char *c0, unsigned char *c1, unsigned char *c2,
+                                       unsigned char *c3);
 /* 121 */ PYROLINK_API int SetConfCan(unsigned char c0, unsigned char c1, unsigned char c2);
 /* 122 */ PYROLINK_API int WriteMsgCan(int id, unsigned char length, unsigned char *data);
 /* 123 */ PYROLINK_API int ReadMsgCan(short *id, unsigned char *length, unsigned char *data);
-/* 124 */ PYROLINK_API int WriteSDO(unsigned char node, short index, unsigned char subIndex, unsigned char size,
-                          unsigned char *data);
-/* 125 */ PYROLINK_API int WriteSDO_Wait(unsigned char node, short index, unsigned char subIndex, unsigned char size,
-                               unsigned char *data, int milliseconds);
-/* 126 */ PYROLINK_API int ReadSDO(unsigned char node, short index, unsigned char subIndex, unsigned char *size,
-                         unsigned char *data);
-/* 127 */ PYROLINK_API int ReadSDO_Wait(unsigned char node, short index, unsigned char subIndex, unsigned char *size,
-                              unsigned char *data, int milliseconds);
+/* 124 */ PYROLINK_API int WriteSDO(unsigned char node, short index, unsigned char subIndex,
+                                    unsigned char size, unsigned char *data);
+/* 125 */ PYROLINK_API int WriteSDO_Wait(unsigned char node, short index, unsigned char subIndex,
+                                         unsigned char size, unsigned char *data, int milliseconds);
+/* 126 */ PYROLINK_API int ReadSDO(unsigned char node, short index, unsigned char subIndex,
+                                   unsigned char *size, unsigned char *data);
+/* 127 */ PYROLINK_API int ReadSDO_Wait(unsigned char node, short index, unsigned char subIndex,
+                                        unsigned char *size, unsigned char *data, int milliseconds);
 /* 128 */ PYROLINK_API int StartRemoteNode(unsigned char node);
 /* 129 */ PYROLINK_API int StopRemoteNode(unsigned char node);
 /* 130 */ PYROLINK_API int EnterPreOperational(unsigned char node);
@@ -188,8 +195,8 @@ extern "C" {
 /* ---- Frequency sensors, I/O modules, Modbus RTU ----------------------------------------------- */
 
 /*  80 */ PYROLINK_API int ReadFreqFRL(unsigned char address, short *f0, short *f1, short *f2, short *f3);
-/*  83 */ PYROLINK_API int ReadFreqFRL2(unsigned char address, short *f0, short *f1, short *f2, short *f3, short *f4,
-                              short *f5, short *f6, short *f7);
+/*  83 */ PYROLINK_API int ReadFreqFRL2(unsigned char address, short *f0, short *f1, short *f2, short *f3,
+                                        short *f4, short *f5, short *f6, short *f7);
 /*  84 */ PYROLINK_API int ReadFreqFRL3(unsigned char address, short *values);
 /*  81 */ PYROLINK_API int ReadConfFRL2(unsigned char address, unsigned char *value);
 /*  82 */ PYROLINK_API int SetConfFRL2(unsigned char address, unsigned char *newValue);
@@ -206,7 +213,8 @@ extern "C" {
 /*  95 */ PYROLINK_API int ReadVWVEXAAdv(unsigned char address, unsigned char word, short *value);
 /*  96 */ PYROLINK_API int WriteVWVEXAAdv(unsigned char address, unsigned char word, short *value);
 /* 100 */ PYROLINK_API int ReadWRegMBus(unsigned char slave, short startRegister, short count, short *values);
-/* 101 */ PYROLINK_API int WriteWRegMBus(unsigned char slave, short startRegister, short count, short *values);
+/* 101 */ PYROLINK_API int WriteWRegMBus(unsigned char slave, short startRegister, short count,
+                                         short *values);
 
 #ifdef __cplusplus
 }

@@ -61,12 +61,18 @@ int waitInput(int fd, std::int64_t deadlineNs) {
 
 speed_t speedOf(int baud) {
     switch (baud) {
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B0;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
     }
 }
 
@@ -139,8 +145,8 @@ int posixRead(Handle handle, std::uint8_t *buffer, std::uint32_t count, std::uin
     const bool immediate = t.interval == kMaxDword && t.multiplier == 0 && t.constant == 0;
     // interval = multiplier = MAXDWORD, 0 < constant < MAXDWORD: return as soon as any byte is
     // there, waiting at most `constant` for the first one.
-    const bool firstByte = t.interval == kMaxDword && t.multiplier == kMaxDword && t.constant > 0 &&
-                           t.constant < kMaxDword;
+    const bool firstByte =
+        t.interval == kMaxDword && t.multiplier == kMaxDword && t.constant > 0 && t.constant < kMaxDword;
     const bool hasTotal = !immediate && (t.multiplier != 0 || t.constant != 0);
     const bool hasInterval = t.interval != 0 && t.interval != kMaxDword;
     const std::int64_t start = nowNs();
@@ -205,7 +211,8 @@ int posixWrite(Handle handle, const std::uint8_t *data, std::uint32_t count, std
 int posixWaitReadable(Handle handle, int timeoutMs) {
     Device *d = find(handle);
     if (!d) return 0;
-    return waitInput(d->fd, nowNs() + static_cast<std::int64_t>(timeoutMs < 0 ? 0 : timeoutMs) * 1000000LL) == 1;
+    return waitInput(d->fd, nowNs() + static_cast<std::int64_t>(timeoutMs < 0 ? 0 : timeoutMs) * 1000000LL) ==
+           1;
 }
 
 void posixClose(Handle handle) {
@@ -239,7 +246,8 @@ int posixSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {posixOpen,  posixConfigure,    posixSetTimeouts, posixRead,      posixWrite,
-                                     posixWaitReadable, posixClose, posixReadCts,     posixSetCtsFlow};
+const SerialBackend serialBackend = {posixOpen,  posixConfigure, posixSetTimeouts,
+                                     posixRead,  posixWrite,     posixWaitReadable,
+                                     posixClose, posixReadCts,   posixSetCtsFlow};
 
 } // namespace pyrolink

@@ -7,7 +7,9 @@
 namespace pyrolink {
 namespace {
 
-HANDLE toHandle(Handle h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE toHandle(Handle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 
 // Ports 0..8 are "COM1".."COM9"; 9..15 need the device-namespace form "\\.\COM10".."\\.\COM16".
 Handle winOpen(int port) {
@@ -17,8 +19,8 @@ Handle winOpen(int port) {
         std::snprintf(name, sizeof name, "COM%d", port + 1);
     else
         std::snprintf(name, sizeof name, "\\\\.\\COM1%d", port - 9);
-    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return kInvalidHandle;
     return reinterpret_cast<Handle>(h);
 }
@@ -70,7 +72,9 @@ int winWaitReadable(Handle handle, int timeoutMs) {
     }
 }
 
-void winClose(Handle handle) { CloseHandle(toHandle(handle)); }
+void winClose(Handle handle) {
+    CloseHandle(toHandle(handle));
+}
 
 int winReadCts(Handle handle, int *ctsOn) {
     DWORD status = 0;
@@ -89,7 +93,7 @@ int winSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {winOpen,  winConfigure, winSetTimeouts, winRead,      winWrite,
-                                     winWaitReadable, winClose, winReadCts,     winSetCtsFlow};
+const SerialBackend serialBackend = {winOpen,         winConfigure, winSetTimeouts, winRead,      winWrite,
+                                     winWaitReadable, winClose,     winReadCts,     winSetCtsFlow};
 
 } // namespace pyrolink

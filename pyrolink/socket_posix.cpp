@@ -21,7 +21,9 @@ int fail() {
     return 0;
 }
 
-int posixStartup() { return 1; }
+int posixStartup() {
+    return 1;
+}
 void posixCleanup() {}
 
 Socket posixCreate() {
@@ -110,13 +112,18 @@ int posixReceive(Socket s, std::uint8_t *buffer, int capacity, int timeoutMs) {
     }
 }
 
-void posixClose(Socket s) { ::close(static_cast<int>(s)); }
+void posixClose(Socket s) {
+    ::close(static_cast<int>(s));
+}
 
-int posixLastError() { return g_lastError; }
+int posixLastError() {
+    return g_lastError;
+}
 
 } // namespace
 
-const SocketBackend socketBackend = {posixStartup, posixCleanup, posixCreate,  posixSetReuseAddress, posixConnect,
-                                     posixSendAll, posixReceive, posixClose, posixLastError};
+const SocketBackend socketBackend = {posixStartup,         posixCleanup, posixCreate,
+                                     posixSetReuseAddress, posixConnect, posixSendAll,
+                                     posixReceive,         posixClose,   posixLastError};
 
 } // namespace pyrolink

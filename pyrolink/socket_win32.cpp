@@ -7,14 +7,18 @@
 namespace pyrolink {
 namespace {
 
-SOCKET toSocket(Socket s) { return static_cast<SOCKET>(s); }
+SOCKET toSocket(Socket s) {
+    return static_cast<SOCKET>(s);
+}
 
 int winStartup() {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0 ? 1 : 0;
 }
 
-void winCleanup() { WSACleanup(); }
+void winCleanup() {
+    WSACleanup();
+}
 
 Socket winCreate() {
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
@@ -23,7 +27,8 @@ Socket winCreate() {
 
 int winSetReuseAddress(Socket s) {
     int one = 1;
-    return setsockopt(toSocket(s), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&one), sizeof one) == 0
+    return setsockopt(toSocket(s), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&one),
+                      sizeof one) == 0
                ? 1
                : 0;
 }
@@ -75,9 +80,13 @@ int winReceive(Socket s, std::uint8_t *buffer, int capacity, int timeoutMs) {
     return n;
 }
 
-void winClose(Socket s) { closesocket(toSocket(s)); }
+void winClose(Socket s) {
+    closesocket(toSocket(s));
+}
 
-int winLastError() { return WSAGetLastError(); }
+int winLastError() {
+    return WSAGetLastError();
+}
 
 } // namespace
 

@@ -19,18 +19,30 @@ using namespace std::chrono_literals;
 
 namespace {
 
-double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
 
 Bytes frame(int node, int command, int length, const std::uint8_t *address, const Bytes &data) {
-    Bytes f = {0x55, 0xAA, 0x00, static_cast<std::uint8_t>(node), static_cast<std::uint8_t>(command),
-               static_cast<std::uint8_t>(length), address[0], address[1], address[2], address[3]};
+    Bytes f = {0x55,
+               0xAA,
+               0x00,
+               static_cast<std::uint8_t>(node),
+               static_cast<std::uint8_t>(command),
+               static_cast<std::uint8_t>(length),
+               address[0],
+               address[1],
+               address[2],
+               address[3]};
     unsigned s = 0;
-    for (auto b : f) s += b;
+    for (auto b : f)
+        s += b;
     f.push_back(static_cast<std::uint8_t>(s));
     if (!data.empty()) {
         f.insert(f.end(), data.begin(), data.end());
         unsigned d = 0;
-        for (auto b : data) d += b;
+        for (auto b : data)
+            d += b;
         f.push_back(static_cast<std::uint8_t>(d));
     }
     return f;
@@ -40,7 +52,8 @@ Bytes frame(int node, int command, int length, const std::uint8_t *address, cons
 void serveMemory(PtyPeer &peer, Bytes &memory) {
     peer.serve([&memory](PtyPeer &p, Bytes &pending) {
         for (;;) {
-            while (!pending.empty() && pending[0] != 0x55) pending.erase(pending.begin());
+            while (!pending.empty() && pending[0] != 0x55)
+                pending.erase(pending.begin());
             if (pending.size() < 11) return;
             int command = pending[4], length = pending[5];
             std::size_t size = (command == 0x01 || command == 0x04) ? 12u + length : 11u;
@@ -52,7 +65,8 @@ void serveMemory(PtyPeer &peer, Bytes &memory) {
                 data.resize(length);
                 reply = frame(pending[3], 0, length, &pending[6], data);
             } else {
-                for (int i = 0; i < length && at + i < 65536; ++i) memory[at + i] = pending[11 + i];
+                for (int i = 0; i < length && at + i < 65536; ++i)
+                    memory[at + i] = pending[11 + i];
                 reply = frame(pending[3], command, length, &pending[6], {});
             }
             pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
@@ -84,26 +98,32 @@ void roundTrips(const char *mode, short t1, short t3, double inherentMs) {
     unsigned char v;
     auto start = Clock::now();
     int ok = 0;
-    for (int i = 0; i < n; ++i) ok += ReadBytes(1, i, 1, &v);
+    for (int i = 0; i < n; ++i)
+        ok += ReadBytes(1, i, 1, &v);
     double per = msSince(start) / n;
-    std::printf("%-8s frame round trip: %.3f ms (%d/%d ok, %.0f/s); beyond the %.1f ms inherent wait: %.3f ms\n",
-                mode, per, ok, n, 1000.0 / per, inherentMs, per - inherentMs);
+    std::printf(
+        "%-8s frame round trip: %.3f ms (%d/%d ok, %.0f/s); beyond the %.1f ms inherent wait: %.3f ms\n",
+        mode, per, ok, n, 1000.0 / per, inherentMs, per - inherentMs);
 
     Bytes block(65536);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 13);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<std::uint8_t>(i * 13);
     start = Clock::now();
     int okw = 1;
-    for (int at = 0; at < 65536; at += 16384) okw &= WriteBytesFlash(1, at, 16384, block.data() + at);
+    for (int at = 0; at < 65536; at += 16384)
+        okw &= WriteBytesFlash(1, at, 16384, block.data() + at);
     double wms = msSince(start);
     Bytes back(65536);
     start = Clock::now();
     int okr = 1;
-    for (int at = 0; at < 65536; at += 16384) okr &= ReadBytes(1, at, 16384, back.data() + at);
+    for (int at = 0; at < 65536; at += 16384)
+        okr &= ReadBytes(1, at, 16384, back.data() + at);
     double rms = msSince(start);
-    std::printf("%-8s 64 KiB WriteBytesFlash %.0f ms (%.1f KiB/s, ok=%d), ReadBytes %.0f ms (%.1f KiB/s, ok=%d, "
-                "same=%d); per 127-byte exchange beyond inherent: write %.3f ms, read %.3f ms\n",
-                mode, wms, 64000.0 / wms, okw, rms, 64000.0 / rms, okr, back == block ? 1 : 0,
-                wms / 517 - inherentMs, rms / 517 - inherentMs);
+    std::printf(
+        "%-8s 64 KiB WriteBytesFlash %.0f ms (%.1f KiB/s, ok=%d), ReadBytes %.0f ms (%.1f KiB/s, ok=%d, "
+        "same=%d); per 127-byte exchange beyond inherent: write %.3f ms, read %.3f ms\n",
+        mode, wms, 64000.0 / wms, okw, rms, 64000.0 / rms, okr, back == block ? 1 : 0, wms / 517 - inherentMs,
+        rms / 517 - inherentMs);
     CloseComm();
     peer.stop();
 }
@@ -115,9 +135,9 @@ void timeoutAccuracy() {
         bool oneByte; // the peer sends one byte at once, then nothing: the interval decides
     };
     const Combo combos[] = {
-        {0, 0, 20, 24, false},  {0, 0, 50, 24, false},   {0, 0, 100, 8, false},  {0, 1, 10, 24, false},
-        {0, 2, 0, 16, false},   {0, 5, 5, 10, false},    {10, 0, 40, 24, false}, {20, 0, 100, 24, true},
-        {5, 0, 100, 24, true},  {50, 0, 200, 24, true},  {30, 1, 30, 255, true}, {15, 2, 300, 64, true},
+        {0, 0, 20, 24, false}, {0, 0, 50, 24, false},  {0, 0, 100, 8, false},  {0, 1, 10, 24, false},
+        {0, 2, 0, 16, false},  {0, 5, 5, 10, false},   {10, 0, 40, 24, false}, {20, 0, 100, 24, true},
+        {5, 0, 100, 24, true}, {50, 0, 200, 24, true}, {30, 1, 30, 255, true}, {15, 2, 300, 64, true},
     };
     std::vector<double> all;
     for (const Combo &c : combos) {
@@ -139,15 +159,16 @@ void timeoutAccuracy() {
         }
         Spread s = spread(errors);
         all.insert(all.end(), errors.begin(), errors.end());
-        std::printf("  pty interval=%3d multiplier=%d constant=%3d count=%3d%s: |actual-deadline| p50 %.3f p99 %.3f "
-                    "max %.3f ms\n",
-                    c.interval, c.multiplier, c.constant, c.count, c.oneByte ? " (1 byte)" : "         ", s.p50,
-                    s.p99, s.max);
+        std::printf(
+            "  pty interval=%3d multiplier=%d constant=%3d count=%3d%s: |actual-deadline| p50 %.3f p99 %.3f "
+            "max %.3f ms\n",
+            c.interval, c.multiplier, c.constant, c.count, c.oneByte ? " (1 byte)" : "         ", s.p50,
+            s.p99, s.max);
         CloseComm();
     }
     Spread s = spread(all);
-    std::printf("  pty all combinations: p50 %.3f p99 %.3f max %.3f ms (goal p99 within 2 ms)\n", s.p50, s.p99,
-                s.max);
+    std::printf("  pty all combinations: p50 %.3f p99 %.3f max %.3f ms (goal p99 within 2 ms)\n", s.p50,
+                s.p99, s.max);
 
     PtyPeer peer;
     peer.bindCom(1);
@@ -161,8 +182,8 @@ void timeoutAccuracy() {
         poll.push_back(msSince(start));
     }
     s = spread(poll);
-    std::printf("  pty poll mode ReadComm return: p50 %.3f p99 %.3f max %.3f ms (goal within 1 ms)\n", s.p50, s.p99,
-                s.max);
+    std::printf("  pty poll mode ReadComm return: p50 %.3f p99 %.3f max %.3f ms (goal within 1 ms)\n", s.p50,
+                s.p99, s.max);
     CloseComm();
 }
 
@@ -223,9 +244,10 @@ void proxyAccuracy() {
     SetRemoteIP(255, 255, 255, 255);
     proxy.stop();
     Spread s = spread(errors);
-    std::printf("  proxy poll-mode frame time-out (t1 = 20/50/100 ms): |actual-deadline| per attempt p50 %.3f p99 "
-                "%.3f max %.3f ms\n",
-                s.p50, s.p99, s.max);
+    std::printf(
+        "  proxy poll-mode frame time-out (t1 = 20/50/100 ms): |actual-deadline| per attempt p50 %.3f p99 "
+        "%.3f max %.3f ms\n",
+        s.p50, s.p99, s.max);
 }
 
 } // namespace

@@ -39,7 +39,8 @@ public:
         std::rewind(m_file);
         char buf[512];
         size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, m_file)) > 0) out.append(buf, n);
+        while ((n = std::fread(buf, 1, sizeof buf, m_file)) > 0)
+            out.append(buf, n);
         return out;
     }
 

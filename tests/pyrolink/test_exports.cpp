@@ -46,12 +46,15 @@ std::map<std::string, int> headerOrdinals() {
 TEST(Exports, DefListsOrdinalsOneTo132InOrder) {
     auto def = defEntries();
     ASSERT_EQ(def.size(), 132u);
-    for (std::size_t i = 0; i < def.size(); ++i) EXPECT_EQ(def[i].first, static_cast<int>(i + 1)) << def[i].second;
+    for (std::size_t i = 0; i < def.size(); ++i)
+        EXPECT_EQ(def[i].first, static_cast<int>(i + 1)) << def[i].second;
     // The ordinals the program binds.
-    std::map<int, std::string> fixed = {{1, "OpenComm"},   {2, "CloseComm"},  {64, "ReadBytes"},
-                                        {66, "WriteBytesFlash"}, {97, "DelOneSect"}, {98, "ReadComm"},
-                                        {99, "WriteComm"}, {118, "ClearComm"}, {132, "ResetCommunication"}};
-    for (auto &[ordinal, name] : fixed) EXPECT_EQ(def[ordinal - 1].second, name);
+    std::map<int, std::string> fixed = {
+        {1, "OpenComm"},         {2, "CloseComm"},   {64, "ReadBytes"},
+        {66, "WriteBytesFlash"}, {97, "DelOneSect"}, {98, "ReadComm"},
+        {99, "WriteComm"},       {118, "ClearComm"}, {132, "ResetCommunication"}};
+    for (auto &[ordinal, name] : fixed)
+        EXPECT_EQ(def[ordinal - 1].second, name);
 }
 
 TEST(Exports, HeaderDeclaresEveryExportWithItsOrdinal) {
@@ -68,12 +71,14 @@ TEST(Exports, HeaderDeclaresEveryExportWithItsOrdinal) {
 TEST(Exports, LibraryExportsExactlyTheListedFunctions) {
     void *lib = dlopen(PYROLINK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    for (auto &[ordinal, name] : defEntries()) EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
+    for (auto &[ordinal, name] : defEntries())
+        EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
     dlclose(lib);
 
     // Internal symbols stay hidden: every exported function is one of the list.
     std::set<std::string> listed;
-    for (auto &entry : defEntries()) listed.insert(entry.second);
+    for (auto &entry : defEntries())
+        listed.insert(entry.second);
     std::string cmd = std::string("nm -D --defined-only ") + PYROLINK_LIBRARY;
     FILE *nm = popen(cmd.c_str(), "r");
     ASSERT_NE(nm, nullptr);

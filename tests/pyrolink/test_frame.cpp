@@ -12,14 +12,21 @@ namespace {
 
 std::uint8_t sum(const Bytes &b, std::size_t from, std::size_t count) {
     unsigned s = 0;
-    for (std::size_t i = from; i < from + count; ++i) s += b[i];
+    for (std::size_t i = from; i < from + count; ++i)
+        s += b[i];
     return static_cast<std::uint8_t>(s);
 }
 
 Bytes frame(int node, int command, int length, std::uint32_t address, const Bytes &data = {}) {
-    Bytes f = {0x55, 0xAA, 0x00, static_cast<std::uint8_t>(node), static_cast<std::uint8_t>(command),
-               static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(address >> 24),
-               static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
+    Bytes f = {0x55,
+               0xAA,
+               0x00,
+               static_cast<std::uint8_t>(node),
+               static_cast<std::uint8_t>(command),
+               static_cast<std::uint8_t>(length),
+               static_cast<std::uint8_t>(address >> 24),
+               static_cast<std::uint8_t>(address >> 16),
+               static_cast<std::uint8_t>(address >> 8),
                static_cast<std::uint8_t>(address)};
     f.push_back(sum(f, 0, 10));
     if (!data.empty()) {
@@ -39,12 +46,13 @@ struct MemoryBoard {
     Bytes memory = Bytes(65536, 0);
     std::vector<Bytes> requests;
     std::function<bool(const Bytes &request, Bytes &reply)> tamper; // false = stay silent
-    std::set<int> refuseChecks;                                      // commands answered with silence
+    std::set<int> refuseChecks;                                     // commands answered with silence
 
     void attach(PtyPeer &peer) {
         peer.serve([this](PtyPeer &p, Bytes &pending) {
             for (;;) {
-                while (!pending.empty() && pending[0] != 0x55) pending.erase(pending.begin());
+                while (!pending.empty() && pending[0] != 0x55)
+                    pending.erase(pending.begin());
                 if (pending.size() < 11) return;
                 int length = pending[5];
                 int command = pending[4];
@@ -81,7 +89,8 @@ protected:
 } // namespace
 
 TEST_F(FrameTest, ReadSplitsIntoChunksOf127AtIncreasingAddresses) {
-    for (int i = 0; i < 300; ++i) board.memory[0x1000 + i] = static_cast<std::uint8_t>(i * 7);
+    for (int i = 0; i < 300; ++i)
+        board.memory[0x1000 + i] = static_cast<std::uint8_t>(i * 7);
     board.attach(peer);
     open();
     unsigned char out[300] = {};
@@ -105,7 +114,8 @@ TEST_F(FrameTest, WriteAndFlashWriteSendDataWithChecksum) {
     EXPECT_EQ(hex(board.requests[0]), "55 AA 00 02 01 03 00 00 41 F8 3E 10 20 30 60");
     EXPECT_EQ(hex(board.requests[1]), "55 AA 00 02 04 03 00 00 80 A0 28 10 20 30 60");
     Bytes big(400);
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i);
     ASSERT_EQ(WriteBytesFlash(1, 0x2000, 400, big.data()), 1);
     EXPECT_EQ(board.requests.size(), 2u + 4u);
     EXPECT_EQ(Bytes(board.memory.begin() + 0x2000, board.memory.begin() + 0x2000 + 400), big);
@@ -160,7 +170,8 @@ TEST_F(FrameTest, WrongCommandEchoOrDataChecksumFailsTheAttempt) {
         reply[4] = 0x04;
         reply[10] = 0;
         unsigned s = 0;
-        for (int i = 0; i < 10; ++i) s += reply[i];
+        for (int i = 0; i < 10; ++i)
+            s += reply[i];
         reply[10] = static_cast<std::uint8_t>(s);
         return true;
     };
@@ -201,7 +212,8 @@ TEST_F(FrameTest, ExVariantsCheckAccessFirst) {
     unsigned char buf[4];
     EXPECT_EQ(ReadBytesEx(1, 0, 4, buf), -1);
     ASSERT_EQ(board.requests.size(), 3u);
-    for (auto &r : board.requests) EXPECT_EQ(r[4], 0x14); // no read request followed
+    for (auto &r : board.requests)
+        EXPECT_EQ(r[4], 0x14); // no read request followed
     board.requests.clear();
     const unsigned char data[200] = {};
     EXPECT_EQ(WriteBytesEx(1, 0x300, 200, data), 1);
@@ -267,7 +279,8 @@ TEST_F(FrameTest, PeerHangingUpMidTransferEndsIt) {
     board.attach(peer);
     open(500, 100);
     auto closer = std::async(std::launch::async, [&] {
-        while (n.load() < 2) std::this_thread::sleep_for(1ms);
+        while (n.load() < 2)
+            std::this_thread::sleep_for(1ms);
         peer.hangUp();
     });
     Bytes out(300);

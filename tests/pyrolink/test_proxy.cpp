@@ -158,7 +158,8 @@ TEST_F(ProxyTest, OversizeWriteSendsNothing) {
 TEST_F(ProxyTest, ReadCopiesAtMostTheRequestedCount) {
     openThroughProxy();
     Bytes data(300);
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i);
     auto answer = std::async(std::launch::async, [&] {
         Bytes req = proxy.read(2);
         proxy.write(readReply(2, data));
@@ -288,7 +289,8 @@ TEST_F(ProxyTest, FramesRunOverTheProxy) {
         proxy.read(2);
         Bytes f = {0x55, 0xAA, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x41, 0xF8};
         unsigned s = 0;
-        for (auto b : f) s += b;
+        for (auto b : f)
+            s += b;
         f.push_back(static_cast<std::uint8_t>(s));
         f.push_back(0x77);
         f.push_back(0x77);

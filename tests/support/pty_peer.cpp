@@ -14,7 +14,8 @@ namespace testsupport {
 
 Bytes bytes(std::initializer_list<int> values) {
     Bytes out;
-    for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
+    for (int v : values)
+        out.push_back(static_cast<std::uint8_t>(v));
     return out;
 }
 
@@ -59,7 +60,8 @@ Bytes PtyPeer::read(std::size_t count, std::chrono::milliseconds timeout) {
     Bytes out;
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{m_master, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -81,7 +83,8 @@ Bytes PtyPeer::readUntilQuiet(std::chrono::milliseconds quiet, std::chrono::mill
     Bytes out;
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{m_master, POLLIN, 0};
         int wait = static_cast<int>(std::min(left, quiet).count());
@@ -117,7 +120,9 @@ void PtyPeer::write(const Bytes &data) {
     }
 }
 
-void PtyPeer::write(const std::string &text) { write(Bytes(text.begin(), text.end())); }
+void PtyPeer::write(const std::string &text) {
+    write(Bytes(text.begin(), text.end()));
+}
 
 void PtyPeer::serve(std::function<void(PtyPeer &, Bytes &)> handler) {
     stop();

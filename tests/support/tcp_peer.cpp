@@ -53,7 +53,8 @@ Bytes TcpPeer::read(std::size_t count, std::chrono::milliseconds timeout) {
     Bytes out;
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_client >= 0 && out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{m_client, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
