@@ -2,6 +2,7 @@
 // and the CANopen services on top of it: NMT commands and expedited SDO transfers.
 #include "link.h"
 #include "pyrolink.h"
+#include "reply_source.h"
 
 #include <cstring>
 
@@ -53,7 +54,7 @@ bool accumulate(std::uint32_t target, std::uint32_t *have, int *failures) {
     while (*have < target) {
         if (*failures >= kFailures) return false;
         unsigned int got = 0;
-        if (!ReadComm(s.rx + *have, int(target - *have), &got) || got == 0) {
+        if (!readDeviceReply(s.rx + *have, int(target - *have), &got) || got == 0) {
             ++*failures;
             continue;
         }
@@ -85,7 +86,7 @@ int startStop(std::uint8_t command) {
         s.tx[1] = command;
         WriteComm(s.tx, 2);
         unsigned int got = 0;
-        const int ok = ReadComm(s.rx, int(kBufferSize) - 1, &got);
+        const int ok = readDeviceReply(s.rx, int(kBufferSize) - 1, &got);
         s.rxCount = got;
         if (ok && got >= 2 && s.rx[0] == command && s.rx[1] == command) return 1;
     }

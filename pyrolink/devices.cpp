@@ -4,6 +4,7 @@
 #include "crc16_modbus.h"
 #include "link.h"
 #include "pyrolink.h"
+#include "reply_source.h"
 
 #include <cstring>
 #include <initializer_list>
@@ -49,7 +50,7 @@ template <typename Accept> int exchange(int size, Accept accept) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         WriteComm(s.tx, size);
         unsigned int got = 0;
-        const int ok = ReadComm(s.rx, int(kBufferSize) - 1, &got);
+        const int ok = readDeviceReply(s.rx, int(kBufferSize) - 1, &got);
         s.rxCount = got;
         if (!ok) continue;
         if (accept(s.rx, int(got))) return 1;
@@ -116,6 +117,16 @@ const std::uint8_t *findModbusReply(const std::uint8_t *rx, int got, std::uint8_
 
 } // namespace
 } // namespace pyrolink::devices
+
+namespace pyrolink {
+
+ReplySource replySource = nullptr;
+
+int readDeviceReply(unsigned char *buffer, int count, unsigned int *got) {
+    return replySource ? replySource(buffer, count, got) : ReadComm(buffer, count, got);
+}
+
+} // namespace pyrolink
 
 using namespace pyrolink;
 using namespace pyrolink::devices;
