@@ -2,6 +2,7 @@
 #include "catalogue.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <string>
 
@@ -271,6 +272,38 @@ std::span<const ParamDef> catalogue(Model model) {
         return kAir;
     }
     return {};
+}
+
+namespace {
+
+struct Index {
+    std::array<const ParamDef *, 300> settings{};
+    std::array<std::array<bool, 100>, 2> present{};
+};
+
+const Index &index(Model model) {
+    static const std::array<Index, 3> all = [] {
+        std::array<Index, 3> out{};
+        for (int m = 0; m < 3; ++m) {
+            for (const ParamDef &def : catalogue(static_cast<Model>(m + 1))) {
+                out[m].present[def.table][def.index] = true;
+                if (def.bit == 255 && def.textId >= 0 && def.textId < 300 && !out[m].settings[def.textId])
+                    out[m].settings[def.textId] = &def;
+            }
+        }
+        return out;
+    }();
+    return all[static_cast<int>(model) - 1];
+}
+
+} // namespace
+
+const ParamDef *findSetting(Model model, int textId) {
+    return textId >= 0 && textId < 300 ? index(model).settings[textId] : nullptr;
+}
+
+bool inCatalogue(Model model, int table, int idx) {
+    return table >= 0 && table < 2 && idx >= 0 && idx < 100 && index(model).present[table][idx];
 }
 
 } // namespace stovesim

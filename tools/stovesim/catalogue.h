@@ -34,6 +34,10 @@ struct ParamDef {
 };
 
 std::span<const ParamDef> catalogue(Model model);
+// Fast look-ups over the catalogue (built once): the whole-value entry of a setting, and whether a
+// board index exists at all.
+const ParamDef *findSetting(Model model, int textId);
+bool inCatalogue(Model model, int table, int index);
 
 // Text identifiers of the settings the stove automaton uses.
 namespace setting {

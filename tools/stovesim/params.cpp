@@ -40,9 +40,7 @@ ParameterStore::ParameterStore(Model model) : m_model(model) {
 }
 
 bool ParameterStore::inCatalogue(Table table, int index) const {
-    for (const ParamDef &def : catalogue(m_model))
-        if (def.table == static_cast<int>(table) && def.index == index) return true;
-    return false;
+    return stovesim::inCatalogue(m_model, static_cast<int>(table), index);
 }
 
 const ParamDef *ParameterStore::wholeEntry(Table table, int index) const {
@@ -113,9 +111,8 @@ bool ParameterStore::hubaActive() const {
 }
 
 int ParameterStore::setting(int textId, int fallback) const {
-    for (const ParamDef &def : catalogue(m_model))
-        if (def.textId == textId && def.bit == 255) return m_banks[m_bank - 1].values[def.table][def.index];
-    return fallback;
+    const ParamDef *def = findSetting(m_model, textId);
+    return def ? m_banks[m_bank - 1].values[def->table][def->index] : fallback;
 }
 
 bool ParameterStore::flag(int textId) const {
