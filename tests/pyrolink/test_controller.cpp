@@ -92,14 +92,13 @@ TEST_F(Controller, ReadConfTypeOneAsksAllButCncStatusAndTakesAddressesFromTheRig
     EXPECT_EQ(ReadStatus(4, &status), 1);
     EXPECT_EQ(status, 0x1234);
     // The download area (code 0x50) carries its address in bytes 0-3.
-    ctrl.silentCommands.clear();
     EXPECT_EQ(MemoPar(4), 1);
     r = requests();
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[1].raw, frameBytes(4, 0x0C, 0, areaOf(14)));
 }
 
-TEST_F(Controller, ReadConfTypeThreeReadsCncStatusAddressFromFirstBytes) {
+TEST_F(Controller, ReadConfNeverAsksTheCncStatusArea) {
     open(3);
     ctrl.areas[0x04] = 0x00777000;
     configure(5);
