@@ -29,6 +29,14 @@ Bytes text(const std::string &s) {
     return Bytes(s.begin(), s.end());
 }
 
+// Reply bytes from pieces (avoids chains of string temporaries).
+Bytes reply(std::initializer_list<std::string_view> pieces) {
+    Bytes out;
+    for (std::string_view p : pieces)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
 std::uint8_t sum(const std::uint8_t *p, std::size_t n) {
     unsigned s = 0;
     for (std::size_t i = 0; i < n; ++i)
@@ -242,7 +250,7 @@ std::optional<Bytes> Engine::command(const std::string &line) {
         const int index = number(line, 8, 2);
         int value = 0;
         if (!m_ram.read(table, index, value)) return std::nullopt;
-        return text("P" + line.substr(8, 2) + "=" + field3(value) + "\r");
+        return reply({"P", std::string_view(line).substr(8, 2), "=", field3(value), "\r"});
     }
     // WRGENPiivvv / WRTECPiivvv: the stored value is echoed; a refused value leaves the old one.
     if (line.size() == 11 && (line.starts_with("WRGENP") || line.starts_with("WRTECP")) &&
@@ -253,18 +261,18 @@ std::optional<Bytes> Engine::command(const std::string &line) {
         m_ram.write(table, index, number(line, 8, 3));
         int value = 0;
         m_ram.read(table, index, value);
-        return text("P" + line.substr(6, 2) + "=" + field3(value) + "\r");
+        return reply({"P", std::string_view(line).substr(6, 2), "=", field3(value), "\r"});
     }
     // WRBANP0dddd: the four digits are the same bank number 1..4.
     if (line.size() == 11 && line.starts_with("WRBANP0") && digits(line, 7, 4)) {
         const char d = line[7];
         if (line[8] != d || line[9] != d || line[10] != d || !m_ram.selectBank(d - '0')) return std::nullopt;
-        return text(std::string("P0") + d + "=" + std::string(3, d) + "\r");
+        return reply({"P0", std::string(1, d), "=", std::string(3, d), "\r"});
     }
     if (line.size() == 7 && line.starts_with("DEBUG") && digits(line, 5, 2)) {
         std::array<int, 3> v{};
         if (test || !m_stove.monitor(number(line, 5, 2), v)) return std::nullopt;
-        return text(line.substr(5, 2) + field3(v[0]) + field3(v[1]) + field3(v[2]) + "\r");
+        return reply({std::string_view(line).substr(5, 2), field3(v[0]), field3(v[1]), field3(v[2]), "\r"});
     }
     if (test) return testCommand(line);
     return std::nullopt;
@@ -285,7 +293,7 @@ std::optional<Bytes> Engine::testCommand(const std::string &line) {
     for (const auto &r : reads) {
         if (line == r.command) {
             const int v = m_stove.input(r.input);
-            return text(std::string(r.prefix) + (r.twoDigits ? field2(v) : field3(v)) + "\r");
+            return reply({r.prefix, r.twoDigits ? field2(v) : field3(v), "\r"});
         }
     }
     const Bytes echo = text(line + "\r");
@@ -332,7 +340,8 @@ std::optional<Bytes> Engine::testCommand(const std::string &line) {
         const int value = number(line, 5, 3);
         if (channel > Stove::All) return std::nullopt;
         m_stove.setOutput(channel, value);
-        return text("O" + line.substr(3, 2) + "=" + (value > 0 ? "1" : "0") + line.substr(6, 2) + "\r");
+        return reply({"O", std::string_view(line).substr(3, 2), "=", value > 0 ? "1" : "0",
+                      std::string_view(line).substr(6, 2), "\r"});
     }
     return std::nullopt;
 }
