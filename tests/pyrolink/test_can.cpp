@@ -206,7 +206,7 @@ TEST_F(Can, ReceivedFrameAcrossSeveralReadsAndBadCheck) {
 
     peer.write(bytes({0x80, 0x80}));
     EXPECT_EQ(ReadMsgCan(&id, &length, data), 0); // not a received frame
-    EXPECT_EQ(ClearComm(), 1);                // drops the unread second byte
+    EXPECT_EQ(ClearComm(), 1);                    // drops the unread second byte
     peer.write(bytes({0x81, 0x00, 0x00, 0x09}));
     EXPECT_EQ(ReadMsgCan(&id, &length, data), 0); // length above 8
 }
