@@ -1,6 +1,7 @@
 // The stovesim program over real pseudo-terminals: start-up line, symlink, repeated opens of the
 // slave, closed standard input, control channel, pacing, transcript, state file, flash dump, erase
 // timing, faults, and clean shutdown.
+#include "pty_peer.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -8,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+
 #include <gtest/gtest.h>
 #include <optional>
 #include <poll.h>
@@ -344,4 +346,15 @@ TEST(Program, FaultsFromTheCommandLine) {
     slow.send(std::string("MODELLO\r"));
     EXPECT_EQ(slow.read(23, 100ms).size(), 0u);
     EXPECT_EQ(slow.read(23, 1s).size(), 23u);
+}
+
+TEST(Program, ServesAnExistingSerialDevice) {
+    // A pty pair stands in for the null-modem cable: stovesim opens the slave as its device, the
+    // test is the far end on the master.
+    testsupport::PtyPeer cable;
+    Sim sim({"--model", "basic", "--device", cable.slavePath(), "--baud", "19200"});
+    EXPECT_EQ(sim.path, cable.slavePath());
+    cable.write(std::string("MODELLO\r"));
+    const auto reply = cable.read(23, 2000ms);
+    EXPECT_EQ(std::string(reply.begin(), reply.end()), "BASIC      02.07240315\r");
 }
