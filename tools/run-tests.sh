@@ -12,6 +12,16 @@ echo "== Windows cross build of pyrolink.dll"
 cmake -S "$root" -B "$out/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
 cmake --build "$out/win64" -j "$jobs"
+# Every name of the export list must sit at its ordinal (the table prints ordinal - 1).
+expected=$(awk '/@/ {sub("@", "", $2); printf "%d %s\n", $2 - 1, $1}' "$root/pyrolink/pyrolink.def" | sort)
+actual=$(x86_64-w64-mingw32-objdump -p "$out/win64/pyrolink/pyrolink.dll" |
+    sed -n '/Ordinal\/Name Pointer/,/^$/s/^\t\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p' | sort)
+if [ "$expected" != "$actual" ]; then
+    echo "pyrolink.dll exports differ from pyrolink.def:"
+    diff <(echo "$expected") <(echo "$actual") | head -n 20
+    exit 1
+fi
+echo "pyrolink.dll exports all $(echo "$expected" | wc -l) functions at their ordinals"
 
 echo "== Fuzz targets (libFuzzer, a short bounded run each)"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$out/fuzz" -G Ninja -DHB_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
