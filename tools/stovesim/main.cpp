@@ -196,13 +196,15 @@ private:
     std::FILE *m_file = nullptr;
 };
 
+// A reply on its way. With pacing it occupies the line for 10 bits per byte after it is due and
+// the line is free, and is handed over whole when its last byte would have arrived: the timing of
+// the reply's end is the wire's, and a reader's inter-byte time-out never sees a scheduling gap in
+// the middle of a reply.
 struct Outgoing {
-    Clock::time_point due;
+    Clock::time_point ready;
     Bytes bytes;
     std::string note;
     std::size_t sent = 0;
-    Clock::time_point start{};
-    bool started = false;
 };
 
 constexpr std::size_t kMaxQueued = 256;
@@ -271,18 +273,11 @@ int main(int argc, char **argv) {
         // Send what is due.
         while (!queue.empty()) {
             Outgoing &out = queue.front();
-            if (!out.started) {
-                const Clock::time_point start = opt.pacing ? std::max(out.due, lineFree) : out.due;
-                if (now < start) break;
-                out.start = start;
-                out.started = true;
+            if (now < out.ready) break;
+            if (out.sent == 0)
                 log.line("TX", escape(out.bytes) + (out.note.empty() ? "" : "  [" + out.note + "]"));
-            }
-            std::size_t allowed = out.bytes.size();
-            if (opt.pacing)
-                allowed = std::min(allowed, static_cast<std::size_t>(1 + (now - out.start) / byteTime));
-            while (out.sent < allowed) {
-                const ssize_t n = write(io, out.bytes.data() + out.sent, allowed - out.sent);
+            while (out.sent < out.bytes.size()) {
+                const ssize_t n = write(io, out.bytes.data() + out.sent, out.bytes.size() - out.sent);
                 if (n > 0) {
                     out.sent += static_cast<std::size_t>(n);
                 } else if (n < 0 && errno == EAGAIN && slaveKeep >= 0) {
@@ -295,18 +290,14 @@ int main(int argc, char **argv) {
                 }
             }
             if (out.sent < out.bytes.size()) break;
-            if (opt.pacing) lineFree = out.start + byteTime * static_cast<long>(out.bytes.size());
             queue.pop_front();
         }
 
-        // How long to sleep: until the next byte or reply is due (at most one second, to keep the
-        // stove model moving in small steps).
+        // Sleep until the next reply is due (at most one second, to keep the stove model moving in
+        // small steps).
         timespec timeout{1, 0};
         if (!queue.empty()) {
-            const Outgoing &out = queue.front();
-            Clock::time_point next = out.started ? out.start + byteTime * static_cast<long>(out.sent)
-                                                 : (opt.pacing ? std::max(out.due, lineFree) : out.due);
-            const auto wait = std::max(std::chrono::nanoseconds(0), next - now);
+            const auto wait = std::max(std::chrono::nanoseconds(0), queue.front().ready - now);
             if (wait < std::chrono::seconds(1)) timeout = {0, static_cast<long>(wait.count())};
         }
         pollfd fds[3] = {{io, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
@@ -348,7 +339,12 @@ int main(int argc, char **argv) {
                     if (!o.bytes) {
                         log.line("TX", "(none)" + (o.note.empty() ? "" : "  [" + o.note + "]"));
                     } else if (queue.size() < kMaxQueued) {
-                        queue.push_back({now + o.delay, std::move(*o.bytes), o.note});
+                        Clock::time_point ready = now + o.delay;
+                        if (opt.pacing) {
+                            ready = std::max(ready, lineFree) + byteTime * static_cast<long>(o.bytes->size());
+                            lineFree = ready;
+                        }
+                        queue.push_back({ready, std::move(*o.bytes), o.note});
                     }
                 }
             }
