@@ -1,0 +1,206 @@
+// Shared helpers of the program's tests: isolated settings and working folder, a scripted board on
+// a pseudo-terminal, the simulator as a child process, and an answerer for modal message boxes.
+#pragma once
+
+#include "pty_peer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hbtest {
+
+// Settings in a private folder, and a private working folder (with or without "lang").
+class Sandbox {
+public:
+    Sandbox() {
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("settings")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           dir.filePath(QStringLiteral("settings")));
+        QDir(dir.path()).mkpath(QStringLiteral("work"));
+        QDir::setCurrent(dir.filePath(QStringLiteral("work")));
+    }
+    QString workPath() const { return dir.filePath(QStringLiteral("work")); }
+    void writeLanguage(const QString &name, const QByteArray &content) const {
+        QDir(workPath()).mkpath(QStringLiteral("lang"));
+        QFile file(workPath() + QStringLiteral("/lang/") + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    void clearSettings() const {
+        QSettings settings;
+        settings.clear();
+        settings.sync();
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+// What a message box showed.
+struct SeenBox {
+    QString title, text, informative;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    bool hadParent = false;
+    bool cursorOverridden = false;
+};
+
+// Answers every modal message box that appears with the next queued button (or `fallback`), and
+// records what it showed.
+class BoxAnswerer : public QObject {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton fallback = QMessageBox::Ok) : fallback(fallback) {
+        connect(&timer, &QTimer::timeout, this, &BoxAnswerer::poll);
+        timer.start(15);
+    }
+    void queue(QMessageBox::StandardButton button) { answers.push_back(button); }
+    std::vector<SeenBox> seen;
+
+private:
+    void poll() {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        // A new box may reuse the address of the previous one: mark each box answered.
+        if (box == nullptr || !box->isVisible() || box->property("hbAnswered").toBool()) return;
+        box->setProperty("hbAnswered", true);
+        SeenBox record;
+        record.title = box->windowTitle();
+        record.text = box->text();
+        record.informative = box->informativeText();
+        record.icon = box->icon();
+        record.hadParent = box->parentWidget() != nullptr;
+        record.cursorOverridden = QApplication::overrideCursor() != nullptr;
+        if (box->defaultButton() != nullptr) record.defaultButton = box->standardButton(box->defaultButton());
+        seen.push_back(record);
+        QMessageBox::StandardButton answer = fallback;
+        if (!answers.empty()) {
+            answer = answers.front();
+            answers.erase(answers.begin());
+        }
+        QAbstractButton *button = box->button(answer);
+        if (button != nullptr)
+            button->click();
+        else
+            box->reject();
+    }
+    QTimer timer;
+    QMessageBox::StandardButton fallback;
+    std::vector<QMessageBox::StandardButton> answers;
+};
+
+// A board on a pseudo-terminal that answers each CR-terminated command through `respond` (no
+// answer when it returns nothing) and records every command with its arrival time.
+class ScriptedBoard {
+public:
+    using Clock = std::chrono::steady_clock;
+    struct Arrival {
+        std::string command;
+        Clock::time_point at;
+    };
+    // Gets the command (without CR) and how often it arrived before; returns the reply bytes.
+    using Responder = std::function<std::optional<std::string>(const std::string &command, int earlier)>;
+
+    explicit ScriptedBoard(int comNumber = 1) {
+        peer.bindCom(comNumber);
+        peer.serve([this](testsupport::PtyPeer &p, testsupport::Bytes &pending) {
+            for (;;) {
+                auto cr = std::find(pending.begin(), pending.end(), std::uint8_t('\r'));
+                if (cr == pending.end()) return;
+                std::string command(pending.begin(), cr);
+                pending.erase(pending.begin(), cr + 1);
+                std::optional<std::string> reply;
+                {
+                    std::lock_guard lock(mutex);
+                    const int earlier = counts[command]++;
+                    log.push_back({command, Clock::now()});
+                    if (responder) reply = responder(command, earlier);
+                }
+                if (reply) p.write(*reply);
+            }
+        });
+    }
+    ~ScriptedBoard() { peer.stop(); }
+
+    void setResponder(Responder r) {
+        std::lock_guard lock(mutex);
+        responder = std::move(r);
+    }
+    std::vector<Arrival> arrivals() const {
+        std::lock_guard lock(mutex);
+        return log;
+    }
+    std::vector<std::string> commands() const {
+        std::vector<std::string> out;
+        for (const Arrival &a : arrivals())
+            out.push_back(a.command);
+        return out;
+    }
+    void clear() {
+        std::lock_guard lock(mutex);
+        log.clear();
+        counts.clear();
+        peer.clearReceived();
+    }
+    testsupport::Bytes received() const { return peer.received(); }
+    testsupport::PtyPeer peer;
+
+private:
+    mutable std::mutex mutex;
+    Responder responder;
+    std::vector<Arrival> log;
+    std::map<std::string, int> counts;
+};
+
+// The board simulator as a child process; its pty is bound to PYROLINK_COM<comNumber>.
+class Simulator {
+public:
+    explicit Simulator(const QStringList &arguments, int comNumber = 1) {
+        process.setProgram(QStringLiteral(HB_STOVESIM));
+        process.setArguments(arguments);
+        process.start();
+        if (!process.waitForStarted(5000)) return;
+        QElapsedTimer clock;
+        clock.start();
+        while (!process.canReadLine() && clock.elapsed() < 5000)
+            process.waitForReadyRead(100);
+        path = QString::fromLocal8Bit(process.readLine()).trimmed();
+        if (!path.isEmpty())
+            qputenv(QStringLiteral("PYROLINK_COM%1").arg(comNumber).toLatin1(), path.toLocal8Bit());
+    }
+    ~Simulator() {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+    bool ok() const { return !path.isEmpty(); }
+    QString path;
+    QProcess process;
+};
+
+// Points COM1..COM16 at a path that never opens, so port scans see only the ports a test binds.
+inline void unbindAllPorts() {
+    for (int i = 1; i <= 16; ++i)
+        qputenv(QStringLiteral("PYROLINK_COM%1").arg(i).toLatin1(),
+                QByteArrayLiteral("/nonexistent/hb-no-port"));
+}
+
+} // namespace hbtest

@@ -1,0 +1,251 @@
+// Opening the link and detecting the stove model: against the simulator, a silent board, boards
+// with unusual identities and ports that do not open; the setup page's port scan.
+#include "app/settings.h"
+#include "app/texts.h"
+#include "board/serialthread.h"
+#include "helpers.h"
+#include "ui/hearthbench.h"
+#include "ui_hearthbench.h"
+
+#include <QToolButton>
+#include <pyrolink.h>
+
+using hbtest::BoxAnswerer;
+using hbtest::ScriptedBoard;
+
+namespace {
+const QString communicationError = QStringLiteral(
+    "Communication error with the board.\nMake sure:\n - the card is powered;\n - the board is connected;\n"
+    " - to disable the technical parameter \"enable sms modem\".");
+
+ScriptedBoard::Responder identityReply(const std::string &identity) {
+    return [=](const std::string &c, int) -> std::optional<std::string> {
+        if (c == "MODELLO") return identity;
+        return std::nullopt;
+    };
+}
+} // namespace
+
+class DetectionTest : public QObject {
+    Q_OBJECT
+
+    hbtest::Sandbox *sandbox = nullptr;
+
+private slots:
+    void initTestCase() {
+        setApplicationIdentity();
+        useDefaultTexts();
+    }
+    void init() {
+        sandbox = new hbtest::Sandbox;
+        sandbox->clearSettings();
+        hbtest::unbindAllPorts();
+        currentModel = 0;
+    }
+    void cleanup() {
+        delete sandbox;
+        currentModel = 0;
+    }
+
+    void detectsWaterOnSimulator() {
+        hbtest::Simulator simulator(
+            {"--model", "water", "--no-pacing", "--firmware", "01.23", "--revision", "150911"});
+        QVERIFY(simulator.ok());
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->testHWToolButton->click();
+        QVERIFY(answerer.seen.empty());
+        QCOMPARE(currentModel.load(), 2);
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 2);
+        QVERIFY(window.isPortOpen());
+        QVERIFY(window.arePagesBuilt());
+        QCOMPARE(thread.mode(), 1);
+        QCOMPARE(window.form()->modelValue->text(), QStringLiteral("WATER"));
+        QCOMPARE(window.form()->versionValue->text(), QStringLiteral(" 1.23"));
+        QCOMPARE(window.form()->revisionValue->text(), QStringLiteral("15/09/11"));
+        QCOMPARE(window.form()->modelValueDebug->text(), QStringLiteral("WATER"));
+        QCOMPARE(window.form()->revisionValueDebug->text(), QStringLiteral("15/09/11"));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void silentBoardGivesCommunicationError() {
+        ScriptedBoard board(1);
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->testHWToolButton->click();
+        QCOMPARE(answerer.seen.size(), std::size_t(1));
+        const hbtest::SeenBox &box = answerer.seen.front();
+        QCOMPARE(box.text, communicationError);
+        QCOMPARE(box.title, QStringLiteral("Hearth Bench"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QVERIFY(!box.hadParent);
+        QVERIFY(!box.cursorOverridden);
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
+        QVERIFY(window.isPortOpen());
+        QVERIFY(!window.arePagesBuilt());
+        QCOMPARE(thread.mode(), 1);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+
+        // Four attempts with waits of 75, 100, 125 and 150 ms.
+        const auto arrivals = board.arrivals();
+        QCOMPARE(arrivals.size(), std::size_t(4));
+        for (int n = 1; n < 4; ++n) {
+            QCOMPARE(arrivals.at(std::size_t(n)).command, std::string("MODELLO"));
+            const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 arrivals.at(std::size_t(n)).at - arrivals.at(std::size_t(n - 1)).at)
+                                 .count();
+            const int waitMs = (n + 2) * 25;
+            QVERIFY2(gap >= waitMs - 2 && gap < waitMs + 1200, qPrintable(QString::number(gap)));
+        }
+        // No model: the polling thread sends nothing.
+        QTest::qWait(300);
+        QCOMPARE(board.arrivals().size(), std::size_t(4));
+    }
+
+    void identityEdgeCases_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("model");
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<QString>("modelText");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("revision");
+        QTest::newRow("lower-case water") << QByteArray("water      01.23150911\r") << 2 << true << "WATER"
+                                          << " 1.23"
+                                          << "15/09/11";
+        QTest::newRow("air two-line") << QByteArray("AIR-DUCT   10.05010203\r") << 3 << true << "AIR -\nDUCT."
+                                      << "10.05"
+                                      << "01/02/03";
+        QTest::newRow("standard is basic") << QByteArray("Standard   02.00990101\r") << 1 << true << "BASIC"
+                                           << " 2.00"
+                                           << "99/01/01";
+        QTest::newRow("cut at 21") << QByteArray("BASIC      02.001201x\0z\r", 23) << 1 << true << "BASIC"
+                                   << " 2.00"
+                                   << "12/01/x";
+        QTest::newRow("cut at 20") << QByteArray("BASIC      02.001201\0xz\r", 23) << 0 << false << ""
+                                   << ""
+                                   << "";
+        QTest::newRow("short reply") << QByteArray("BASIC      02.00120\r") << 0 << false << ""
+                                     << ""
+                                     << "";
+    }
+    void identityEdgeCases() {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, model);
+        QFETCH(bool, usable);
+        QFETCH(QString, modelText);
+        QFETCH(QString, version);
+        QFETCH(QString, revision);
+        ScriptedBoard board(1);
+        board.setResponder(identityReply(reply.toStdString()));
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->parametersToolButton->click();
+        QCOMPARE(currentModel.load(), model);
+        if (usable) {
+            QVERIFY(answerer.seen.empty());
+            QCOMPARE(window.form()->stackedWidget->currentIndex(), 3);
+            QCOMPARE(window.form()->modelValue->text(), modelText);
+            QCOMPARE(window.form()->versionValue->text(), version);
+            QCOMPARE(window.form()->revisionValueDebug->text(), revision);
+        } else {
+            QCOMPARE(answerer.seen.size(), std::size_t(1));
+            QCOMPARE(answerer.seen.front().text, communicationError);
+            QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
+        }
+    }
+
+    void unknownModelShowsPageWithoutContent() {
+        ScriptedBoard board(1);
+        board.setResponder(identityReply("OVEN       01.00010101\r"));
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->testHWToolButton->click();
+        QVERIFY(answerer.seen.empty());
+        QCOMPARE(currentModel.load(), 0);
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 2);
+        QCOMPARE(window.form()->modelValue->text(), QStringLiteral("UNKNOWN"));
+        QVERIFY(!window.arePagesBuilt());
+        // The next entry tries the detection again.
+        window.form()->homeBTest->click();
+        window.form()->testHWToolButton->click();
+        int identities = 0;
+        for (const std::string &c : board.commands())
+            identities += c == "MODELLO";
+        QCOMPARE(identities, 2);
+    }
+
+    void modelDetectedOnlyOnce() {
+        ScriptedBoard board(1);
+        board.setResponder(identityReply("BASIC      02.00990101\r"));
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->parametersToolButton->click();
+        QVERIFY(window.arePagesBuilt());
+        window.form()->homeBPar->click();
+        // The setup page closes the link; the next board page opens it again without MODELLO.
+        window.form()->setupToolButton->click();
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 1);
+        QVERIFY(!window.isPortOpen());
+        window.form()->homeBSetup->click();
+        window.form()->parametersToolButton->click();
+        QVERIFY(window.isPortOpen());
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 3);
+        int identities = 0;
+        for (const std::string &c : board.commands())
+            identities += c == "MODELLO";
+        QCOMPARE(identities, 1);
+        QVERIFY(answerer.seen.empty());
+    }
+
+    void portThatDoesNotOpen() {
+        QSettings().setValue("com", 20);
+        SerialThread thread;
+        HearthBench window(&thread);
+        QCOMPARE(window.form()->comComboBox->currentIndex(), -1);
+        BoxAnswerer answerer;
+        window.form()->parametersToolButton->click();
+        // Tried by the detection and again by the re-open; each failure has its own box.
+        QCOMPARE(answerer.seen.size(), std::size_t(2));
+        for (const hbtest::SeenBox &box : answerer.seen) {
+            QCOMPARE(box.text, QStringLiteral("Error opening serial COM21"));
+            QCOMPARE(box.title, QStringLiteral("Hearth Bench"));
+            QCOMPARE(box.icon, QMessageBox::Critical);
+        }
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
+        QVERIFY(!window.isPortOpen());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void portScanListsOpenPorts() {
+        testsupport::PtyPeer second, fifth, twelfth;
+        second.bindCom(2);
+        fifth.bindCom(5);
+        twelfth.bindCom(12);
+        QSettings().setValue("com", 4);
+        SerialThread thread;
+        HearthBench window(&thread);
+        window.form()->setupToolButton->click();
+        QCOMPARE(window.form()->stackedWidget->currentIndex(), 1);
+        QComboBox *box = window.form()->comComboBox;
+        QCOMPARE(box->count(), 3);
+        QCOMPARE(box->itemText(0), QStringLiteral("COM2"));
+        QCOMPARE(box->itemText(1), QStringLiteral("COM5"));
+        QCOMPARE(box->itemText(2), QStringLiteral("COM12"));
+        QCOMPARE(box->currentText(), QStringLiteral("COM5"));
+        // A stored port that is not listed leaves the box without selection.
+        QSettings().setValue("com", 0);
+        window.form()->homeBSetup->click();
+        window.form()->setupToolButton->click();
+        QCOMPARE(box->currentIndex(), -1);
+        // The scan leaves every port closed.
+        QCOMPARE(ClearComm(), 0);
+    }
+};
+
+QTEST_MAIN(DetectionTest)
+#include "tst_detection.moc"

@@ -1,0 +1,81 @@
+// Renders the pages of the main window to PNG files, offscreen, after the model detection against
+// the simulator: hb_screenshots <stovesim> <output folder> [model]. Run it from the project root so
+// that the "lang" folder is found.
+#include "app/settings.h"
+#include "app/texts.h"
+#include "board/serialthread.h"
+#include "ui/hearthbench.h"
+#include "ui_hearthbench.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest/QTest>
+#include <cstdio>
+
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    setApplicationIdentity();
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() < 3) {
+        std::fprintf(stderr, "usage: hb_screenshots <stovesim> <output folder> [basic|water|air]\n");
+        return 2;
+    }
+    const QString model = arguments.value(3, QStringLiteral("water"));
+
+    // Private settings: the pictures show the defaults, never the user's own choices.
+    QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    if (!loadLanguageFile(languageFilePath(QString::fromLatin1(defaultLanguage)))) useDefaultTexts();
+
+    QProcess simulator;
+    simulator.start(arguments.at(1), {QStringLiteral("--model"), model, QStringLiteral("--no-pacing")});
+    if (!simulator.waitForStarted(5000) || !simulator.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "hb_screenshots: the simulator did not start\n");
+        return 1;
+    }
+    qputenv("PYROLINK_COM1", simulator.readLine().trimmed());
+
+    // Any message box (none is expected) is closed so that rendering never waits for a user.
+    QTimer boxCloser;
+    QObject::connect(&boxCloser, &QTimer::timeout, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "hb_screenshots: closed a message box: %s\n", qPrintable(box->text()));
+            box->reject();
+        }
+    });
+    boxCloser.start(50);
+
+    int result = 0;
+    SerialThread thread;
+    {
+        HearthBench window(&thread);
+        window.show();
+        QTest::qWaitForWindowExposed(&window);
+        window.form()->testHWToolButton->click();
+        window.form()->homeBTest->click();
+        const char *names[] = {
+            "home", "setup", "testhw", "parameters", "debug", "authentication", "boardConfiguration"};
+        const QDir out(arguments.at(2));
+        for (int page = 0; page < 7; ++page) {
+            window.form()->stackedWidget->setCurrentIndex(page);
+            QTest::qWait(100);
+            const QString file = out.filePath(QStringLiteral("%1.png").arg(QLatin1String(names[page])));
+            if (!window.grab().save(file)) {
+                std::fprintf(stderr, "hb_screenshots: cannot write %s\n", qPrintable(file));
+                result = 1;
+            }
+        }
+        thread.requestStop();
+        thread.wait();
+    }
+    simulator.kill();
+    simulator.waitForFinished(3000);
+    return result;
+}
