@@ -48,6 +48,9 @@ public:
             close(in[1]);
             close(out[0]);
             close(out[1]);
+            // Descriptors of the test (a pty master in particular) must not live on in the child.
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);
             std::vector<char *> argv;
             std::string exe = STOVESIM_PATH;
             argv.push_back(exe.data());
@@ -357,4 +360,7 @@ TEST(Program, ServesAnExistingSerialDevice) {
     cable.write(std::string("MODELLO\r"));
     const auto reply = cable.read(23, 2000ms);
     EXPECT_EQ(std::string(reply.begin(), reply.end()), "BASIC      02.07240315\r");
+    // The far end goes away: the simulator ends with an error instead of spinning.
+    cable.hangUp();
+    EXPECT_EQ(sim.wait(), 1);
 }

@@ -267,6 +267,7 @@ int main(int argc, char **argv) {
     bool stdinOpen = true;
     std::string controlLine;
     bool running = true;
+    int exitCode = 0;
 
     while (running) {
         Clock::time_point now = Clock::now();
@@ -330,6 +331,11 @@ int main(int argc, char **argv) {
         if (fds[0].revents & POLLIN) {
             std::uint8_t buf[4096];
             const ssize_t n = read(io, buf, sizeof buf);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+                std::fprintf(stderr, "stovesim: %s hung up\n", path.c_str());
+                exitCode = 1;
+                break;
+            }
             if (n > 0) {
                 std::vector<Exchange> exchanges;
                 engine.receive(std::span(buf, static_cast<std::size_t>(n)), now, exchanges);
@@ -348,9 +354,12 @@ int main(int argc, char **argv) {
                     }
                 }
             }
-        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
-            // A serial device went away, or the pty had no reader at all: avoid a hot loop.
-            usleep(10000);
+        } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // Our own slave descriptor keeps the pty from hanging up, so this is a serial device
+            // that went away (unplugged adapter, closed far end): nothing more can be served.
+            std::fprintf(stderr, "stovesim: %s hung up\n", path.c_str());
+            exitCode = 1;
+            break;
         }
     }
 
@@ -363,5 +372,5 @@ int main(int argc, char **argv) {
     }
     if (slaveKeep >= 0) close(slaveKeep);
     close(io);
-    return 0;
+    return exitCode;
 }
