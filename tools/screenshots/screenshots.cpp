@@ -57,7 +57,7 @@ int main(int argc, char *argv[]) {
     {
         HearthBench window(&thread);
         window.show();
-        QTest::qWaitForWindowExposed(&window);
+        if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_screenshots: window not exposed\n");
         window.form()->testHWToolButton->click();
         window.form()->homeBTest->click();
         const char *names[] = {
