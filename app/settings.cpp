@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "app/texts.h"
 #include "ui/stovemodel.h"
 
 #include <QCoreApplication>
@@ -28,4 +29,10 @@ LinkSettings readLinkSettings() {
     link.baudRate = settings.value(settingkeys::baudRate, defaultBaudRate).toInt();
     link.delay = settings.value(settingkeys::delay, defaultDelay).toInt();
     return link;
+}
+
+void loadStartupTexts() {
+    const QString language =
+        QSettings().value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString();
+    if (!loadLanguageFile(languageFilePath(language))) useDefaultTexts();
 }

@@ -34,6 +34,10 @@ QString defaultParamsFileName();
 // Default of "motFileName": "fw<sep>Quentro_Glowpad.mot".
 QString defaultMotFileName();
 
+// Loads the texts of the stored language ("lang/<language>.lng"), or the built-in English texts
+// when that file is missing or unreadable.
+void loadStartupTexts();
+
 // The link parameters read from the settings at each opening of the link.
 struct LinkSettings {
     int com = defaultCom;

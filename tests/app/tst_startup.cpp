@@ -187,6 +187,17 @@ private slots:
         QCOMPARE(textAt(5000), QString());
     }
 
+    void startupTextsFollowStoredLanguage() {
+        sandbox->writeLanguage("Italiano.lng", italianFile());
+        QSettings().setValue("language", "Italiano");
+        loadStartupTexts();
+        QCOMPARE(textAt(159), QStringLiteral("Vuoi uscire?"));
+        QSettings().setValue("language", "Klingon");
+        loadStartupTexts();
+        QCOMPARE(textAt(159), QStringLiteral("Do you want to quit?"));
+        QCOMPARE(*texts, defaultTexts);
+    }
+
     void languageListAndFallback() {
         // Without a "lang" folder: empty list, English texts.
         {
