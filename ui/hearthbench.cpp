@@ -37,6 +37,8 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
     ui->baudRateComboBox->setCurrentIndex(0);
     ui->languageComboBox->setCurrentIndex(0);
     ui->modelComboBox->setCurrentIndex(0);
+    // No recording yet: its clock stays hidden until one starts.
+    resetRecordingControls();
 
     const QList<QAbstractButton *> navigation = {ui->testHWToolButton,    ui->parametersToolButton,
                                                  ui->setupToolButton,     ui->debugToolButton,
