@@ -14,7 +14,13 @@ using namespace std::chrono_literals;
 namespace {
 
 std::filesystem::path tempFile(const std::string &name) {
-    auto dir = std::filesystem::temp_directory_path() / ("stovesim-test-" + std::to_string(getpid()));
+    // One folder per test process, removed when the process ends.
+    static const struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("stovesim-test-" + std::to_string(getpid()));
+        ~Folder() { std::filesystem::remove_all(path); }
+    } folder;
+    const auto &dir = folder.path;
     std::filesystem::create_directories(dir);
     auto p = dir / name;
     std::filesystem::remove(p);

@@ -27,7 +27,13 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 std::filesystem::path scratch(const std::string &name) {
-    auto dir = std::filesystem::temp_directory_path() / ("stovesim-prog-" + std::to_string(getpid()));
+    // One folder per test process, removed when the process ends.
+    static const struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("stovesim-prog-" + std::to_string(getpid()));
+        ~Folder() { std::filesystem::remove_all(path); }
+    } folder;
+    const auto &dir = folder.path;
     std::filesystem::create_directories(dir);
     auto p = dir / name;
     std::filesystem::remove(p);
