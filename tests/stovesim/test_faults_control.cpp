@@ -132,6 +132,10 @@ TEST(Control, StatusModesAndErrors) {
     EXPECT_EQ(basic.control("status").rfind("ok mode test", 0), 0u);
     EXPECT_EQ(basic.control("reboot"), "ok normal mode");
     EXPECT_FALSE(basic.ask("READT1\r")); // test mode left
+    basic.control("start");
+    EXPECT_EQ(basic.monitor(3)[1], 10);
+    basic.control("reboot");
+    EXPECT_EQ(basic.monitor(3)[1], 8); // a restarted board has the stove off
     EXPECT_EQ(basic.control("frobnicate").rfind("error", 0), 0u);
     EXPECT_EQ(basic.control("power 9").rfind("error", 0), 0u);
     EXPECT_EQ(basic.control("alarm x").rfind("error", 0), 0u);

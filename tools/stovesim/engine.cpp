@@ -148,7 +148,7 @@ void Engine::store() {
 
 void Engine::reboot(bool intoBootLoader) {
     m_ram = m_stored;
-    m_stove.setTestMode(false);
+    m_stove.powerCycle();
     m_mode = intoBootLoader ? Mode::BootLoader : Mode::Normal;
     m_pending.clear();
     m_overflow = false;

@@ -52,6 +52,11 @@ int Stove::output(int channel) const {
     return channel >= 0 && channel < All ? m_outputs[channel] : 0;
 }
 
+void Stove::powerCycle() {
+    setTestMode(false);
+    enter(StoveState::Off);
+}
+
 bool Stove::start() {
     if (m_test || m_alarm != 0) return false;
     if (m_state != StoveState::Off && m_state != StoveState::Cooling) return m_state != StoveState::PowerOff;

@@ -59,6 +59,9 @@ public:
     void setLed(int state) { m_led = state; } // 0 off, 1 green, 2 red, 3 both
     int led() const { return m_led; }
 
+    // The board restarts: outputs off, the automaton back to off (temperatures carry on cooling).
+    void powerCycle();
+
     // Panel actions.
     bool start();
     void stop();
