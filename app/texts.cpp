@@ -39,8 +39,11 @@ QString textAt(int i) {
 bool parseLanguageText(const QByteArray &content, TextTable &table) {
     if (content.size() > maxLanguageFileBytes) return false;
     table.clear();
-    // Language files are UTF-8 text (the platform's default text encoding).
-    const QString text = QStringDecoder(QStringDecoder::Utf8).decode(content);
+    // Language files are UTF-8 text (the platform's default encoding); files written on Windows in
+    // its Western code page are not valid UTF-8 and are read as Latin-1 instead.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(content);
+    if (utf8.hasError()) text = QString::fromLatin1(content);
     qsizetype pos = 0;
     while (pos < text.size()) {
         if (table.size() >= maxLanguageLines) return false;

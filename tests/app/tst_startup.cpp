@@ -171,6 +171,9 @@ private slots:
         QVERIFY(parseLanguageText("0; a b \r\n1;\r\n", table));
         QCOMPARE(table.at(0), QStringLiteral(" a b "));
         QCOMPARE(table.at(1), QString());
+        // A file in the Western Windows code page is read as Latin-1.
+        QVERIFY(parseLanguageText("0;Velocit\xe0\n", table));
+        QCOMPARE(table.at(0), QStringLiteral("Velocità"));
         // Too large to be a language file.
         QVERIFY(!parseLanguageText(QByteArray(2 << 20, 'a'), table));
     }
