@@ -17,13 +17,13 @@ int main(int argc, char *argv[]) {
     }
     const QString folder = arguments.at(1);
     for (qsizetype i = 2; i < arguments.size(); ++i) {
-        const QString spec = arguments.at(i);
-        const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
-        const QStringList size = spec.mid(colon + 1).split(QLatin1Char('x'));
-        const QString source = spec.left(colon);
+        const QString request = arguments.at(i);
+        const qsizetype colon = request.lastIndexOf(QLatin1Char(':'));
+        const QStringList size = request.mid(colon + 1).split(QLatin1Char('x'));
+        const QString source = request.left(colon);
         QSvgRenderer renderer(source);
         if (colon < 0 || size.size() != 2 || !renderer.isValid()) {
-            std::fprintf(stderr, "render_icons: cannot render %s\n", qPrintable(spec));
+            std::fprintf(stderr, "render_icons: cannot render %s\n", qPrintable(request));
             return 1;
         }
         QImage image(size.at(0).toInt(), size.at(1).toInt(), QImage::Format_ARGB32_Premultiplied);

@@ -30,7 +30,7 @@ QString plainToolTip(const QString &text) {
 HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags), ui(new Ui::HearthBenchClass), thread(thread) {
     initResources();
-    // 2. The form, its first entries and its connections.
+    // The form, its first entries and its connections.
     ui->setupUi(this);
     ui->stackedWidget->setCurrentIndex(0);
     ui->comComboBox->setCurrentIndex(-1);
@@ -69,11 +69,11 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
     connect(ui->modelComboBox, SIGNAL(textActivated(QString)), this, SLOT(writeProgramSettings(QString)));
     connect(ui->delaySpinBox, SIGNAL(textChanged(QString)), this, SLOT(writeProgramSettings(QString)));
 
-    // 3. Languages; there is no sub-page before the first one.
+    // Languages; there is no sub-page before the first one.
     fillLanguageList();
     ui->downParB->setEnabled(false);
 
-    // 4. The stored settings on the setup page; the password is always the built-in one.
+    // The stored settings on the setup page; the password is always the built-in one.
     {
         QSettings settings;
         ui->comComboBox->setCurrentIndex(
@@ -88,12 +88,12 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
             settings.value(settingkeys::updateFwLastBoard, QString()).toString()));
     }
 
-    // 5., 6.
+    // Texts and title.
     applyTexts();
     setWindowTitle(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
                                                QCoreApplication::applicationVersion()));
 
-    // 7. The polling thread starts idle; its values arrive queued on this thread.
+    // The polling thread starts idle; its values arrive queued on this thread.
     if (thread != nullptr) {
         thread->start();
         connect(thread, SIGNAL(testhwinputRead(short, short)), this, SLOT(testhwinputSlot(short, short)));
