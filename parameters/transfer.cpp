@@ -93,6 +93,7 @@ void HearthBench::viewAll() {
     const auto dialog = progressDialog(textAt(64), count);
     for (int i = 0; i < count; ++i) {
         dialog->setValue(i);
+        QCoreApplication::processEvents(); // a click on Stop is seen before the next row
         parameterStack->setCurrentWidget(valueBoxes[i]->parentWidget());
         if (dialog->wasCanceled()) break;
         // Values read from the board do not mark their rows as modified.
@@ -198,6 +199,7 @@ void HearthBench::setAll() {
         for (int k = 0; k < writes.size(); ++k) {
             const BoardWrite &w = writes[k];
             dialog->setValue(k);
+            QCoreApplication::processEvents();
             parameterStack->setCurrentWidget(valueBoxes[w.positions.first()]->parentWidget());
             if (dialog->wasCanceled()) break;
             allOk = writeBoardParameter(w.table, w.boardIndex, w.raw, retry::setAll) && allOk;
