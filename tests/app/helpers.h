@@ -76,6 +76,8 @@ public:
     }
     void queue(QMessageBox::StandardButton button) { answers.push_back(button); }
     std::vector<SeenBox> seen;
+    // Called while each box is shown, before it is answered.
+    std::function<void()> onBox;
 
 private:
     void poll() {
@@ -92,6 +94,7 @@ private:
         record.cursorOverridden = QApplication::overrideCursor() != nullptr;
         if (box->defaultButton() != nullptr) record.defaultButton = box->standardButton(box->defaultButton());
         seen.push_back(record);
+        if (onBox) onBox();
         QMessageBox::StandardButton answer = fallback;
         if (!answers.empty()) {
             answer = answers.front();

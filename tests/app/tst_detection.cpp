@@ -7,6 +7,7 @@
 #include "ui/hearthbench.h"
 #include "ui_hearthbench.h"
 
+#include <QProgressBar>
 #include <QToolButton>
 #include <pyrolink.h>
 
@@ -74,7 +75,22 @@ private slots:
         SerialThread thread;
         HearthBench window(&thread);
         BoxAnswerer answerer;
+        // The progress window of the detection exists while the box is shown, but out of its way.
+        int progressWindows = 0;
+        answerer.onBox = [&] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *bar = top->findChild<QProgressBar *>();
+                if (bar == nullptr || top == &window) continue;
+                ++progressWindows;
+                QCOMPARE(top->windowTitle(), QStringLiteral("Research stove model in progress..."));
+                QCOMPARE(top->size(), QSize(348, 51));
+                QCOMPARE(bar->geometry(), QRect(10, 10, 340, 40));
+                QCOMPARE(bar->maximum(), 3);
+                QVERIFY(top->isHidden());
+            }
+        };
         window.form()->testHWToolButton->click();
+        QCOMPARE(progressWindows, 1);
         QCOMPARE(answerer.seen.size(), std::size_t(1));
         const hbtest::SeenBox &box = answerer.seen.front();
         QCOMPARE(box.text, communicationError);
@@ -87,6 +103,10 @@ private slots:
         QVERIFY(!window.arePagesBuilt());
         QCOMPARE(thread.mode(), 1);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+        // The progress window is gone once the entry is over.
+        QTest::qWait(20);
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY(top == &window || top->findChild<QProgressBar *>() == nullptr || !top->isVisible());
 
         // Four attempts with waits of 75, 100, 125 and 150 ms.
         const auto arrivals = board.arrivals();
@@ -200,6 +220,33 @@ private slots:
             identities += c == "MODELLO";
         QCOMPARE(identities, 1);
         QVERIFY(answerer.seen.empty());
+    }
+
+    void languageSwitchRefreshesBuiltPages() {
+        QFile english(QStringLiteral(HB_SOURCE_DIR "/lang/English.lng"));
+        QFile italian(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng"));
+        QVERIFY(english.open(QIODevice::ReadOnly) && italian.open(QIODevice::ReadOnly));
+        sandbox->writeLanguage("English.lng", english.readAll());
+        sandbox->writeLanguage("Italiano.lng", italian.readAll());
+        ScriptedBoard board(1);
+        board.setResponder(identityReply("WATER      01.00990101\r"));
+        SerialThread thread;
+        HearthBench window(&thread);
+        BoxAnswerer answerer;
+        window.form()->parametersToolButton->click();
+        QVERIFY(window.arePagesBuilt());
+        auto shows = [&](const QString &text) {
+            for (QLabel *label : window.form()->parametersGB->findChildren<QLabel *>())
+                if (label->text() == text) return true;
+            return false;
+        };
+        QVERIFY(shows(QStringLiteral("Maximum ignition time")));
+        QComboBox *languages = window.form()->languageComboBox;
+        languages->setCurrentIndex(languages->findText("Italiano"));
+        emit languages->textActivated("Italiano");
+        QVERIFY(shows(QStringLiteral("Tempo massimo accensione")));
+        QVERIFY(!shows(QStringLiteral("Maximum ignition time")));
+        useDefaultTexts();
     }
 
     void portThatDoesNotOpen() {
