@@ -1,6 +1,7 @@
 #include "parameters/parameterfile.h"
 
 #include "parameters/catalogue.h"
+#include "ui/stovemodel.h"
 
 #include <QDir>
 #include <QLocale>
@@ -9,16 +10,7 @@
 namespace paramfile {
 
 QString modelLongName(int model) {
-    switch (model) {
-    case 1:
-        return QStringLiteral("BASIC");
-    case 2:
-        return QStringLiteral("WATER");
-    case 3:
-        return QStringLiteral("AIR - DUCTED");
-    default:
-        return QStringLiteral("unknown");
-    }
+    return modelName(model, false);
 }
 
 QString defaultFileName(int model, bool lowerCaseModel) {

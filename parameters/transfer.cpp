@@ -207,8 +207,10 @@ void HearthBench::setAll() {
                 clearSetHighlight(position);
         }
         dialog->setValue(static_cast<int>(writes.size()));
-        currentParameterPage = parameterStack->currentIndex();
-        updatePageButtons();
+        if (parameterStack) {
+            currentParameterPage = parameterStack->currentIndex();
+            updatePageButtons();
+        }
         cursor.restore();
         dialog->close();
     }
