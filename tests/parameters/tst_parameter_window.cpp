@@ -350,9 +350,13 @@ private slots:
 
     void showFailureMarksErr() {
         FakeBoard fake(1);
-        QVERIFY(open(1));
-        fake.board.clear();
+        fake.values["GEN11"] = 0;
         fake.silent = {"READ"};
+        QVERIFY(open(1));
+        // The selector could not be read: three attempts, and the group stays as it was.
+        QCOMPARE(fake.commands(), std::vector<std::string>(3, "READGENP11"));
+        QVERIFY(window->hubaMode);
+        fake.board.clear();
         const int row = position("PG1");
         box(row)->setValue(5);
         window->showButtons[row]->click();
@@ -601,6 +605,18 @@ private slots:
         QCOMPARE(answerer->seen[0].icon, QMessageBox::Warning);
         QCOMPARE(answerer->seen[0].text, QStringLiteral("One or more parameters are not correctly set"));
         QCOMPARE(answerer->seen[1].text, QStringLiteral("Storage successed"));
+
+        // All written, but the board does not store: reported as a non-response.
+        fake.board.clear();
+        fake.silent = {"SAVEPAR"};
+        poll.start(1);
+        window->form()->setAllButton->click();
+        poll.stop();
+        QCOMPARE(fake.commands().back(), std::string("SAVEPAR"));
+        QCOMPARE(answerer->seen.size(), std::size_t(4));
+        QCOMPARE(answerer->seen[2].text, QStringLiteral("Parameters"));
+        QCOMPARE(answerer->seen[3].text, QStringLiteral("Non-response error"));
+        QCOMPARE(answerer->seen[3].icon, QMessageBox::Information);
     }
 
     void memoAndBanks() {
