@@ -29,17 +29,6 @@ int controllerType() {
     return state().work.controllerType;
 }
 
-std::uint32_t be32(const std::uint8_t *p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
-void putBe32(std::uint8_t *p, std::uint32_t v) {
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
-}
-
 // One configuration request (0x09 identity, 0x0A area) read with a single driver-timed read, as
 // the controller answers these at once. Copies the reply data (bounded) into `reply`.
 int configExchange(std::uint8_t node, std::uint8_t command, std::uint32_t address, int minLength,
@@ -77,52 +66,35 @@ int writeValue(std::uint8_t node, std::uint32_t address, int size, const std::ui
     return transact(node, frame::kWrite, std::uint8_t(size), address, in, size, 11, false, 0, nullptr, 0);
 }
 
-int readU8(std::uint8_t node, std::uint32_t address, unsigned char *value) {
-    std::uint8_t b[1];
-    if (!value || !readValue(node, address, 1, b)) return 0;
-    *value = b[0];
+// Unsigned char, short and int values, most significant byte first.
+template <typename T> int readTyped(std::uint8_t node, std::uint32_t address, T *value) {
+    std::uint8_t b[sizeof(T)];
+    if (!value || !readValue(node, address, int(sizeof(T)), b)) return 0;
+    std::uint32_t v = 0;
+    for (std::uint8_t byte : b)
+        v = (v << 8) | byte;
+    *value = T(v);
     return 1;
 }
 
-int readS16(std::uint8_t node, std::uint32_t address, short *value) {
-    std::uint8_t b[2];
-    if (!value || !readValue(node, address, 2, b)) return 0;
-    *value = short(std::uint16_t((b[0] << 8) | b[1]));
-    return 1;
-}
-
-int readS32(std::uint8_t node, std::uint32_t address, int *value) {
-    std::uint8_t b[4];
-    if (!value || !readValue(node, address, 4, b)) return 0;
-    *value = int(be32(b));
-    return 1;
-}
-
-int writeU8(std::uint8_t node, std::uint32_t address, const unsigned char *value) {
+template <typename T> int writeTyped(std::uint8_t node, std::uint32_t address, const T *value) {
     if (!value) return 0;
-    return writeValue(node, address, 1, value);
-}
-
-int writeS16(std::uint8_t node, std::uint32_t address, const short *value) {
-    if (!value) return 0;
-    const std::uint16_t v = std::uint16_t(*value);
-    const std::uint8_t b[2] = {std::uint8_t(v >> 8), std::uint8_t(v)};
-    return writeValue(node, address, 2, b);
-}
-
-int writeS32(std::uint8_t node, std::uint32_t address, const int *value) {
-    if (!value) return 0;
-    std::uint8_t b[4];
-    putBe32(b, std::uint32_t(*value));
-    return writeValue(node, address, 4, b);
+    std::uint8_t b[sizeof(T)];
+    std::uint32_t v = std::uint32_t(*value);
+    for (std::size_t i = sizeof(T); i-- > 0; v >>= 8)
+        b[i] = std::uint8_t(v);
+    return writeValue(node, address, int(sizeof(T)), b);
 }
 
 // The *Ex forms: access check first (-1 refused), then the transfer (-2 failed).
-template <typename Op> int checked(bool write, std::uint8_t node, std::uint32_t address, int size, Op op) {
-    const int allowed =
-        write ? frame::writeCheck(node, address, size) : frame::readCheck(node, address, size);
-    if (!allowed) return -1;
-    return op() ? 1 : -2;
+template <typename T> int checkedRead(unsigned char node, int address, T *value) {
+    if (!frame::readCheck(node, std::uint32_t(address), int(sizeof(T)))) return -1;
+    return readTyped(node, std::uint32_t(address), value) ? 1 : -2;
+}
+
+template <typename T> int checkedWrite(unsigned char node, int address, const T *value) {
+    if (!frame::writeCheck(node, std::uint32_t(address), int(sizeof(T)))) return -1;
+    return writeTyped(node, std::uint32_t(address), value) ? 1 : -2;
 }
 
 // ---- Variable families ---------------------------------------------------------------------------
@@ -136,6 +108,17 @@ int family(signed char node, int area, std::uint32_t offset, T *value, Op op) {
     return op(std::uint8_t(node), n->area[area] + offset, value);
 }
 
+template <typename T> int famRead(signed char node, int area, std::uint32_t offset, T *value) {
+    return family(node, area, offset, value,
+                  [](std::uint8_t nb, std::uint32_t address, T *v) { return readTyped(nb, address, v); });
+}
+
+template <typename T> int famWrite(signed char node, int area, std::uint32_t offset, T *value) {
+    return family(node, area, offset, value,
+                  [](std::uint8_t nb, std::uint32_t address, T *v) { return writeTyped(nb, address, v); });
+}
+
+// Bit variables take a byte each: any non-zero byte reads as 1, a set bit is written as 0xFF.
 int readBit(signed char node, int area, std::uint32_t offset, unsigned char *value) {
     return family(node, area, offset, value, [](std::uint8_t nb, std::uint32_t address, unsigned char *v) {
         std::uint8_t b[1];
@@ -150,25 +133,6 @@ int writeBit(signed char node, int area, std::uint32_t offset, unsigned char *va
         const std::uint8_t b[1] = {std::uint8_t(*v != 0 ? 0xFF : 0x00)};
         return writeValue(nb, address, 1, b);
     });
-}
-
-int famReadB(signed char node, int area, std::uint32_t offset, unsigned char *v) {
-    return family(node, area, offset, v, readU8);
-}
-int famReadW(signed char node, int area, std::uint32_t offset, short *v) {
-    return family(node, area, offset, v, readS16);
-}
-int famReadL(signed char node, int area, std::uint32_t offset, int *v) {
-    return family(node, area, offset, v, readS32);
-}
-int famWriteB(signed char node, int area, std::uint32_t offset, unsigned char *v) {
-    return family(node, area, offset, v, writeU8);
-}
-int famWriteW(signed char node, int area, std::uint32_t offset, short *v) {
-    return family(node, area, offset, v, writeS16);
-}
-int famWriteL(signed char node, int area, std::uint32_t offset, int *v) {
-    return family(node, area, offset, v, writeS32);
 }
 
 // ---- Digital I/O ---------------------------------------------------------------------------------
@@ -305,8 +269,8 @@ int ReadConf(signed char node) {
         if (!configExchange(nb, frame::kConfigArea, code, addressFirst ? 4 : 8, reply, int(sizeof reply),
                             &length))
             return -6;
-        n->area[entry] = be32(addressFirst ? reply : reply + 4);
-        if (code == 0x50) n->extra = length >= 12 ? be32(reply + 8) : 0;
+        n->area[entry] = frame::be32(addressFirst ? reply : reply + 4);
+        if (code == 0x50) n->extra = length >= 12 ? frame::be32(reply + 8) : 0;
     }
     n->configured = 1;
     return 0;
@@ -328,188 +292,103 @@ int GetVerSW(signed char node, char *buffer) {
     return 1;
 }
 
-// ---- Raw typed access ----------------------------------------------------------------------------
+// The typed exports come in uniform groups; each macro defines one group's functions.
 
-int ReadMB(unsigned char node, int address, unsigned char *value) {
-    return readU8(node, std::uint32_t(address), value);
-}
-int ReadMW(unsigned char node, int address, short *value) {
-    return readS16(node, std::uint32_t(address), value);
-}
-int ReadML(unsigned char node, int address, int *value) {
-    return readS32(node, std::uint32_t(address), value);
-}
-int WriteMB(unsigned char node, int address, unsigned char *value) {
-    return writeU8(node, std::uint32_t(address), value);
-}
-int WriteMW(unsigned char node, int address, short *value) {
-    return writeS16(node, std::uint32_t(address), value);
-}
-int WriteML(unsigned char node, int address, int *value) {
-    return writeS32(node, std::uint32_t(address), value);
-}
+// ReadM<Size>, WriteM<Size>, ReadM<Size>Ex and WriteM<Size>Ex: a value at a raw address.
+#define PYROLINK_RAW(Size, Type)                                                                             \
+    int ReadM##Size(unsigned char node, int address, Type *value) {                                          \
+        return readTyped(node, std::uint32_t(address), value);                                               \
+    }                                                                                                        \
+    int WriteM##Size(unsigned char node, int address, Type *value) {                                         \
+        return writeTyped(node, std::uint32_t(address), value);                                              \
+    }                                                                                                        \
+    int ReadM##Size##Ex(unsigned char node, int address, Type *value) {                                      \
+        return checkedRead(node, address, value);                                                            \
+    }                                                                                                        \
+    int WriteM##Size##Ex(unsigned char node, int address, Type *value) {                                     \
+        return checkedWrite(node, address, value);                                                           \
+    }
 
-int ReadMBEx(unsigned char node, int address, unsigned char *value) {
-    return checked(false, node, std::uint32_t(address), 1, [&] { return ReadMB(node, address, value); });
-}
-int ReadMWEx(unsigned char node, int address, short *value) {
-    return checked(false, node, std::uint32_t(address), 2, [&] { return ReadMW(node, address, value); });
-}
-int ReadMLEx(unsigned char node, int address, int *value) {
-    return checked(false, node, std::uint32_t(address), 4, [&] { return ReadML(node, address, value); });
-}
-int WriteMBEx(unsigned char node, int address, unsigned char *value) {
-    return checked(true, node, std::uint32_t(address), 1, [&] { return WriteMB(node, address, value); });
-}
-int WriteMWEx(unsigned char node, int address, short *value) {
-    return checked(true, node, std::uint32_t(address), 2, [&] { return WriteMW(node, address, value); });
-}
-int WriteMLEx(unsigned char node, int address, int *value) {
-    return checked(true, node, std::uint32_t(address), 4, [&] { return WriteML(node, address, value); });
-}
+// Read<Name> and Write<Name>: the single value at the start of an area.
+#define PYROLINK_AT_START(Name, Type, area)                                                                  \
+    int Read##Name(signed char node, Type *value) {                                                          \
+        return famRead(node, area, 0, value);                                                                \
+    }                                                                                                        \
+    int Write##Name(signed char node, Type *value) {                                                         \
+        return famWrite(node, area, 0, value);                                                               \
+    }
+
+// Read<Name> and Write<Name>: the value at a byte offset into an area.
+#define PYROLINK_AT_OFFSET(Name, Type, area)                                                                 \
+    int Read##Name(signed char node, int offset, Type *value) {                                              \
+        return famRead(node, area, std::uint32_t(offset), value);                                            \
+    }                                                                                                        \
+    int Write##Name(signed char node, int offset, Type *value) {                                             \
+        return famWrite(node, area, std::uint32_t(offset), value);                                           \
+    }
+
+// Read<Name> and Write<Name>: element `index` of an area of values of one size.
+#define PYROLINK_AT_INDEX(Name, Index, Type, area)                                                           \
+    int Read##Name(signed char node, Index index, Type *value) {                                             \
+        return famRead(node, area, index * std::uint32_t(sizeof(Type)), value);                              \
+    }                                                                                                        \
+    int Write##Name(signed char node, Index index, Type *value) {                                            \
+        return famWrite(node, area, index * std::uint32_t(sizeof(Type)), value);                             \
+    }
+
+// Read<Name> and Write<Name>: bit variable `index` of an area.
+#define PYROLINK_BIT(Name, Index, area)                                                                      \
+    int Read##Name(signed char node, Index index, unsigned char *value) {                                    \
+        return readBit(node, area, index, value);                                                            \
+    }                                                                                                        \
+    int Write##Name(signed char node, Index index, unsigned char *value) {                                   \
+        return writeBit(node, area, index, value);                                                           \
+    }
+
+static_assert(sizeof(short) == 2 && sizeof(int) == 4, "word and long variables are 16 and 32 bits");
+
+PYROLINK_RAW(B, unsigned char)
+PYROLINK_RAW(W, short)
+PYROLINK_RAW(L, int)
 
 // ---- Status words --------------------------------------------------------------------------------
 
-int ReadStatus(signed char node, short *value) {
-    return famReadW(node, kAreaStatus, 0, value);
-}
-int WriteStatus(signed char node, short *value) {
-    return famWriteW(node, kAreaStatus, 0, value);
-}
-int ReadStatusCNC(signed char node, unsigned char *value) {
-    return famReadB(node, kAreaStatusCnc, 0, value);
-}
-int WriteStatusCNC(signed char node, unsigned char *value) {
-    return famWriteB(node, kAreaStatusCnc, 0, value);
-}
-int ReadPidEnabled(signed char node, unsigned char *value) {
-    return famReadB(node, kAreaPidEnabled, 0, value);
-}
-int WritePidEnabled(signed char node, unsigned char *value) {
-    return famWriteB(node, kAreaPidEnabled, 0, value);
-}
+PYROLINK_AT_START(Status, short, kAreaStatus)
+PYROLINK_AT_START(StatusCNC, unsigned char, kAreaStatusCnc)
+PYROLINK_AT_START(PidEnabled, unsigned char, kAreaPidEnabled)
 
 // ---- Variables -----------------------------------------------------------------------------------
 
-int ReadVB(signed char node, unsigned char index, unsigned char *value) {
-    return readBit(node, kAreaVB, index, value);
-}
-int ReadVW(signed char node, unsigned char index, short *value) {
-    return famReadW(node, kAreaVW, index * 2u, value);
-}
-int ReadVL(signed char node, unsigned char index, int *value) {
-    return famReadL(node, kAreaVL, index * 4u, value);
-}
-int WriteVB(signed char node, unsigned char index, unsigned char *value) {
-    return writeBit(node, kAreaVB, index, value);
-}
-int WriteVW(signed char node, unsigned char index, short *value) {
-    return famWriteW(node, kAreaVW, index * 2u, value);
-}
-int WriteVL(signed char node, unsigned char index, int *value) {
-    return famWriteL(node, kAreaVL, index * 4u, value);
-}
+PYROLINK_BIT(VB, unsigned char, kAreaVB)
+PYROLINK_AT_INDEX(VW, unsigned char, short, kAreaVW)
+PYROLINK_AT_INDEX(VL, unsigned char, int, kAreaVL)
 
-int ReadVBAXEx(signed char node, unsigned short index, unsigned char *value) {
-    return readBit(node, kAreaVBAX, index, value);
-}
-int ReadVWAXEx(signed char node, unsigned short index, short *value) {
-    return famReadW(node, kAreaVWAX, index * 2u, value);
-}
-int ReadVLAXEx(signed char node, unsigned short index, int *value) {
-    return famReadL(node, kAreaVLAX, index * 4u, value);
-}
-int WriteVBAXEx(signed char node, unsigned short index, unsigned char *value) {
-    return writeBit(node, kAreaVBAX, index, value);
-}
-int WriteVWAXEx(signed char node, unsigned short index, short *value) {
-    return famWriteW(node, kAreaVWAX, index * 2u, value);
-}
-int WriteVLAXEx(signed char node, unsigned short index, int *value) {
-    return famWriteL(node, kAreaVLAX, index * 4u, value);
-}
+// The axis variables: the Ex forms reach past index 255.
+PYROLINK_BIT(VBAX, unsigned char, kAreaVBAX)
+PYROLINK_AT_INDEX(VWAX, unsigned char, short, kAreaVWAX)
+PYROLINK_AT_INDEX(VLAX, unsigned char, int, kAreaVLAX)
+PYROLINK_BIT(VBAXEx, unsigned short, kAreaVBAX)
+PYROLINK_AT_INDEX(VWAXEx, unsigned short, short, kAreaVWAX)
+PYROLINK_AT_INDEX(VLAXEx, unsigned short, int, kAreaVLAX)
 
-int ReadVBAX(signed char node, unsigned char index, unsigned char *value) {
-    return ReadVBAXEx(node, index, value);
-}
-int ReadVWAX(signed char node, unsigned char index, short *value) {
-    return ReadVWAXEx(node, index, value);
-}
-int ReadVLAX(signed char node, unsigned char index, int *value) {
-    return ReadVLAXEx(node, index, value);
-}
-int WriteVBAX(signed char node, unsigned char index, unsigned char *value) {
-    return WriteVBAXEx(node, index, value);
-}
-int WriteVWAX(signed char node, unsigned char index, short *value) {
-    return WriteVWAXEx(node, index, value);
-}
-int WriteVLAX(signed char node, unsigned char index, int *value) {
-    return WriteVLAXEx(node, index, value);
-}
+PYROLINK_AT_OFFSET(MBPers, unsigned char, kAreaPersistent)
+PYROLINK_AT_OFFSET(MWPers, short, kAreaPersistent)
+PYROLINK_AT_OFFSET(MLPers, int, kAreaPersistent)
 
-int ReadMBPers(signed char node, int offset, unsigned char *value) {
-    return famReadB(node, kAreaPersistent, std::uint32_t(offset), value);
-}
-int ReadMWPers(signed char node, int offset, short *value) {
-    return famReadW(node, kAreaPersistent, std::uint32_t(offset), value);
-}
-int ReadMLPers(signed char node, int offset, int *value) {
-    return famReadL(node, kAreaPersistent, std::uint32_t(offset), value);
-}
-int WriteMBPers(signed char node, int offset, unsigned char *value) {
-    return famWriteB(node, kAreaPersistent, std::uint32_t(offset), value);
-}
-int WriteMWPers(signed char node, int offset, short *value) {
-    return famWriteW(node, kAreaPersistent, std::uint32_t(offset), value);
-}
-int WriteMLPers(signed char node, int offset, int *value) {
-    return famWriteL(node, kAreaPersistent, std::uint32_t(offset), value);
-}
+PYROLINK_AT_OFFSET(MWParGen, short, kAreaParGenValues)
+PYROLINK_AT_OFFSET(MLParGen, int, kAreaParGenValues)
+PYROLINK_AT_OFFSET(MWParAx, short, kAreaParAxValues)
+PYROLINK_AT_OFFSET(MLParAx, int, kAreaParAxValues)
 
-int ReadMWParGen(signed char node, int offset, short *value) {
-    return famReadW(node, kAreaParGenValues, std::uint32_t(offset), value);
-}
-int ReadMLParGen(signed char node, int offset, int *value) {
-    return famReadL(node, kAreaParGenValues, std::uint32_t(offset), value);
-}
-int ReadMWParAx(signed char node, int offset, short *value) {
-    return famReadW(node, kAreaParAxValues, std::uint32_t(offset), value);
-}
-int ReadMLParAx(signed char node, int offset, int *value) {
-    return famReadL(node, kAreaParAxValues, std::uint32_t(offset), value);
-}
-int WriteMWParGen(signed char node, int offset, short *value) {
-    return famWriteW(node, kAreaParGenValues, std::uint32_t(offset), value);
-}
-int WriteMLParGen(signed char node, int offset, int *value) {
-    return famWriteL(node, kAreaParGenValues, std::uint32_t(offset), value);
-}
-int WriteMWParAx(signed char node, int offset, short *value) {
-    return famWriteW(node, kAreaParAxValues, std::uint32_t(offset), value);
-}
-int WriteMLParAx(signed char node, int offset, int *value) {
-    return famWriteL(node, kAreaParAxValues, std::uint32_t(offset), value);
-}
+PYROLINK_AT_INDEX(SysB, unsigned char, unsigned char, kAreaSysB)
+PYROLINK_AT_INDEX(SysW, unsigned char, short, kAreaSysW)
+PYROLINK_AT_INDEX(SysL, unsigned char, int, kAreaSysL)
 
-int ReadSysB(signed char node, unsigned char index, unsigned char *value) {
-    return famReadB(node, kAreaSysB, index, value);
-}
-int ReadSysW(signed char node, unsigned char index, short *value) {
-    return famReadW(node, kAreaSysW, index * 2u, value);
-}
-int ReadSysL(signed char node, unsigned char index, int *value) {
-    return famReadL(node, kAreaSysL, index * 4u, value);
-}
-int WriteSysB(signed char node, unsigned char index, unsigned char *value) {
-    return famWriteB(node, kAreaSysB, index, value);
-}
-int WriteSysW(signed char node, unsigned char index, short *value) {
-    return famWriteW(node, kAreaSysW, index * 2u, value);
-}
-int WriteSysL(signed char node, unsigned char index, int *value) {
-    return famWriteL(node, kAreaSysL, index * 4u, value);
-}
+#undef PYROLINK_RAW
+#undef PYROLINK_AT_START
+#undef PYROLINK_AT_OFFSET
+#undef PYROLINK_AT_INDEX
+#undef PYROLINK_BIT
 
 // ---- Digital and analogue I/O --------------------------------------------------------------------
 
@@ -535,17 +414,17 @@ int WriteDigOutEx(signed char node, unsigned char *bits) {
 int ReadAnInp(signed char node, signed char channel, short *value) {
     const int last = controllerType() == 3 ? 63 : 1;
     if (channel < 0 || channel > last) return 0;
-    return famReadW(node, kAreaAnInp, std::uint32_t(channel) * 2u, value);
+    return famRead(node, kAreaAnInp, std::uint32_t(channel) * 2u, value);
 }
 
 int ReadAnOut(signed char node, signed char channel, short *value) {
     if (channel < 0 || channel > 7) return 0;
-    return famReadW(node, kAreaAnOut, std::uint32_t(channel) * 2u, value);
+    return famRead(node, kAreaAnOut, std::uint32_t(channel) * 2u, value);
 }
 
 int WriteAnOut(signed char node, signed char channel, short *value) {
     if (channel < 0 || channel > 7) return 0;
-    return famWriteW(node, kAreaAnOut, std::uint32_t(channel) * 2u, value);
+    return famWrite(node, kAreaAnOut, std::uint32_t(channel) * 2u, value);
 }
 
 } // extern "C"

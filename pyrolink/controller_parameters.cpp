@@ -19,17 +19,6 @@ constexpr int kStoreWaitSeconds = 10;
 // Descriptor indexes are 16-bit: a node that never ends its table is not followed further.
 constexpr int kMaxDescriptors = 32767;
 
-std::uint32_t be32(const std::uint8_t *p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
-void putBe32(std::uint8_t *p, std::uint32_t v) {
-    p[0] = std::uint8_t(v >> 24);
-    p[1] = std::uint8_t(v >> 16);
-    p[2] = std::uint8_t(v >> 8);
-    p[3] = std::uint8_t(v);
-}
-
 struct Descriptor {
     std::uint16_t nameNumber;
     std::uint32_t valueAddress;
@@ -58,12 +47,12 @@ bool readDescriptor(signed char node, const Node &n, int table, short index, Des
     const std::uint32_t address = n.area[table] + std::uint32_t(std::int32_t(index) * kDescriptorSize);
     if (!ReadBytes(std::uint8_t(node), int(address), kDescriptorSize, raw)) return false;
     d->nameNumber = std::uint16_t((raw[0] << 8) | raw[1]);
-    d->valueAddress = be32(raw + 4);
+    d->valueAddress = frame::be32(raw + 4);
     d->type = std::uint16_t((raw[8] << 8) | raw[9]);
     d->attributeHigh = raw[12];
     d->attributeLow = raw[13];
-    d->limit1 = std::int32_t(be32(raw + 16));
-    d->limit2 = std::int32_t(be32(raw + 20));
+    d->limit1 = std::int32_t(frame::be32(raw + 16));
+    d->limit2 = std::int32_t(frame::be32(raw + 20));
     return true;
 }
 
@@ -212,7 +201,7 @@ int download(signed char node, const char *path, bool useAddress, std::uint32_t 
     std::vector<std::uint8_t> content(static_cast<std::size_t>(length));
     std::uint8_t header[16];
     downloadName(path, header);
-    putBe32(header + 12, std::uint32_t(length));
+    frame::putBe32(header + 12, std::uint32_t(length));
     bool ok = WriteBytes(std::uint8_t(node), int(base), 16, header) != 0;
     if (ok) ok = std::fread(content.data(), 1, content.size(), file) == content.size();
     std::fclose(file);
@@ -223,8 +212,8 @@ int download(signed char node, const char *path, bool useAddress, std::uint32_t 
 
     std::uint8_t start[20];
     std::memcpy(start, header, 12);
-    putBe32(start + 12, base + 16u);
-    putBe32(start + 16, std::uint32_t(length));
+    frame::putBe32(start + 12, base + 16u);
+    frame::putBe32(start + 16, std::uint32_t(length));
     return transact(std::uint8_t(node), frame::kDownloadRam, 20, base, start, 20, 11, false, 0, nullptr, 0);
 }
 
@@ -324,7 +313,7 @@ int WriteKey(signed char node, short key) {
     const Key &k = kKeys[key];
     const std::uint32_t mask = state().work.controllerType == 0 ? k.mask0 : k.mask13;
     std::uint8_t data[6];
-    putBe32(data, mask);
+    frame::putBe32(data, mask);
     data[4] = std::uint8_t(k.code >> 8);
     data[5] = std::uint8_t(k.code);
     return transact(std::uint8_t(node), frame::kKey, 6, std::uint32_t(key), data, 6, 11, false, 0, nullptr,
@@ -347,7 +336,7 @@ int GetAddrFun(signed char node, const char *name, int *address) {
     if (!transact(std::uint8_t(node), frame::kFunctionAddress, std::uint8_t(length), 0,
                   reinterpret_cast<const std::uint8_t *>(name), int(length), 16, true, 4, reply, 4))
         return 0;
-    *address = int(be32(reply));
+    *address = int(frame::be32(reply));
     return 1;
 }
 

@@ -75,15 +75,16 @@ bool addressOk(std::uint8_t replied, std::uint8_t address) {
     return address == kBroadcast || replied == address;
 }
 
-// The checked VEXA / FRL3 reply: '?', address echo (or broadcast), check byte at `checkAt`.
-bool checkedReply(const std::uint8_t *rx, int got, int moreThan, std::uint8_t address, int checkAt,
-                  Reply *out) {
-    Reply r{};
-    if (!findStart(rx, got, moreThan, '?', checkAt, &r)) return false;
-    if (!addressOk(r.r[1], address)) return false;
-    if (sum8(r.r, checkAt) != r.r[checkAt]) return false;
-    *out = r;
-    return true;
+// The checked VEXA / FRL3 exchange: the reply is '?', the address echo (or broadcast) and the
+// check byte at `checkAt`, more than `checkAt` bytes received; `take` then reads (and may refuse)
+// the reply from its start byte.
+template <typename Take> int checkedExchange(int size, std::uint8_t address, int checkAt, Take take) {
+    return exchange(size, [&](const std::uint8_t *rx, int got) {
+        Reply r{};
+        if (!findStart(rx, got, checkAt, '?', checkAt, &r)) return false;
+        if (!addressOk(r.r[1], address)) return false;
+        return sum8(r.r, checkAt) == r.r[checkAt] && take(r.r);
+    });
 }
 
 short be16(const std::uint8_t *p) {
@@ -168,11 +169,9 @@ int ReadFreqFRL2(unsigned char address, short *f0, short *f1, short *f2, short *
 int ReadFreqFRL3(unsigned char address, short *values) {
     if (!values) return 0;
     const int size = request({'?', address, 'R', 'F'}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 20, address, 20, &r)) return false;
+    return checkedExchange(size, address, 20, [&](const std::uint8_t *r) {
         for (int i = 0; i < 8; ++i)
-            values[i] = be16(r.r + 4 + 2 * i);
+            values[i] = be16(r + 4 + 2 * i);
         return true;
     });
 }
@@ -203,10 +202,8 @@ int SetConfFRL2(unsigned char address, unsigned char *newValue) {
 int ReadConfVEXA(unsigned char address, unsigned char *value) {
     if (!value) return 0;
     const int size = request({'?', address, 'N'}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 4, address, 4, &r)) return false;
-        *value = r.r[3];
+    return checkedExchange(size, address, 4, [&](const std::uint8_t *r) {
+        *value = r[3];
         return true;
     });
 }
@@ -226,11 +223,9 @@ int SetConfVEXA(unsigned char address, unsigned char *newValue) {
 int ReadDigInpVEXA(unsigned char address, unsigned char *inputs) {
     if (!inputs) return 0;
     const int size = request({'?', address, 'R', 'I'}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 6, address, 6, &r)) return false;
-        inputs[0] = r.r[4];
-        inputs[1] = r.r[5];
+    return checkedExchange(size, address, 6, [&](const std::uint8_t *r) {
+        inputs[0] = r[4];
+        inputs[1] = r[5];
         return true;
     });
 }
@@ -238,10 +233,8 @@ int ReadDigInpVEXA(unsigned char address, unsigned char *inputs) {
 int ReadVBVEXA(unsigned char address, unsigned char *bits) {
     if (!bits) return 0;
     const int size = request({'?', address, 'R', 'B'}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 36, address, 36, &r)) return false;
-        std::memcpy(bits, r.r + 4, 32);
+    return checkedExchange(size, address, 36, [&](const std::uint8_t *r) {
+        std::memcpy(bits, r + 4, 32);
         return true;
     });
 }
@@ -249,19 +242,14 @@ int ReadVBVEXA(unsigned char address, unsigned char *bits) {
 int WriteVBVEXA(unsigned char address, unsigned char bit, unsigned char *flag) {
     if (!flag) return 0;
     const int size = request({'?', address, 'W', 'B', std::uint8_t(*flag ? 'S' : 'R'), bit}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        return checkedReply(rx, got, 7, address, 7, &r) && r.r[6] == 'K';
-    });
+    return checkedExchange(size, address, 7, [](const std::uint8_t *r) { return r[6] == 'K'; });
 }
 
 int ReadVWVEXA(unsigned char address, unsigned char word, short *value) {
     if (!value) return 0;
     const int size = request({'?', address, 'R', 'W', word}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 7, address, 7, &r)) return false;
-        *value = le16(r.r + 5);
+    return checkedExchange(size, address, 7, [&](const std::uint8_t *r) {
+        *value = le16(r + 5);
         return true;
     });
 }
@@ -270,27 +258,19 @@ int WriteVWVEXA(unsigned char address, unsigned char word, short *value) {
     if (!value) return 0;
     const std::uint16_t v = std::uint16_t(*value);
     const int size = request({'?', address, 'W', 'W', word, std::uint8_t(v), std::uint8_t(v >> 8)}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        return checkedReply(rx, got, 6, address, 6, &r) && r.r[5] == 'K';
-    });
+    return checkedExchange(size, address, 6, [](const std::uint8_t *r) { return r[5] == 'K'; });
 }
 
 int ResetVEXA(unsigned char address) {
     const int size = request({'?', address, 'W', 'I'}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        return checkedReply(rx, got, 5, address, 5, &r) && r.r[4] == 'K';
-    });
+    return checkedExchange(size, address, 5, [](const std::uint8_t *r) { return r[4] == 'K'; });
 }
 
 int ReadConfVEXAAdv(unsigned char address, unsigned char *value) {
     if (!value) return 0;
     const int size = request({'?', address, 'N', address}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 5, address, 5, &r)) return false;
-        *value = r.r[3];
+    return checkedExchange(size, address, 5, [&](const std::uint8_t *r) {
+        *value = r[3];
         return true;
     });
 }
@@ -310,10 +290,8 @@ int SetConfVEXAAdv(unsigned char address, unsigned char *newValue) {
 int ReadVWVEXAAdv(unsigned char address, unsigned char word, short *value) {
     if (!value) return 0;
     const int size = request({'?', address, 'R', 'W', word, address}, true);
-    return exchange(size, [&](const std::uint8_t *rx, int got) {
-        Reply r{};
-        if (!checkedReply(rx, got, 8, address, 8, &r)) return false;
-        *value = le16(r.r + 5);
+    return checkedExchange(size, address, 8, [&](const std::uint8_t *r) {
+        *value = le16(r + 5);
         return true;
     });
 }

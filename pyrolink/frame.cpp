@@ -14,13 +14,6 @@ constexpr int kMaxData = static_cast<int>(kBufferSize) - kHeaderSize - 1;
 // Where parse() found the reply: data bytes actually received after the header.
 int g_dataAvailable = 0;
 
-void putBe32(std::uint8_t *p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v >> 24);
-    p[1] = static_cast<std::uint8_t>(v >> 16);
-    p[2] = static_cast<std::uint8_t>(v >> 8);
-    p[3] = static_cast<std::uint8_t>(v);
-}
-
 // Blocks until input may be there or `ms` passed, so the poll-mode receiver does not spin.
 void waitForInput(int ms) {
     if (ms <= 0) return;
@@ -204,6 +197,24 @@ int writeMemory(std::uint8_t command, std::uint8_t node, int address, short coun
     return 1;
 }
 
+// The checked transfers: each frame-sized chunk is access-checked first (-1 refused), then moved
+// by the plain transfer (-2 failed).
+template <typename Byte, typename Check, typename Move>
+int checkedChunks(std::uint8_t node, int address, short count, Byte *bytes, Check check, Move move) {
+    if (count <= 0 || !bytes) return -2;
+    int left = count;
+    std::uint32_t at = static_cast<std::uint32_t>(address);
+    while (left > 0) {
+        const int chunk = left < kMaxChunk ? left : kMaxChunk;
+        if (!check(node, at, chunk)) return -1;
+        if (!move(node, static_cast<int>(at), static_cast<short>(chunk), bytes)) return -2;
+        bytes += chunk;
+        at += static_cast<std::uint32_t>(chunk);
+        left -= chunk;
+    }
+    return 1;
+}
+
 } // namespace
 } // namespace pyrolink::frame
 
@@ -250,33 +261,11 @@ PYROLINK_API int DelOneSect(unsigned char node, unsigned char sector) {
 }
 
 PYROLINK_API int ReadBytesEx(unsigned char node, int address, short count, unsigned char *destination) {
-    if (count <= 0 || !destination) return -2;
-    int left = count;
-    std::uint32_t at = static_cast<std::uint32_t>(address);
-    while (left > 0) {
-        int chunk = left < frame::kMaxChunk ? left : frame::kMaxChunk;
-        if (!frame::readCheck(node, at, chunk)) return -1;
-        if (!ReadBytes(node, static_cast<int>(at), static_cast<short>(chunk), destination)) return -2;
-        destination += chunk;
-        at += static_cast<std::uint32_t>(chunk);
-        left -= chunk;
-    }
-    return 1;
+    return frame::checkedChunks(node, address, count, destination, frame::readCheck, ReadBytes);
 }
 
 PYROLINK_API int WriteBytesEx(unsigned char node, int address, short count, const unsigned char *source) {
-    if (count <= 0 || !source) return -2;
-    int left = count;
-    std::uint32_t at = static_cast<std::uint32_t>(address);
-    while (left > 0) {
-        int chunk = left < frame::kMaxChunk ? left : frame::kMaxChunk;
-        if (!frame::writeCheck(node, at, chunk)) return -1;
-        if (!WriteBytes(node, static_cast<int>(at), static_cast<short>(chunk), source)) return -2;
-        source += chunk;
-        at += static_cast<std::uint32_t>(chunk);
-        left -= chunk;
-    }
-    return 1;
+    return frame::checkedChunks(node, address, count, source, frame::writeCheck, WriteBytes);
 }
 
 } // extern "C"

@@ -30,6 +30,18 @@ enum Command : std::uint8_t {
 
 std::uint8_t sum8(const std::uint8_t *bytes, int count);
 
+// 32-bit values travel most significant byte first, in headers and in data alike.
+inline std::uint32_t be32(const std::uint8_t *p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+inline void putBe32(std::uint8_t *p, std::uint32_t v) {
+    p[0] = std::uint8_t(v >> 24);
+    p[1] = std::uint8_t(v >> 16);
+    p[2] = std::uint8_t(v >> 8);
+    p[3] = std::uint8_t(v);
+}
+
 // Assembles a request in the transmit buffer and returns its size: 11 bytes without data,
 // dataCount + 12 with data. `length` is the header's length field. dataCount must be <= 244 so the request
 // fits the 256-byte buffer.

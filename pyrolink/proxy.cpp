@@ -134,6 +134,21 @@ void putLe32(std::uint8_t *p, std::int32_t v) {
     p[3] = static_cast<std::uint8_t>(u >> 24);
 }
 
+// Whether a read or write may go to the proxy; the first call after the link was lost says why.
+bool linkedForTransfer(const char *notConnected) {
+    if (linked()) return true;
+    if (g_reportNotConnected) debugMessage(notConnected);
+    g_reportNotConnected = 0;
+    return false;
+}
+
+// 1 for a good reply; a short or wrong one is reported with the caller's text.
+int replyAccepted(ProxyReply result, const char *tooShort, const char *wrong) {
+    if (result == ProxyReply::TooShort) debugMessage(tooShort);
+    if (result == ProxyReply::Wrong) debugMessage(wrong);
+    return result == ProxyReply::Ok ? 1 : 0;
+}
+
 } // namespace
 
 int proxyReadReplySize(const std::uint8_t *message, int have) {
@@ -235,11 +250,7 @@ void proxyClose() {
 }
 
 int proxyRead(unsigned char *buffer, int count, unsigned int *got) {
-    if (!linked()) {
-        if (g_reportNotConnected) debugMessage("ProxyReadComm NOT CONNECTED");
-        g_reportNotConnected = 0;
-        return 0;
-    }
+    if (!linkedForTransfer("ProxyReadComm NOT CONNECTED")) return 0;
     if (!buffer || count <= 0) return 0;
     if (count > kMaxReadData) count = kMaxReadData;
     const std::uint8_t index = static_cast<std::uint8_t>(state().work.proxyPortIndex);
@@ -254,26 +265,12 @@ int proxyRead(unsigned char *buffer, int count, unsigned int *got) {
         debugMessage("ProxyReadComm recv() error");
         return 0;
     }
-    switch (checkReadReply(g_message, n, index, buffer, count, got)) {
-    case ProxyReply::Ok:
-        return 1;
-    case ProxyReply::TooShort:
-        debugMessage("ProxyReadComm answer too short");
-        return 0;
-    case ProxyReply::Wrong:
-        debugMessage("ProxyReadComm wrong answer");
-        return 0;
-    default:
-        return 0;
-    }
+    return replyAccepted(checkReadReply(g_message, n, index, buffer, count, got),
+                         "ProxyReadComm answer too short", "ProxyReadComm wrong answer");
 }
 
 int proxyWrite(const unsigned char *data, int count) {
-    if (!linked()) {
-        if (g_reportNotConnected) debugMessage("ProxyWriteComm NOT CONNECTED");
-        g_reportNotConnected = 0;
-        return 0;
-    }
+    if (!linkedForTransfer("ProxyWriteComm NOT CONNECTED")) return 0;
     if (count > kMaxWriteData || count < 0 || (count > 0 && !data)) return 0;
     const std::uint8_t index = static_cast<std::uint8_t>(state().work.proxyPortIndex);
     g_message[0] = 0x01;
@@ -293,18 +290,8 @@ int proxyWrite(const unsigned char *data, int count) {
         debugMessage("ProxyWriteComm recv() error");
         return 0;
     }
-    switch (checkWriteReply(reply, n, index, count)) {
-    case ProxyReply::Ok:
-        return 1;
-    case ProxyReply::TooShort:
-        debugMessage("ProxyWriteComm answer too short");
-        return 0;
-    case ProxyReply::Wrong:
-        debugMessage("ProxyWriteComm wrong answer");
-        return 0;
-    default:
-        return 0;
-    }
+    return replyAccepted(checkWriteReply(reply, n, index, count), "ProxyWriteComm answer too short",
+                         "ProxyWriteComm wrong answer");
 }
 
 } // namespace pyrolink
