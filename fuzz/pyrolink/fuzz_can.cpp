@@ -1,46 +1,13 @@
 // Feeds arbitrary adapter answers and received frames to the CAN and CANopen services. Input:
 // operation selector, node, then the adapter's bytes, each read as a length byte and its bytes.
-#include "link.h"
+#include "fuzzed_link.h"
 #include "pyrolink.h"
-#include "reply_source.h"
-
-#include <cstring>
-
-namespace {
-
-const std::uint8_t *g_data = nullptr;
-std::size_t g_left = 0;
-
-int fuzzedReply(unsigned char *buffer, int count, unsigned int *got) {
-    *got = 0;
-    if (g_left == 0) return 0;
-    std::size_t n = g_data[0];
-    ++g_data;
-    --g_left;
-    if (n > g_left) n = g_left;
-    if (n > static_cast<std::size_t>(count)) n = static_cast<std::size_t>(count);
-    std::memcpy(buffer, g_data, n);
-    g_data += n;
-    g_left -= n;
-    *got = static_cast<unsigned int>(n);
-    return 1;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size < 2) return 0;
-    using namespace pyrolink;
-    LinkState &s = state();
-    s.work.open = 1; // no device: commands go nowhere, answers come from the input
-    s.work.canOpen = 1;
-    s.work.handle = kInvalidHandle;
-    s.work.proxyAddress = kNoProxy;
-    replySource = fuzzedReply;
     const int which = data[0] % 8;
     const unsigned char node = data[1];
-    g_data = data + 2;
-    g_left = size - 2;
+    fuzzed::Link link(data + 2, size - 2, true);
 
     unsigned char bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     unsigned char c[4] = {};
@@ -73,8 +40,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         StartRemoteNode(node);
         break;
     }
-    replySource = nullptr;
-    s.work.open = 0;
-    s.work.canOpen = 0;
     return 0;
 }

@@ -1,46 +1,14 @@
 // Feeds arbitrary replies to the FRL, VEXA and Modbus exchanges. Input: export selector, device
 // address, register count, then the replies, each as a length byte and its bytes (one per read).
-#include "link.h"
+#include "fuzzed_link.h"
 #include "pyrolink.h"
-#include "reply_source.h"
-
-#include <cstring>
-
-namespace {
-
-const std::uint8_t *g_data = nullptr;
-std::size_t g_left = 0;
-
-int fuzzedReply(unsigned char *buffer, int count, unsigned int *got) {
-    *got = 0;
-    if (g_left == 0) return 0;
-    std::size_t n = g_data[0];
-    ++g_data;
-    --g_left;
-    if (n > g_left) n = g_left;
-    if (n > static_cast<std::size_t>(count)) n = static_cast<std::size_t>(count);
-    std::memcpy(buffer, g_data, n);
-    g_data += n;
-    g_left -= n;
-    *got = static_cast<unsigned int>(n);
-    return 1;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size < 3) return 0;
-    using namespace pyrolink;
-    LinkState &s = state();
-    s.work.open = 1; // no device: requests go nowhere, replies come from the input
-    s.work.handle = kInvalidHandle;
-    s.work.proxyAddress = kNoProxy;
-    replySource = fuzzedReply;
     const int which = data[0] % 19;
     const unsigned char address = data[1];
     const short count = static_cast<short>(data[2] % 130); // also exercises the refused sizes
-    g_data = data + 3;
-    g_left = size - 3;
+    fuzzed::Link link(data + 3, size - 3, false);
 
     short f[8] = {};
     short regs[130] = {};
@@ -105,7 +73,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         WriteWRegMBus(address, 0, count, regs);
         break;
     }
-    replySource = nullptr;
-    s.work.open = 0;
     return 0;
 }
