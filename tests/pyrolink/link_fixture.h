@@ -1,4 +1,5 @@
-// Shared helpers for the link library tests: a pty peer bound to a COM number and a stopwatch.
+// Shared helpers for the link library tests: a pty peer bound to a COM number, scripted replies
+// and a stopwatch.
 #pragma once
 
 #include "pty_peer.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace linktest {
 
@@ -21,6 +24,32 @@ using namespace std::chrono_literals;
 
 inline double msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline Bytes cat(Bytes a, const Bytes &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Answers each request with the next scripted reply (an empty one = stays silent). `requestSize`
+// gives the size of the complete request at the start of what arrived, or 0 while incomplete.
+template <typename RequestSize>
+void scriptRequests(PtyPeer &peer, RequestSize requestSize, std::vector<Bytes> replies) {
+    peer.serve([requestSize, replies = std::move(replies), next = std::size_t(0)](PtyPeer &p,
+                                                                                  Bytes &pending) mutable {
+        while (std::size_t size = requestSize(pending)) {
+            pending.erase(pending.begin(), pending.begin() + long(size));
+            if (next < replies.size() && !replies[next].empty()) p.write(replies[next]);
+            ++next;
+        }
+    });
+}
+
+// The same for requests of `size` bytes each.
+inline void script(PtyPeer &peer, std::size_t size, std::vector<Bytes> replies) {
+    scriptRequests(
+        peer, [size](const Bytes &pending) { return pending.size() >= size ? size : std::size_t(0); },
+        std::move(replies));
 }
 
 // Captures what the library writes to standard error (its diagnostics on POSIX).
@@ -70,6 +99,11 @@ protected:
         SetActiveComm(0);
         CloseComm();
         DoDebug(0);
+    }
+    // Stops the peer and returns every byte the library sent.
+    Bytes sent() {
+        peer.stop();
+        return peer.received();
     }
     PtyPeer peer;
 };

@@ -1,11 +1,8 @@
 // Serial-to-CAN adapter and CANopen services against a scripted adapter on a pty: identifier
 // packing, XOR check bytes, reply checks, SDO specifiers and aborts, NMT commands.
-#include "pty_peer.h"
-#include "pyrolink.h"
+#include "link_fixture.h"
 
-#include <gtest/gtest.h>
-
-using namespace testsupport;
+using namespace linktest;
 
 namespace {
 
@@ -15,11 +12,6 @@ Bytes withXor(Bytes b) {
         x ^= v;
     b.push_back(x);
     return b;
-}
-
-Bytes cat(Bytes a, const Bytes &b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 // A frame as the adapter reports it: 0x81, identifier left-aligned in 16 bits, length, data, XOR.
@@ -58,30 +50,15 @@ std::size_t commandSize(const Bytes &pending) {
 
 // Answers each adapter command with the next scripted reply (empty = silence).
 void script(PtyPeer &peer, std::vector<Bytes> replies) {
-    peer.serve([replies, next = std::size_t(0)](PtyPeer &p, Bytes &pending) mutable {
-        while (std::size_t size = commandSize(pending)) {
-            pending.erase(pending.begin(), pending.begin() + long(size));
-            if (next < replies.size() && !replies[next].empty()) p.write(replies[next]);
-            ++next;
-        }
-    });
+    scriptRequests(peer, commandSize, std::move(replies));
 }
 
-class Can : public ::testing::Test {
+class Can : public LinkTest {
 protected:
     void SetUp() override {
-        peer.bindCom(1);
+        LinkTest::SetUp();
         ASSERT_EQ(OpenSerCan(0, 115200, 0, 150, 0, 20), 0);
     }
-    void TearDown() override {
-        peer.stop();
-        CloseComm();
-    }
-    Bytes sent() {
-        peer.stop();
-        return peer.received();
-    }
-    PtyPeer peer;
 };
 
 } // namespace

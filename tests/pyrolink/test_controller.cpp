@@ -12,44 +12,14 @@ using namespace testsupport;
 
 namespace {
 
-const std::uint8_t kCodes[26] = {0x49, 0x06, 0x07, 0x09, 0x0A, 0x0B, 0x1B, 0x1C, 0x24,
-                                 0x25, 0x26, 0x47, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53,
-                                 0x4C, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x04};
-
-std::uint32_t areaOf(int entry) {
-    return 0x00100000u + std::uint32_t(entry) * 0x1000u;
-}
-
-class Controller : public ::testing::Test {
+class Controller : public ControllerTest {
 protected:
-    void open(short type) {
-        peer.bindCom(1);
-        ASSERT_EQ(OpenComm(0, 19200, type, 150, 0, 20), 0);
-        for (int e = 0; e < 26; ++e)
-            ctrl.areas[kCodes[e]] = areaOf(e);
-        ctrl.attach(peer);
-    }
+    Controller() : ControllerTest(0x00100000u) {}
     // Configures `node` and forgets the configuration traffic.
     void configure(signed char node) {
         ASSERT_EQ(ReadConf(node), 0);
         restart();
     }
-    void restart() {
-        peer.stop();
-        ctrl.requests.clear();
-        peer.clearReceived();
-        ctrl.attach(peer);
-    }
-    std::vector<Request> requests() {
-        peer.stop();
-        return ctrl.requests;
-    }
-    void TearDown() override {
-        peer.stop();
-        CloseComm();
-    }
-    PtyPeer peer;
-    FakeController ctrl;
 };
 
 } // namespace
@@ -83,7 +53,7 @@ TEST_F(Controller, ReadConfTypeOneAsksAllButCncStatusAndTakesAddressesFromTheRig
     auto r = requests();
     ASSERT_EQ(r.size(), 26u);
     for (int e = 0; e < 25; ++e)
-        EXPECT_EQ(r[std::size_t(e) + 1].address, kCodes[e]);
+        EXPECT_EQ(r[std::size_t(e) + 1].address, kAreaCodes[e]);
     // Addresses in bytes 4-7 for ordinary codes (the decoy in 0-3 must not be taken): a status
     // read goes to the status area.
     restart();

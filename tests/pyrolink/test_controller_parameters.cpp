@@ -15,14 +15,6 @@ using namespace testsupport;
 
 namespace {
 
-const std::uint8_t kCodes[26] = {0x49, 0x06, 0x07, 0x09, 0x0A, 0x0B, 0x1B, 0x1C, 0x24,
-                                 0x25, 0x26, 0x47, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53,
-                                 0x4C, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x04};
-
-std::uint32_t areaOf(int entry) {
-    return 0x00200000u + std::uint32_t(entry) * 0x1000u;
-}
-
 Bytes be32(std::uint32_t v) {
     return {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
 }
@@ -43,27 +35,17 @@ Bytes descriptor(std::uint16_t name, std::uint32_t valueAddress, std::uint16_t t
     return d;
 }
 
-class Parameters : public ::testing::Test {
+class Parameters : public ControllerTest {
 protected:
+    Parameters() : ControllerTest(0x00200000u) {}
+    // Opens the port; types 1 and 3 also configure `node` and forget that traffic.
     void open(short type, signed char node) {
-        peer.bindCom(1);
-        ASSERT_EQ(OpenComm(0, 19200, type, 150, 0, 20), 0);
-        for (int e = 0; e < 26; ++e)
-            ctrl.areas[kCodes[e]] = areaOf(e);
-        ctrl.attach(peer);
+        ControllerTest::open(type);
+        if (HasFatalFailure()) return;
         if (type == 1 || type == 3) {
             ASSERT_EQ(ReadConf(node), 0);
             restart();
         }
-    }
-    void restart() {
-        peer.stop();
-        ctrl.requests.clear();
-        ctrl.attach(peer);
-    }
-    std::vector<Request> requests() {
-        peer.stop();
-        return ctrl.requests;
     }
     // Name number n (1-based) -> entry pointer -> text address -> text.
     void name(int number, const std::string &text) {
@@ -76,8 +58,7 @@ protected:
         ctrl.poke(textAddress, t);
     }
     void TearDown() override {
-        peer.stop();
-        CloseComm();
+        ControllerTest::TearDown();
         if (!dir.empty()) std::filesystem::remove_all(dir);
     }
     std::string file(const std::string &fileName, std::size_t size) {
@@ -91,8 +72,6 @@ protected:
             out.put(char(i * 7));
         return path;
     }
-    PtyPeer peer;
-    FakeController ctrl;
     std::string dir;
 };
 

@@ -1,8 +1,12 @@
 // A scripted controller on the far side of a pty: answers frame requests from a sparse memory,
-// a table of area addresses and an identity text, and records every request frame.
+// a table of area addresses and an identity text, and records every request frame. Also the
+// test fixture that opens the library's port 0 ("COM1") against it.
 #pragma once
 
 #include "pty_peer.h"
+#include "pyrolink.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <map>
@@ -154,6 +158,51 @@ private:
             return frameBytes(r.node, r.command, r.length, r.address);
         }
     }
+};
+
+// Configuration codes of the 26 area table entries, in table order.
+inline constexpr std::uint8_t kAreaCodes[26] = {0x49, 0x06, 0x07, 0x09, 0x0A, 0x0B, 0x1B, 0x1C, 0x24,
+                                                0x25, 0x26, 0x47, 0x4E, 0x4F, 0x50, 0x51, 0x52, 0x53,
+                                                0x4C, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x04};
+
+// A test against a FakeController on port 0 ("COM1") whose area table entry e lies at
+// areaBase + e * 0x1000.
+class ControllerTest : public ::testing::Test {
+protected:
+    explicit ControllerTest(std::uint32_t areaBase) : m_areaBase(areaBase) {}
+
+    std::uint32_t areaOf(int entry) const { return m_areaBase + std::uint32_t(entry) * 0x1000u; }
+
+    // Opens the port for controller `type` and lets the controller answer.
+    void open(short type) {
+        peer.bindCom(1);
+        ASSERT_EQ(OpenComm(0, 19200, type, 150, 0, 20), 0);
+        for (int e = 0; e < 26; ++e)
+            ctrl.areas[kAreaCodes[e]] = areaOf(e);
+        ctrl.attach(peer);
+    }
+    // Forgets the traffic so far; the controller answers on.
+    void restart() {
+        peer.stop();
+        ctrl.requests.clear();
+        peer.clearReceived();
+        ctrl.attach(peer);
+    }
+    // Stops the controller and returns the requests it saw.
+    std::vector<Request> requests() {
+        peer.stop();
+        return ctrl.requests;
+    }
+    void TearDown() override {
+        peer.stop();
+        CloseComm();
+    }
+
+    PtyPeer peer;
+    FakeController ctrl;
+
+private:
+    std::uint32_t m_areaBase;
 };
 
 } // namespace testsupport

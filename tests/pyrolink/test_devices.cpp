@@ -1,11 +1,8 @@
 // FRL frequency sensors and VEXA I/O modules against a scripted peer on a pty: exact requests,
 // check bytes, the start-byte scan, address echo and broadcast rules.
-#include "pty_peer.h"
-#include "pyrolink.h"
+#include "link_fixture.h"
 
-#include <gtest/gtest.h>
-
-using namespace testsupport;
+using namespace linktest;
 
 namespace {
 
@@ -18,38 +15,12 @@ Bytes sum(Bytes b) {
     return b;
 }
 
-Bytes cat(Bytes a, const Bytes &b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// Answers each request of `size` bytes with the next scripted reply (empty = stays silent).
-void script(PtyPeer &peer, std::size_t size, std::vector<Bytes> replies) {
-    peer.serve([size, replies, next = std::size_t(0)](PtyPeer &p, Bytes &pending) mutable {
-        while (pending.size() >= size) {
-            pending.erase(pending.begin(), pending.begin() + long(size));
-            if (next < replies.size() && !replies[next].empty()) p.write(replies[next]);
-            ++next;
-        }
-    });
-}
-
-class Devices : public ::testing::Test {
+class Devices : public LinkTest {
 protected:
     void SetUp() override {
-        peer.bindCom(1);
+        LinkTest::SetUp();
         ASSERT_EQ(OpenComm(0, 19200, 0, 150, 0, 20), 0);
     }
-    void TearDown() override {
-        peer.stop();
-        CloseComm();
-    }
-    // Stops the peer and returns every byte the library sent.
-    Bytes sent() {
-        peer.stop();
-        return peer.received();
-    }
-    PtyPeer peer;
 };
 
 } // namespace

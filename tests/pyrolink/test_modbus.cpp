@@ -1,10 +1,7 @@
 // Modbus RTU holding registers: CRC-16/MODBUS check values, exact frames and reply scanning against
 // a scripted peer, and round trips against a third-party slave (pymodbus) on a pty pair.
 #include "crc16_modbus.h"
-#include "pty_peer.h"
-#include "pyrolink.h"
-
-#include <gtest/gtest.h>
+#include "link_fixture.h"
 
 #include <cerrno>
 #include <csignal>
@@ -17,7 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace testsupport;
+using namespace linktest;
 
 namespace {
 
@@ -26,17 +23,6 @@ Bytes withCrc(Bytes frame) {
     frame.push_back(std::uint8_t(crc));
     frame.push_back(std::uint8_t(crc >> 8));
     return frame;
-}
-
-// Answers each request of `size` bytes with the next scripted reply (empty = stays silent).
-void script(PtyPeer &peer, std::size_t size, std::vector<Bytes> replies) {
-    peer.serve([size, replies, next = std::size_t(0)](PtyPeer &p, Bytes &pending) mutable {
-        while (pending.size() >= size) {
-            pending.erase(pending.begin(), pending.begin() + long(size));
-            if (next < replies.size() && !replies[next].empty()) p.write(replies[next]);
-            ++next;
-        }
-    });
 }
 
 } // namespace
@@ -49,17 +35,12 @@ TEST(Crc16Modbus, PublishedCheckValues) {
     EXPECT_EQ(pyrolink::crc16Modbus(nullptr, 0), 0xFFFF);
 }
 
-class ModbusScripted : public ::testing::Test {
+class ModbusScripted : public LinkTest {
 protected:
     void SetUp() override {
-        peer.bindCom(1);
+        LinkTest::SetUp();
         ASSERT_EQ(OpenComm(0, 19200, 0, 200, 0, 20), 0);
     }
-    void TearDown() override {
-        peer.stop();
-        CloseComm();
-    }
-    PtyPeer peer;
 };
 
 TEST_F(ModbusScripted, ReadSendsExactFrameAndTakesBigEndianValues) {
