@@ -1,5 +1,6 @@
 // The frame protocol and memory operations against a scripted board on a pty.
 #include "link_fixture.h"
+#include "test_controller_peer.h"
 
 #include <atomic>
 #include <cstring>
@@ -7,34 +8,9 @@
 #include <set>
 
 using namespace linktest;
+using testsupport::frameBytes;
 
 namespace {
-
-std::uint8_t sum(const Bytes &b, std::size_t from, std::size_t count) {
-    unsigned s = 0;
-    for (std::size_t i = from; i < from + count; ++i)
-        s += b[i];
-    return static_cast<std::uint8_t>(s);
-}
-
-Bytes frame(int node, int command, int length, std::uint32_t address, const Bytes &data = {}) {
-    Bytes f = {0x55,
-               0xAA,
-               0x00,
-               static_cast<std::uint8_t>(node),
-               static_cast<std::uint8_t>(command),
-               static_cast<std::uint8_t>(length),
-               static_cast<std::uint8_t>(address >> 24),
-               static_cast<std::uint8_t>(address >> 16),
-               static_cast<std::uint8_t>(address >> 8),
-               static_cast<std::uint8_t>(address)};
-    f.push_back(sum(f, 0, 10));
-    if (!data.empty()) {
-        f.insert(f.end(), data.begin(), data.end());
-        f.push_back(sum(data, 0, data.size()));
-    }
-    return f;
-}
 
 std::uint32_t addressOf(const Bytes &f) {
     return (std::uint32_t(f[6]) << 24) | (std::uint32_t(f[7]) << 16) | (std::uint32_t(f[8]) << 8) | f[9];
@@ -66,12 +42,12 @@ struct MemoryBoard {
                 Bytes reply;
                 if (command == 0x00) {
                     Bytes data(memory.begin() + at, memory.begin() + at + length);
-                    reply = frame(request[3], 0x00, length, addressOf(request), data);
+                    reply = frameBytes(request[3], 0x00, length, addressOf(request), data);
                 } else if (command == 0x01 || command == 0x04) {
                     std::copy(request.begin() + 11, request.begin() + 11 + length, memory.begin() + at);
-                    reply = frame(request[3], command, length, addressOf(request));
+                    reply = frameBytes(request[3], command, length, addressOf(request));
                 } else if (!refuseChecks.count(command)) {
-                    reply = frame(request[3], command, length, addressOf(request));
+                    reply = frameBytes(request[3], command, length, addressOf(request));
                 }
                 if (tamper && !tamper(request, reply)) continue;
                 if (!reply.empty()) p.write(reply);
@@ -194,7 +170,7 @@ TEST_F(FrameTest, WrongCommandEchoOrDataChecksumFailsTheAttempt) {
 TEST_F(FrameTest, ReplyLengthZeroOrLargerThanAskedIsRefusedWithoutOverrun) {
     board.tamper = [](const Bytes &request, Bytes &reply) {
         Bytes data(100, 0x5A);
-        reply = frame(request[3], 0x00, request[1] == 0 ? 100 : 0, addressOf(request), data);
+        reply = frameBytes(request[3], 0x00, request[1] == 0 ? 100 : 0, addressOf(request), data);
         return true;
     };
     board.attach(peer);
@@ -249,7 +225,7 @@ TEST_F(FrameTest, PollModeCollectsAReplyArrivingInPieces) {
     open(/*t1=*/120, /*t3=*/-1);
     auto feeder = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(20ms);
-        Bytes f = frame(1, 0, 1, 0, {0x42});
+        Bytes f = frameBytes(1, 0, 1, 0, {0x42});
         peer.write(Bytes(f.begin(), f.begin() + 5));
         std::this_thread::sleep_for(60ms); // less than t1
         peer.write(Bytes(f.begin() + 5, f.end()));
