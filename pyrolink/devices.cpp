@@ -2,6 +2,7 @@
 // advanced addressing) and Modbus RTU holding registers. Every exchange is a short request, one
 // driver-timed read, a scan for the reply's start and its checks, repeated up to three times.
 #include "crc16_modbus.h"
+#include "frame.h"
 #include "link.h"
 #include "pyrolink.h"
 #include "reply_source.h"
@@ -17,12 +18,8 @@ constexpr std::uint8_t kBroadcast = 0;
 constexpr int kMaxReadRegisters = 125;
 constexpr int kMaxWriteRegisters = 123;
 
-std::uint8_t sum8(const std::uint8_t *bytes, int count) {
-    unsigned s = 0;
-    for (int i = 0; i < count; ++i)
-        s += bytes[i];
-    return std::uint8_t(s);
-}
+// The check byte is the same 8-bit sum as the frame protocol's.
+using frame::sum8;
 
 // Puts the bytes into the transmit buffer, optionally followed by their 8-bit sum. Returns the size.
 int request(std::initializer_list<std::uint8_t> bytes, bool withCheck) {
