@@ -5,6 +5,7 @@
 //  3. resident memory of the engine alone after a simulated day, driven in-process.
 // Usage: bench_stovesim [round-trips] [seconds-for-the-day]
 #include "engine.h"
+#include "kit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,37 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-struct Child {
-    pid_t pid = -1;
-    int in = -1, out = -1;
+struct Child : stovesim::test::Child {
     std::string path;
 };
 
+// Starts the simulator and reads the slave path it prints first.
 Child spawn(std::vector<std::string> args) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) std::exit(1);
-    Child c;
-    c.pid = fork();
-    if (c.pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char *> argv;
-        std::string exe = STOVESIM_PATH;
-        argv.push_back(exe.data());
-        for (auto &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    c.in = in[1];
-    c.out = out[0];
+    Child c{stovesim::test::spawn(STOVESIM_PATH, std::move(args)), {}};
+    if (c.pid < 0) std::exit(1);
     char ch;
     while (read(c.out, &ch, 1) == 1 && ch != '\n')
         c.path += ch;

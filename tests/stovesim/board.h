@@ -4,6 +4,7 @@
 #include "control.h"
 #include "engine.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -21,9 +22,11 @@ public:
     explicit Board(EngineConfig config = {}) : engine(config) { engine.advance(now); }
     explicit Board(Model model) : engine(configFor(model)) { engine.advance(now); }
 
-    static EngineConfig configFor(Model model) {
+    // A board of `model` that keeps its stored parameters in `statePath` (none when empty).
+    static EngineConfig configFor(Model model, const std::filesystem::path &statePath = {}) {
         EngineConfig c;
         c.model = model;
+        c.statePath = statePath.string();
         return c;
     }
 

@@ -1,37 +1,14 @@
 // The boot loader's side of the frame protocol and the NOR flash behind it.
 #include "board.h"
+#include "kit.h"
 
 #include <gtest/gtest.h>
-#include <numeric>
 
 using namespace stovesim;
 using namespace stovesim::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::uint8_t sum(const Bytes &b, std::size_t from, std::size_t count) {
-    return static_cast<std::uint8_t>(std::accumulate(b.begin() + from, b.begin() + from + count, 0u));
-}
-
-Bytes request(std::uint8_t command, std::uint32_t address, std::uint8_t length, const Bytes &data = {}) {
-    Bytes f = {0x55,
-               0xAA,
-               0x00,
-               0x01,
-               command,
-               length,
-               static_cast<std::uint8_t>(address >> 24),
-               static_cast<std::uint8_t>(address >> 16),
-               static_cast<std::uint8_t>(address >> 8),
-               static_cast<std::uint8_t>(address)};
-    f.push_back(sum(f, 0, 10));
-    if (!data.empty()) {
-        f.insert(f.end(), data.begin(), data.end());
-        f.push_back(sum(data, 0, data.size()));
-    }
-    return f;
-}
 
 EngineConfig bootConfig() {
     EngineConfig c;
@@ -51,7 +28,7 @@ protected:
         return out.back().reply;
     }
     Bytes read(std::uint32_t address, std::uint8_t length) {
-        auto r = exchange(request(0x00, address, length));
+        auto r = exchange(frame(0x00, address, length));
         if (!r || r->size() != length + 12u) return {};
         return Bytes(r->begin() + 11, r->end() - 1);
     }
@@ -60,7 +37,7 @@ protected:
 } // namespace
 
 TEST_F(BootLoader, ReadReplyLayout) {
-    auto reply = exchange(request(0x00, 0x41F8, 32));
+    auto reply = exchange(frame(0x00, 0x41F8, 32));
     ASSERT_TRUE(reply);
     ASSERT_EQ(reply->size(), 44u);
     const Bytes head(reply->begin(), reply->begin() + 11);
@@ -69,7 +46,7 @@ TEST_F(BootLoader, ReadReplyLayout) {
     EXPECT_EQ(read(0x80A0, 32).size(), 32u);
     EXPECT_EQ(read(0x13FE0, 32).size(), 32u); // the program area reaches 0x13FFF and beyond
     // Above the address space there is nothing to read.
-    EXPECT_FALSE(exchange(request(0x00, 0x100000, 4)));
+    EXPECT_FALSE(exchange(frame(0x00, 0x100000, 4)));
 }
 
 TEST_F(BootLoader, EraseProgramAndReadBack) {
@@ -85,24 +62,24 @@ TEST_F(BootLoader, EraseProgramAndReadBack) {
     board.wait(delay);
     EXPECT_EQ(read(0xF0000, 16), Bytes(16, 0xFF));
 
-    ASSERT_TRUE(exchange(request(0x05, 0, 2, {0x00, 0x00}), &delay));
+    ASSERT_TRUE(exchange(frame(0x05, 0, 2, {0x00, 0x00}), &delay));
     board.wait(delay);
     const Bytes data = {0x12, 0x34, 0x56, 0x78, 0x9A};
-    auto written = exchange(request(0x04, 0x41F8, 5, data));
+    auto written = exchange(frame(0x04, 0x41F8, 5, data));
     ASSERT_TRUE(written);
     EXPECT_EQ(written->size(), 11u);
     EXPECT_EQ((*written)[4], 0x04);
     EXPECT_EQ(read(0x41F8, 5), data);
     EXPECT_EQ(read(0x41FD, 3), Bytes(3, 0xFF));
     // NOR flash: writing again only clears bits.
-    ASSERT_TRUE(exchange(request(0x04, 0x41F8, 2, {0xF0, 0x0F})));
+    ASSERT_TRUE(exchange(frame(0x04, 0x41F8, 2, {0xF0, 0x0F})));
     EXPECT_EQ(read(0x41F8, 2), Bytes({0x10, 0x04}));
 }
 
 TEST_F(BootLoader, WritingUnerasedFlashReadsBackDifferently) {
     const Bytes before = read(0x8000, 8);
     const Bytes data(8, 0xA5);
-    ASSERT_TRUE(exchange(request(0x04, 0x8000, 8, data)));
+    ASSERT_TRUE(exchange(frame(0x04, 0x8000, 8, data)));
     const Bytes after = read(0x8000, 8);
     EXPECT_NE(after, data);
     for (std::size_t i = 0; i < 8; ++i)
@@ -111,27 +88,27 @@ TEST_F(BootLoader, WritingUnerasedFlashReadsBackDifferently) {
 
 TEST_F(BootLoader, EraseKeepsTheLoaderBusy) {
     Millis delay{};
-    ASSERT_TRUE(exchange(request(0x05, 0, 2, {0x00, 0x01}), &delay));
+    ASSERT_TRUE(exchange(frame(0x05, 0, 2, {0x00, 0x01}), &delay));
     board.wait(500ms);
-    EXPECT_FALSE(exchange(request(0x00, 0x10000, 4))); // not heard while erasing
+    EXPECT_FALSE(exchange(frame(0x00, 0x10000, 4))); // not heard while erasing
     board.wait(delay);
     EXPECT_EQ(read(0x10000, 4), Bytes(4, 0xFF));
 }
 
 TEST_F(BootLoader, BadFramesAreIgnored) {
-    Bytes bad = request(0x00, 0x41F8, 4);
+    Bytes bad = frame(0x00, 0x41F8, 4);
     bad[10] ^= 1;
     EXPECT_FALSE(exchange(bad));
-    Bytes badData = request(0x04, 0x41F8, 2, {1, 2});
+    Bytes badData = frame(0x04, 0x41F8, 2, {1, 2});
     badData.back() ^= 1;
     EXPECT_FALSE(exchange(badData));
-    EXPECT_FALSE(exchange(request(0x04, 0x20000, 2, {1, 2}))); // outside every sector
-    EXPECT_FALSE(exchange(request(0x05, 0, 2, {0x00, 0x05}))); // no sector 5
-    EXPECT_FALSE(exchange(request(0x05, 0, 2, {0x01, 0x00})));
-    EXPECT_FALSE(exchange(request(0x0C, 0, 0)));
+    EXPECT_FALSE(exchange(frame(0x04, 0x20000, 2, {1, 2}))); // outside every sector
+    EXPECT_FALSE(exchange(frame(0x05, 0, 2, {0x00, 0x05}))); // no sector 5
+    EXPECT_FALSE(exchange(frame(0x05, 0, 2, {0x01, 0x00})));
+    EXPECT_FALSE(exchange(frame(0x0C, 0, 0)));
     // Noise before a frame, and a frame split over several chunks, still work.
     Bytes noisy = {0x00, 0x13, 0x55};
-    const Bytes good = request(0x00, 0x80A0, 3);
+    const Bytes good = frame(0x00, 0x80A0, 3);
     noisy.insert(noisy.end(), good.begin(), good.end());
     EXPECT_EQ(exchange(noisy)->size(), 15u);
     EXPECT_TRUE(board.send(Bytes(good.begin(), good.begin() + 5)).empty());
@@ -146,7 +123,7 @@ TEST_F(BootLoader, TextCommandsAreNotHeardAndModesSwitch) {
     EXPECT_FALSE(board.ask("MODELLO\r"));
     EXPECT_EQ(board.control("normal"), "ok normal mode");
     EXPECT_TRUE(board.ask("MODELLO\r"));
-    EXPECT_FALSE(exchange(request(0x00, 0x41F8, 4)));
+    EXPECT_FALSE(exchange(frame(0x00, 0x41F8, 4)));
     EXPECT_EQ(board.control("bootloader"), "ok bootloader mode");
     EXPECT_EQ(read(0x41F8, 4).size(), 4u);
 }

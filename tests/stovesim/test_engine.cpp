@@ -1,6 +1,7 @@
 // The board's ASCII command set, byte for byte: identity, parameter tables, banks, storage,
 // test mode, monitor and the stove automaton.
 #include "board.h"
+#include "kit.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -10,24 +11,6 @@
 using namespace stovesim;
 using namespace stovesim::test;
 using namespace std::chrono_literals;
-
-namespace {
-
-std::filesystem::path tempFile(const std::string &name) {
-    // One folder per test process, removed when the process ends.
-    static const struct Folder {
-        std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("stovesim-test-" + std::to_string(getpid()));
-        ~Folder() { std::filesystem::remove_all(path); }
-    } folder;
-    const auto &dir = folder.path;
-    std::filesystem::create_directories(dir);
-    auto p = dir / name;
-    std::filesystem::remove(p);
-    return p;
-}
-
-} // namespace
 
 TEST(Identity, TwentyThreeBytesPerModel) {
     EXPECT_EQ(Board(Model::Basic).ask("MODELLO\r"), "BASIC      02.07240315\r");
@@ -141,10 +124,8 @@ TEST(Parameters, RangeGroupFollowsTheExtractorSelector) {
 }
 
 TEST(Storage, SaveParPersistsAndRebootReloads) {
-    const auto path = tempFile("store.txt");
-    EngineConfig c;
-    c.model = Model::Water;
-    c.statePath = path.string();
+    const auto path = scratch("store.txt");
+    EngineConfig c = Board::configFor(Model::Water, path);
     {
         Board board(c);
         EXPECT_EQ(board.ask("WRGENP01020\r"), "P01=020\r");
@@ -163,10 +144,8 @@ TEST(Storage, SaveParPersistsAndRebootReloads) {
 }
 
 TEST(Storage, StateFileOfAnotherModelOrGarbageIsIgnored) {
-    const auto path = tempFile("other.txt");
-    EngineConfig c;
-    c.model = Model::Basic;
-    c.statePath = path.string();
+    const auto path = scratch("other.txt");
+    EngineConfig c = Board::configFor(Model::Basic, path);
     {
         Board basic(c);
         basic.ask("WRGENP01020\r");
@@ -210,10 +189,8 @@ TEST(Banks, FourParameterSetsOnWaterAndAir) {
 }
 
 TEST(Banks, SelectionIsStored) {
-    const auto path = tempFile("banks.txt");
-    EngineConfig c;
-    c.model = Model::AirDucted;
-    c.statePath = path.string();
+    const auto path = scratch("banks.txt");
+    EngineConfig c = Board::configFor(Model::AirDucted, path);
     {
         Board board(c);
         board.ask("WRBANP04444\r");

@@ -1,11 +1,11 @@
 // Faults on demand with a fixed seed, and the control channel.
 #include "board.h"
 #include "faults.h"
+#include "kit.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace stovesim;
 using namespace stovesim::test;
@@ -156,25 +156,20 @@ TEST(Control, SpeedRunsSimulatedTimeFaster) {
 }
 
 TEST(Control, SaveAndDumpFlashWriteFiles) {
-    const auto dir = std::filesystem::temp_directory_path() / ("stovesim-ctl-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    EngineConfig c;
-    c.model = Model::Basic;
-    c.statePath = (dir / "state.txt").string();
+    const auto flash = scratch("flash.bin");
+    EngineConfig c = Board::configFor(Model::Basic, scratch("state.txt"));
     {
         Board basic(c);
         basic.control("set gen 1 33");
         basic.control("set tec 9 255"); // the reset register is not acted on by "save"
         EXPECT_EQ(basic.control("save"), "ok stored");
-        EXPECT_EQ(basic.control("dump-flash " + (dir / "flash.bin").string()),
-                  "ok " + (dir / "flash.bin").string());
+        EXPECT_EQ(basic.control("dump-flash " + flash.string()), "ok " + flash.string());
         EXPECT_EQ(basic.control("dump-flash /nonexistent/dir/x.bin").rfind("error", 0), 0u);
     }
     EXPECT_EQ(Board(c).ask("READGENP01\r"), "P01=033\r");
-    EXPECT_EQ(std::filesystem::file_size(dir / "flash.bin"), 0x100000u);
+    EXPECT_EQ(std::filesystem::file_size(flash), 0x100000u);
     c.statePath = "/nonexistent/dir/state.txt";
     Board unwritable(c);
     EXPECT_EQ(unwritable.control("save").rfind("error", 0), 0u);
     EXPECT_EQ(unwritable.ask("SAVEPAR\r"), "SAVEPAR\r"); // the board still stores in its own memory
-    std::filesystem::remove_all(dir);
 }

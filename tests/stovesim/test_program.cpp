@@ -1,6 +1,7 @@
 // The stovesim program over real pseudo-terminals: start-up line, symlink, repeated opens of the
 // slave, closed standard input, control channel, pacing, transcript, state file, flash dump, erase
 // timing, faults, and clean shutdown.
+#include "kit.h"
 #include "pty_peer.h"
 #include <cerrno>
 #include <chrono>
@@ -23,53 +24,20 @@
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
+using stovesim::test::frame;
+using stovesim::test::scratch;
 
 namespace {
-
-std::filesystem::path scratch(const std::string &name) {
-    // One folder per test process, removed when the process ends.
-    static const struct Folder {
-        std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("stovesim-prog-" + std::to_string(getpid()));
-        ~Folder() { std::filesystem::remove_all(path); }
-    } folder;
-    const auto &dir = folder.path;
-    std::filesystem::create_directories(dir);
-    auto p = dir / name;
-    std::filesystem::remove(p);
-    return p;
-}
 
 // One running simulator with pipes on its standard input and output.
 class Sim {
 public:
     explicit Sim(std::vector<std::string> args, bool keepStdin = true) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            close(in[0]);
-            close(in[1]);
-            close(out[0]);
-            close(out[1]);
-            // Descriptors of the test (a pty master in particular) must not live on in the child.
-            for (int fd = 3; fd < 1024; ++fd)
-                close(fd);
-            std::vector<char *> argv;
-            std::string exe = STOVESIM_PATH;
-            argv.push_back(exe.data());
-            for (auto &a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(exe.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        m_in = in[1];
-        m_out = out[0];
+        const stovesim::test::Child child = stovesim::test::spawn(STOVESIM_PATH, std::move(args));
+        if (child.pid < 0) throw std::runtime_error("cannot start the simulator");
+        m_pid = child.pid;
+        m_in = child.in;
+        m_out = child.out;
         if (!keepStdin) closeStdin();
         path = line(5s).value_or("");
     }
@@ -175,32 +143,6 @@ public:
 private:
     int m_fd = -1;
 };
-
-std::uint8_t checksum(const Bytes &b, std::size_t from, std::size_t count) {
-    unsigned s = 0;
-    for (std::size_t i = from; i < from + count; ++i)
-        s += b[i];
-    return static_cast<std::uint8_t>(s);
-}
-
-Bytes frame(std::uint8_t command, std::uint32_t address, const Bytes &data, std::uint8_t length) {
-    Bytes f = {0x55,
-               0xAA,
-               0x00,
-               0x01,
-               command,
-               length,
-               static_cast<std::uint8_t>(address >> 24),
-               static_cast<std::uint8_t>(address >> 16),
-               static_cast<std::uint8_t>(address >> 8),
-               static_cast<std::uint8_t>(address)};
-    f.push_back(checksum(f, 0, 10));
-    if (!data.empty()) {
-        f.insert(f.end(), data.begin(), data.end());
-        f.push_back(checksum(data, 0, data.size()));
-    }
-    return f;
-}
 
 } // namespace
 
@@ -310,7 +252,7 @@ TEST(Program, BootLoaderEraseTimingAndFlashDump) {
     {
         Sim sim({"--model", "basic", "--bootloader", "--no-pacing", "--dump-flash", dump.string()});
         Port port(sim.path);
-        port.send(frame(0x05, 0, {0x00, 0x00}, 2));
+        port.send(frame(0x05, 0, 2, {0x00, 0x00}));
         const auto start = Clock::now();
         const Bytes reply = port.read(11, 4s);
         const auto took = Clock::now() - start;
@@ -318,9 +260,9 @@ TEST(Program, BootLoaderEraseTimingAndFlashDump) {
         EXPECT_EQ(reply[4], 0x05);
         EXPECT_GE(took, 1s);
         EXPECT_LE(took, 3s + 200ms);
-        port.send(frame(0x04, 0x41F8, {0xDE, 0xAD, 0xBE, 0xEF}, 4));
+        port.send(frame(0x04, 0x41F8, 4, {0xDE, 0xAD, 0xBE, 0xEF}));
         EXPECT_EQ(port.read(11).size(), 11u);
-        port.send(frame(0x00, 0x41F8, {}, 4));
+        port.send(frame(0x00, 0x41F8, 4));
         const Bytes data = port.read(16);
         ASSERT_EQ(data.size(), 16u);
         EXPECT_EQ(Bytes(data.begin() + 11, data.begin() + 15), Bytes({0xDE, 0xAD, 0xBE, 0xEF}));
@@ -340,7 +282,7 @@ TEST(Program, BasicSwitchesToTheBootLoaderByParameter) {
     Port port(sim.path);
     EXPECT_EQ(port.ask("WRTECP08250\r", 8), "P08=250\r");
     EXPECT_EQ(port.ask("SAVEPAR\r", 8), "SAVEPAR\r");
-    port.send(frame(0x00, 0x41F8, {}, 32));
+    port.send(frame(0x00, 0x41F8, 32));
     EXPECT_EQ(port.read(44).size(), 44u);
 }
 

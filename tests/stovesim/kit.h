@@ -1,0 +1,99 @@
+// Helpers shared by the simulator's tests and its benchmark, free of the engine so that the
+// program-level tests build without it: a scratch folder, boot-loader frames put together by hand
+// (independently of the simulator's own encoder), and the simulator started on pipes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <numeric>
+#include <string>
+#include <sys/types.h>
+#include <unistd.h>
+#include <vector>
+
+namespace stovesim::test {
+
+// A file name in a scratch folder of this test process; the folder goes when the process ends.
+inline std::filesystem::path scratch(const std::string &name) {
+    static const struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("stovesim-test-" + std::to_string(getpid()));
+        ~Folder() { std::filesystem::remove_all(path); }
+    } folder;
+    std::filesystem::create_directories(folder.path);
+    auto p = folder.path / name;
+    std::filesystem::remove(p);
+    return p;
+}
+
+// The 8-bit sum of `count` bytes of `b` from `from`.
+inline std::uint8_t sum(const std::vector<std::uint8_t> &b, std::size_t from, std::size_t count) {
+    return static_cast<std::uint8_t>(std::accumulate(b.begin() + from, b.begin() + from + count, 0u));
+}
+
+// A boot-loader request to node 1: header with its checksum, then the data with theirs, if any.
+inline std::vector<std::uint8_t> frame(std::uint8_t command, std::uint32_t address, std::uint8_t length,
+                                       const std::vector<std::uint8_t> &data = {}) {
+    std::vector<std::uint8_t> f = {0x55,
+                                   0xAA,
+                                   0x00,
+                                   0x01,
+                                   command,
+                                   length,
+                                   static_cast<std::uint8_t>(address >> 24),
+                                   static_cast<std::uint8_t>(address >> 16),
+                                   static_cast<std::uint8_t>(address >> 8),
+                                   static_cast<std::uint8_t>(address)};
+    f.push_back(sum(f, 0, 10));
+    if (!data.empty()) {
+        f.insert(f.end(), data.begin(), data.end());
+        f.push_back(sum(data, 0, data.size()));
+    }
+    return f;
+}
+
+// A child process with pipes on its standard input and output; pid -1 when it could not start.
+struct Child {
+    pid_t pid = -1;
+    int in = -1, out = -1;
+};
+
+// Starts `program` with `args`. Descriptors of the caller (a pty master in particular) do not live
+// on in the child.
+inline Child spawn(const std::string &program, std::vector<std::string> args) {
+    int in[2], out[2];
+    if (pipe(in) != 0) return {};
+    if (pipe(out) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return {};
+    }
+    Child c;
+    c.pid = fork();
+    if (c.pid < 0) {
+        for (int fd : {in[0], in[1], out[0], out[1]})
+            close(fd);
+        return {};
+    }
+    if (c.pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        for (int fd = 3; fd < 1024; ++fd)
+            close(fd);
+        std::vector<char *> argv;
+        std::string exe = program;
+        argv.push_back(exe.data());
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    c.in = in[1];
+    c.out = out[0];
+    return c;
+}
+
+} // namespace stovesim::test
