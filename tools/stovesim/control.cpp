@@ -8,21 +8,6 @@
 namespace stovesim {
 namespace {
 
-std::vector<std::string> split(std::string_view line) {
-    std::vector<std::string> out;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t' || line[pos] == '\r'))
-            ++pos;
-        std::size_t end = pos;
-        while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r')
-            ++end;
-        if (end > pos) out.emplace_back(line.substr(pos, end - pos));
-        pos = end;
-    }
-    return out;
-}
-
 bool integer(const std::string &text, int &value) {
     int base = 10;
     std::string_view digits = text;
@@ -101,7 +86,8 @@ bool writeFlashImage(const Flash &flash, const std::string &path) {
 
 ControlResult control(Engine &engine, std::string_view line, Clock::time_point now) {
     engine.advance(now);
-    const std::vector<std::string> w = split(line);
+    const std::vector<std::string_view> split = words(line);
+    const std::vector<std::string> w(split.begin(), split.end());
     ControlResult r;
     if (w.empty() || w[0].front() == '#') return r; // blank lines and comments answer nothing
     const std::string &cmd = w[0];

@@ -70,21 +70,15 @@ std::string fixed(std::string s, std::size_t width) {
 
 } // namespace
 
-std::string field3(int value) {
-    char buf[8];
+std::string field(int value, int width) {
+    int limit = 1; // 10 to the power width - 1: a negative value keeps one place for its sign
+    for (int i = 1; i < width; ++i)
+        limit *= 10;
+    char buf[16];
     if (value < 0)
-        std::snprintf(buf, sizeof buf, "-%02d", std::min(-value, 99));
+        std::snprintf(buf, sizeof buf, "-%0*d", width - 1, -std::max(value, 1 - limit));
     else
-        std::snprintf(buf, sizeof buf, "%03d", std::min(value, 999));
-    return buf;
-}
-
-std::string field2(int value) {
-    char buf[8];
-    if (value < 0)
-        std::snprintf(buf, sizeof buf, "-%d", std::min(-value, 9));
-    else
-        std::snprintf(buf, sizeof buf, "%02d", std::min(value, 99));
+        std::snprintf(buf, sizeof buf, "%0*d", width, std::min(value, limit * 10 - 1));
     return buf;
 }
 
@@ -250,7 +244,7 @@ std::optional<Bytes> Engine::command(const std::string &line) {
         const int index = number(line, 8, 2);
         int value = 0;
         if (!m_ram.read(table, index, value)) return std::nullopt;
-        return reply({"P", std::string_view(line).substr(8, 2), "=", field3(value), "\r"});
+        return reply({"P", std::string_view(line).substr(8, 2), "=", field(value, 3), "\r"});
     }
     // WRGENPiivvv / WRTECPiivvv: the stored value is echoed; a refused value leaves the old one.
     if (line.size() == 11 && (line.starts_with("WRGENP") || line.starts_with("WRTECP")) &&
@@ -261,7 +255,7 @@ std::optional<Bytes> Engine::command(const std::string &line) {
         m_ram.write(table, index, number(line, 8, 3));
         int value = 0;
         m_ram.read(table, index, value);
-        return reply({"P", std::string_view(line).substr(6, 2), "=", field3(value), "\r"});
+        return reply({"P", std::string_view(line).substr(6, 2), "=", field(value, 3), "\r"});
     }
     // WRBANP0dddd: the four digits are the same bank number 1..4.
     if (line.size() == 11 && line.starts_with("WRBANP0") && digits(line, 7, 4)) {
@@ -272,7 +266,8 @@ std::optional<Bytes> Engine::command(const std::string &line) {
     if (line.size() == 7 && line.starts_with("DEBUG") && digits(line, 5, 2)) {
         std::array<int, 3> v{};
         if (test || !m_stove.monitor(number(line, 5, 2), v)) return std::nullopt;
-        return reply({std::string_view(line).substr(5, 2), field3(v[0]), field3(v[1]), field3(v[2]), "\r"});
+        return reply(
+            {std::string_view(line).substr(5, 2), field(v[0], 3), field(v[1], 3), field(v[2], 3), "\r"});
     }
     if (test) return testCommand(line);
     return std::nullopt;
@@ -293,7 +288,7 @@ std::optional<Bytes> Engine::testCommand(const std::string &line) {
     for (const auto &r : reads) {
         if (line == r.command) {
             const int v = m_stove.input(r.input);
-            return reply({r.prefix, r.twoDigits ? field2(v) : field3(v), "\r"});
+            return reply({r.prefix, field(v, r.twoDigits ? 2 : 3), "\r"});
         }
     }
     const Bytes echo = text(line + "\r");

@@ -95,9 +95,9 @@ private:
     bool m_enterBootLoader = false;
 };
 
-// The three-character field of numeric replies: "045", "-45"; values are clamped to what fits.
-std::string field3(int value);
-std::string field2(int value);
+// A numeric reply field `width` characters wide ("045", "-45" for 3; "07", "-7" for 2); values are
+// clamped to what fits.
+std::string field(int value, int width);
 // Printable form of wire bytes for logs: "\r", "\n", "\\", "\xHH".
 std::string escape(std::span<const std::uint8_t> bytes);
 

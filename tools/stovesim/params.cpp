@@ -12,6 +12,14 @@ int tableIndex(Table table) {
     return table == Table::General ? 0 : 1;
 }
 
+bool number(std::string_view text, int &value) {
+    if (text.empty() || text.size() > 6) return false;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
+} // namespace
+
 std::vector<std::string_view> words(std::string_view line) {
     std::vector<std::string_view> out;
     std::size_t pos = 0;
@@ -26,14 +34,6 @@ std::vector<std::string_view> words(std::string_view line) {
     }
     return out;
 }
-
-bool number(std::string_view text, int &value) {
-    if (text.empty() || text.size() > 6) return false;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && ptr == text.data() + text.size();
-}
-
-} // namespace
 
 ParameterStore::ParameterStore(Model model) : m_model(model) {
     restoreDefaults();

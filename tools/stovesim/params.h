@@ -9,8 +9,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace stovesim {
+
+// The words of one line of the state file or the control channel, split at blanks, tabs and CR;
+// at most eight, which is more than any line of either has.
+std::vector<std::string_view> words(std::string_view line);
 
 enum class Table : std::uint8_t { General = 0, Technical = 1 };
 
