@@ -3,6 +3,7 @@
 #pragma once
 
 #include "pty_peer.h"
+#include "ui/stovemodel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -204,6 +205,26 @@ inline void unbindAllPorts() {
     for (int i = 1; i <= 16; ++i)
         qputenv(QStringLiteral("PYROLINK_COM%1").arg(i).toLatin1(),
                 QByteArrayLiteral("/nonexistent/hb-no-port"));
+}
+
+// The start of each window test: a sandbox with empty settings, no port bound and no model
+// detected; the detected model is forgotten again at the end.
+class CleanSlate : public Sandbox {
+public:
+    CleanSlate() {
+        clearSettings();
+        unbindAllPorts();
+        currentModel = 0;
+    }
+    ~CleanSlate() { currentModel = 0; }
+};
+
+// A responder that answers only the identity request, with `identity`.
+inline ScriptedBoard::Responder identityReply(const std::string &identity) {
+    return [=](const std::string &command, int) -> std::optional<std::string> {
+        if (command == "MODELLO") return identity;
+        return std::nullopt;
+    };
 }
 
 } // namespace hbtest

@@ -12,41 +12,27 @@
 #include <pyrolink.h>
 
 using hbtest::BoxAnswerer;
+using hbtest::identityReply;
 using hbtest::ScriptedBoard;
 
 namespace {
 const QString communicationError = QStringLiteral(
     "Communication error with the board.\nMake sure:\n - the card is powered;\n - the board is connected;\n"
     " - to disable the technical parameter \"enable sms modem\".");
-
-ScriptedBoard::Responder identityReply(const std::string &identity) {
-    return [=](const std::string &c, int) -> std::optional<std::string> {
-        if (c == "MODELLO") return identity;
-        return std::nullopt;
-    };
-}
 } // namespace
 
 class DetectionTest : public QObject {
     Q_OBJECT
 
-    hbtest::Sandbox *sandbox = nullptr;
+    hbtest::CleanSlate *sandbox = nullptr;
 
 private slots:
     void initTestCase() {
         setApplicationIdentity();
         useDefaultTexts();
     }
-    void init() {
-        sandbox = new hbtest::Sandbox;
-        sandbox->clearSettings();
-        hbtest::unbindAllPorts();
-        currentModel = 0;
-    }
-    void cleanup() {
-        delete sandbox;
-        currentModel = 0;
-    }
+    void init() { sandbox = new hbtest::CleanSlate; }
+    void cleanup() { delete sandbox; }
 
     void detectsWaterOnSimulator() {
         hbtest::Simulator simulator(

@@ -18,7 +18,7 @@ using hbtest::ScriptedBoard;
 class NavigationTest : public QObject {
     Q_OBJECT
 
-    hbtest::Sandbox *sandbox = nullptr;
+    hbtest::CleanSlate *sandbox = nullptr;
     ScriptedBoard *board = nullptr;
     SerialThread *thread = nullptr;
     HearthBench *window = nullptr;
@@ -32,15 +32,9 @@ private slots:
         useDefaultTexts();
     }
     void init() {
-        sandbox = new hbtest::Sandbox;
-        sandbox->clearSettings();
-        hbtest::unbindAllPorts();
-        currentModel = 0;
+        sandbox = new hbtest::CleanSlate;
         board = new ScriptedBoard(1);
-        board->setResponder([](const std::string &c, int) -> std::optional<std::string> {
-            if (c == "MODELLO") return std::string("BASIC      02.00990101\r");
-            return std::nullopt;
-        });
+        board->setResponder(hbtest::identityReply("BASIC      02.00990101\r"));
         thread = new SerialThread;
         window = new HearthBench(thread);
         ui = window->form();
@@ -51,7 +45,6 @@ private slots:
         delete thread;
         delete board;
         delete sandbox;
-        currentModel = 0;
     }
 
     void boardPagesAndModes() {

@@ -1,3 +1,4 @@
+#include "defaults.h"
 #include "parameters/catalogue.h"
 #include "parameters/parameterfile.h"
 
@@ -9,16 +10,6 @@ namespace {
 
 using namespace paramfile;
 
-QList<double> defaults(int model, bool huba) {
-    QList<double> values;
-    for (int i = 0; i < parameterCount(model); ++i) {
-        const ParameterDescriptor &d = descriptor(model, i);
-        const ParameterRange &r = activeRange(d, huba);
-        values.append(toDisplay(r.scale, static_cast<std::int16_t>(r.defaultValue), d.positive));
-    }
-    return values;
-}
-
 QStringList lines(const QByteArray &text) {
     QStringList list = QString::fromLatin1(text).split(QStringLiteral("\r\n"));
     EXPECT_EQ(list.last(), QString()); // every line, the last one too, ends with CR LF
@@ -27,7 +18,7 @@ QStringList lines(const QByteArray &text) {
 }
 
 TEST(ParameterFile, FormatPerModel) {
-    const QStringList basic = lines(format(1, QStringLiteral("  1.23 "), false, defaults(1, false)));
+    const QStringList basic = lines(format(1, QStringLiteral("  1.23 "), false, catalogueDefaults(1, false)));
     ASSERT_EQ(basic.size(), 44);
     EXPECT_EQ(basic[0], "MODEL=BASIC");
     EXPECT_EQ(basic[1], "FIRMWARE=1.23");
@@ -39,7 +30,7 @@ TEST(ParameterFile, FormatPerModel) {
     EXPECT_TRUE(basic.contains("PT4=0"));
     EXPECT_EQ(basic.last(), "PT7=0");
 
-    const QStringList water = lines(format(2, QString(), true, defaults(2, true)));
+    const QStringList water = lines(format(2, QString(), true, catalogueDefaults(2, true)));
     ASSERT_EQ(water.size(), 83);
     EXPECT_EQ(water[0], "MODEL=WATER");
     EXPECT_EQ(water[1], "FIRMWARE=");
@@ -48,7 +39,7 @@ TEST(ParameterFile, FormatPerModel) {
     EXPECT_TRUE(water.contains("PG15=0.5")); // bar, one decimal
     EXPECT_TRUE(water.contains("PG39=400")); // smoke depressure, HUBA scale
 
-    const QStringList air = lines(format(3, QStringLiteral("2.00"), false, defaults(3, false)));
+    const QStringList air = lines(format(3, QStringLiteral("2.00"), false, catalogueDefaults(3, false)));
     ASSERT_EQ(air.size(), 78);
     EXPECT_EQ(air[0], "MODEL=AIR - DUCTED");
     EXPECT_EQ(air.last(), "PT12=2");
@@ -104,7 +95,7 @@ TEST(ParameterFile, ParseWholeFiles) {
     EXPECT_EQ(std::get<ValueLine>((*parsed)[3]).displayNumber, 99);
 
     // Round trip of a whole file.
-    const QList<double> values = defaults(2, false);
+    const QList<double> values = catalogueDefaults(2, false);
     const auto back = parse(format(2, "1.0", false, values));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2 + 80);

@@ -1,3 +1,4 @@
+#include "defaults.h"
 #include "parameters/catalogue.h"
 #include "parameters/setall.h"
 
@@ -12,18 +13,8 @@ QList<RowValue> rowsOf(const QList<double> &values) {
     return rows;
 }
 
-QList<double> defaults(int model, bool huba) {
-    QList<double> values;
-    for (int i = 0; i < parameterCount(model); ++i) {
-        const ParameterDescriptor &d = descriptor(model, i);
-        const ParameterRange &r = activeRange(d, huba);
-        values.append(toDisplay(r.scale, static_cast<std::int16_t>(r.defaultValue), d.positive));
-    }
-    return values;
-}
-
 TEST(SetAll, ComposesOneWritePerBoardParameter) {
-    QList<double> values = defaults(3, false);
+    QList<double> values = catalogueDefaults(3, false);
     const QList<BoardWrite> writes = composeWrites(3, values, false);
     ASSERT_EQ(writes.size(), 69);
     int general = 0;
@@ -42,19 +33,19 @@ TEST(SetAll, ComposesOneWritePerBoardParameter) {
     EXPECT_EQ(writes.last().raw, 2);
 
     // Conversions follow the group given: smoke depressure 400 is raw 300 in HUBA, 950 is 45.
-    QList<double> basic = defaults(1, false);
+    QList<double> basic = catalogueDefaults(1, false);
     basic[24] = 400;
     EXPECT_EQ(composeWrites(1, basic, true)[24].raw, 300);
     basic[24] = 950;
     EXPECT_EQ(composeWrites(1, basic, false)[24].raw, 45);
     EXPECT_EQ(composeWrites(1, basic, false)[32].raw, 50); // PG46 -250, negated
     EXPECT_EQ(composeWrites(1, basic, false).size(), 34 + 4);
-    EXPECT_EQ(composeWrites(2, defaults(2, false), false).size(), 66 + 8);
+    EXPECT_EQ(composeWrites(2, catalogueDefaults(2, false), false).size(), 66 + 8);
 }
 
 TEST(SetAll, CheckPhase) {
     // An empty row ends the check before the later rows are looked at.
-    QList<RowValue> rows = rowsOf(defaults(2, false));
+    QList<RowValue> rows = rowsOf(catalogueDefaults(2, false));
     rows[75].value = 1; // SMS modem on
     rows[20].empty = true;
     rows[17].value = 0; // group selector: standard

@@ -5,6 +5,7 @@
 #include "board/serialthread.h"
 #include <QPushButton>
 
+#include "defaults.h"
 #include "helpers.h"
 #include "parameters/catalogue.h"
 #include "ui/hearthbench.h"
@@ -18,6 +19,7 @@
 #include <QStackedLayout>
 #include <QToolButton>
 
+using hbtest::BoxAnswerer;
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
 
@@ -90,43 +92,15 @@ struct FakeBoard {
     ScriptedBoard board;
 };
 
-// Answers every modal message box with the next queued button (OK by default) and records it.
-// Boxes are told apart by a mark, not by address: consecutive boxes often share a stack slot.
-class BoxAnswerer : public QObject {
-public:
-    BoxAnswerer() {
-        connect(&timer, &QTimer::timeout, this, &BoxAnswerer::poll);
-        timer.start(10);
-    }
-    void queue(QMessageBox::StandardButton button) { answers.push_back(button); }
-    std::vector<hbtest::SeenBox> seen;
-
-private:
-    void poll() {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || box->property("hbAnswered").toBool()) return;
-        box->setProperty("hbAnswered", true);
-        hbtest::SeenBox record;
-        record.title = box->windowTitle();
-        record.text = box->text();
-        record.informative = box->informativeText();
-        record.icon = box->icon();
-        record.hadParent = box->parentWidget() != nullptr;
-        if (box->defaultButton()) record.defaultButton = box->standardButton(box->defaultButton());
-        seen.push_back(record);
-        QMessageBox::StandardButton answer = QMessageBox::Ok;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.erase(answers.begin());
-        }
-        if (QAbstractButton *button = box->button(answer))
-            button->click();
-        else
-            box->reject();
-    }
-    QTimer timer;
-    std::vector<QMessageBox::StandardButton> answers;
-};
+// While `poll` runs, cancels the progress dialog of View all or Set all once `fake` has received
+// `commands` commands.
+void cancelProgressAt(QTimer &poll, const FakeBoard &fake, std::size_t commands) {
+    QObject::connect(&poll, &QTimer::timeout, [&fake, commands] {
+        if (fake.commands().size() >= commands)
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *dialog = qobject_cast<QProgressDialog *>(w)) dialog->cancel();
+    });
+}
 
 QString green(const unsigned short *c) {
     return QStringLiteral("\nbackground-color: rgb(%1, %2, %3);").arg(c[0]).arg(c[1]).arg(c[2]);
@@ -137,7 +111,7 @@ QString green(const unsigned short *c) {
 class ParameterWindowTest : public QObject {
     Q_OBJECT
 
-    hbtest::Sandbox *sandbox = nullptr;
+    hbtest::CleanSlate *sandbox = nullptr;
     SerialThread *thread = nullptr;
     HearthBench *window = nullptr;
     BoxAnswerer *answerer = nullptr;
@@ -162,10 +136,9 @@ class ParameterWindowTest : public QObject {
     }
     // Puts the catalogue defaults (shown values) into every row without marking them.
     void fillDefaults() {
+        const QList<double> values = catalogueDefaults(currentModel, window->hubaMode);
         for (int i = 0; i < count(); ++i) {
-            const ParameterDescriptor &d = descriptor(currentModel, i);
-            const ParameterRange &r = activeRange(d, window->hubaMode);
-            box(i)->setValue(toDisplay(r.scale, static_cast<std::int16_t>(r.defaultValue), d.positive));
+            box(i)->setValue(values[i]);
             window->setButtons[i]->setStyleSheet(window->plainSetButtonStyle);
         }
     }
@@ -187,13 +160,10 @@ private slots:
         useDefaultTexts();
     }
     void init() {
-        sandbox = new hbtest::Sandbox;
-        sandbox->clearSettings();
+        sandbox = new hbtest::CleanSlate;
         // At 19200 baud the link's drain before each command waits half as long as at 9600: the
         // exchanges are the same, the tests finish sooner.
         QSettings().setValue(settingkeys::baudRate, 19200);
-        hbtest::unbindAllPorts();
-        currentModel = 0;
     }
     void cleanup() {
         delete answerer;
@@ -203,7 +173,6 @@ private slots:
         window = nullptr;
         thread = nullptr;
         delete sandbox;
-        currentModel = 0;
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -506,11 +475,7 @@ private slots:
             box(i)->setValue(box(i)->maximum());
         // Cancel as soon as the third read has gone out: the dialog sees it before row 3.
         QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (fake.commands().size() >= 3)
-                for (QWidget *w : QApplication::topLevelWidgets())
-                    if (auto *dialog = qobject_cast<QProgressDialog *>(w)) dialog->cancel();
-        });
+        cancelProgressAt(poll, fake, 3);
         poll.start(1);
         window->form()->viewAllButton->click();
         poll.stop();
@@ -590,11 +555,7 @@ private slots:
         fake.board.clear();
         fake.silent = {"WR"};
         QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (fake.commands().size() >= 5)
-                for (QWidget *w : QApplication::topLevelWidgets())
-                    if (auto *dialog = qobject_cast<QProgressDialog *>(w)) dialog->cancel();
-        });
+        cancelProgressAt(poll, fake, 5);
         poll.start(1);
         window->form()->setAllButton->click();
         poll.stop();
