@@ -59,6 +59,16 @@ std::unique_ptr<QProgressDialog> progressDialog(const QString &label, int maximu
     return dialog;
 }
 
+// Reads the board's value of `d` into `box`, or shows "ERR" there when the board does not answer.
+void showBoardValue(QDoubleSpinBox *box, const ParameterDescriptor &d, bool hubaMode,
+                    const RetryPolicy &policy) {
+    std::int16_t raw = 0;
+    if (readBoardParameter(d.table, d.boardIndex, &raw, policy))
+        box->setValue(shownValue(d, hubaMode, raw));
+    else
+        box->setSpecialValueText(QStringLiteral("ERR"));
+}
+
 } // namespace
 
 void HearthBench::detectHubaMode() {
@@ -76,11 +86,7 @@ void HearthBench::viewParameter() {
     QDoubleSpinBox *box = valueBoxes[position];
     {
         WaitCursor cursor;
-        std::int16_t raw = 0;
-        if (readBoardParameter(d.table, d.boardIndex, &raw, retry::viewOne))
-            box->setValue(shownValue(d, hubaMode, raw));
-        else
-            box->setSpecialValueText(QStringLiteral("ERR"));
+        showBoardValue(box, d, hubaMode, retry::viewOne);
     }
     clearSetHighlight(position);
     box->setFocus();
@@ -100,11 +106,7 @@ void HearthBench::viewAll() {
         QDoubleSpinBox *box = valueBoxes[i];
         QObject::disconnect(box, nullptr, nullptr, nullptr);
         const ParameterDescriptor &d = descriptor(currentModel, i);
-        std::int16_t raw = 0;
-        if (readBoardParameter(d.table, d.boardIndex, &raw, retry::viewAll))
-            box->setValue(shownValue(d, hubaMode, raw));
-        else
-            box->setSpecialValueText(QStringLiteral("ERR"));
+        showBoardValue(box, d, hubaMode, retry::viewAll);
         connectValueBox(i);
     }
     dialog->setValue(count);
