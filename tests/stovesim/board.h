@@ -5,6 +5,7 @@
 #include "engine.h"
 
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 
@@ -63,5 +64,18 @@ public:
     Engine engine;
     Clock::time_point now = Clock::time_point{} + std::chrono::hours(1);
 };
+
+// A request and the reply it must get; `silent` when the board must not answer.
+struct Expected {
+    std::string request;
+    std::optional<std::string> reply;
+};
+inline constexpr std::nullopt_t silent = std::nullopt;
+
+// Sends the requests in turn and checks the reply to each.
+inline void expectReplies(Board &board, std::initializer_list<Expected> exchanges) {
+    for (const Expected &e : exchanges)
+        EXPECT_EQ(board.ask(e.request), e.reply) << "request " << e.request;
+}
 
 } // namespace stovesim::test
