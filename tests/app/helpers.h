@@ -219,10 +219,16 @@ public:
     ~CleanSlate() { currentModel = 0; }
 };
 
-// A responder that answers only the identity request, with `identity`.
-inline ScriptedBoard::Responder identityReply(const std::string &identity) {
-    return [=](const std::string &command, int) -> std::optional<std::string> {
-        if (command == "MODELLO") return identity;
+// Milliseconds between arrival n - 1 and arrival n.
+inline long long gapMs(const std::vector<ScriptedBoard::Arrival> &arrivals, std::size_t n) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(arrivals.at(n).at - arrivals.at(n - 1).at)
+        .count();
+}
+
+// A responder that answers `command` with `reply` and ignores every other command.
+inline ScriptedBoard::Responder replyTo(const std::string &command, const std::string &reply) {
+    return [=](const std::string &c, int) -> std::optional<std::string> {
+        if (c == command) return reply;
         return std::nullopt;
     };
 }

@@ -12,7 +12,7 @@
 #include <pyrolink.h>
 
 using hbtest::BoxAnswerer;
-using hbtest::identityReply;
+using hbtest::replyTo;
 using hbtest::ScriptedBoard;
 
 namespace {
@@ -99,9 +99,7 @@ private slots:
         QCOMPARE(arrivals.size(), std::size_t(4));
         for (int n = 1; n < 4; ++n) {
             QCOMPARE(arrivals.at(std::size_t(n)).command, std::string("MODELLO"));
-            const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 arrivals.at(std::size_t(n)).at - arrivals.at(std::size_t(n - 1)).at)
-                                 .count();
+            const auto gap = hbtest::gapMs(arrivals, std::size_t(n));
             const int waitMs = (n + 2) * 25;
             QVERIFY2(gap >= waitMs - 2 && gap < waitMs + 1200, qPrintable(QString::number(gap)));
         }
@@ -144,7 +142,7 @@ private slots:
         QFETCH(QString, version);
         QFETCH(QString, revision);
         ScriptedBoard board(1);
-        board.setResponder(identityReply(reply.toStdString()));
+        board.setResponder(replyTo("MODELLO", reply.toStdString()));
         SerialThread thread;
         HearthBench window(&thread);
         BoxAnswerer answerer;
@@ -165,7 +163,7 @@ private slots:
 
     void unknownModelShowsPageWithoutContent() {
         ScriptedBoard board(1);
-        board.setResponder(identityReply("OVEN       01.00010101\r"));
+        board.setResponder(replyTo("MODELLO", "OVEN       01.00010101\r"));
         SerialThread thread;
         HearthBench window(&thread);
         BoxAnswerer answerer;
@@ -186,7 +184,7 @@ private slots:
 
     void modelDetectedOnlyOnce() {
         ScriptedBoard board(1);
-        board.setResponder(identityReply("BASIC      02.00990101\r"));
+        board.setResponder(replyTo("MODELLO", "BASIC      02.00990101\r"));
         SerialThread thread;
         HearthBench window(&thread);
         BoxAnswerer answerer;
@@ -215,7 +213,7 @@ private slots:
         sandbox->writeLanguage("English.lng", english.readAll());
         sandbox->writeLanguage("Italiano.lng", italian.readAll());
         ScriptedBoard board(1);
-        board.setResponder(identityReply("WATER      01.00990101\r"));
+        board.setResponder(replyTo("MODELLO", "WATER      01.00990101\r"));
         SerialThread thread;
         HearthBench window(&thread);
         BoxAnswerer answerer;

@@ -34,7 +34,7 @@ private slots:
     void init() {
         sandbox = new hbtest::CleanSlate;
         board = new ScriptedBoard(1);
-        board->setResponder(hbtest::identityReply("BASIC      02.00990101\r"));
+        board->setResponder(hbtest::replyTo("MODELLO", "BASIC      02.00990101\r"));
         thread = new SerialThread;
         window = new HearthBench(thread);
         ui = window->form();

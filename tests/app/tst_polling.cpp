@@ -173,9 +173,7 @@ private slots:
             QCOMPARE(arrivals.at(std::size_t(n)).command, std::string("READT1"));
         QCOMPARE(arrivals.at(7).command, std::string("READT2"));
         for (int n = 1; n < 7; ++n) {
-            const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 arrivals.at(std::size_t(n)).at - arrivals.at(std::size_t(n - 1)).at)
-                                 .count();
+            const auto gap = hbtest::gapMs(arrivals, std::size_t(n));
             const int waitMs = (n + 1) * 50;
             QVERIFY2(gap >= waitMs - 2 && gap < waitMs + 250,
                      qPrintable(QStringLiteral("attempt %1: %2 ms").arg(n).arg(gap)));
@@ -207,9 +205,7 @@ private slots:
         QVERIFY(waitFor([&] { return receiver->monitor.size() >= 1; }));
         const auto arrivals = board->arrivals();
         for (int n = 1; n < 4; ++n) {
-            const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 arrivals.at(std::size_t(n)).at - arrivals.at(std::size_t(n - 1)).at)
-                                 .count();
+            const auto gap = hbtest::gapMs(arrivals, std::size_t(n));
             const int waitMs = n * 50 + 25;
             QVERIFY2(gap >= waitMs - 2 && gap < waitMs + 250,
                      qPrintable(QStringLiteral("attempt %1: %2 ms").arg(n).arg(gap)));

@@ -6,6 +6,7 @@
 
 #include <pyrolink.h>
 
+using hbtest::replyTo;
 using hbtest::ScriptedBoard;
 using testsupport::Bytes;
 
@@ -13,13 +14,6 @@ namespace {
 std::string wire(const ScriptedBoard &board) {
     const Bytes got = board.received();
     return std::string(got.begin(), got.end());
-}
-// A board that answers one command with a fixed reply and ignores the rest.
-ScriptedBoard::Responder replyTo(const std::string &command, const std::string &reply) {
-    return [=](const std::string &c, int) -> std::optional<std::string> {
-        if (c == command) return reply;
-        return std::nullopt;
-    };
 }
 constexpr int wait = 40;
 } // namespace
