@@ -80,12 +80,20 @@ public:
     // Called while each box is shown, before it is answered.
     std::function<void()> onBox;
 
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override {
+        if (event->type() == QEvent::Hide) object->setProperty("hbAnswered", false);
+        return false;
+    }
+
 private:
     void poll() {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        // A new box may reuse the address of the previous one: mark each box answered.
+        // Boxes are told apart by a mark, not by address: consecutive boxes often share a stack
+        // slot. The mark goes when the box hides, so a box shown again is answered again.
         if (box == nullptr || !box->isVisible() || box->property("hbAnswered").toBool()) return;
         box->setProperty("hbAnswered", true);
+        box->installEventFilter(this);
         SeenBox record;
         record.title = box->windowTitle();
         record.text = box->text();
