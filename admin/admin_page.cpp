@@ -4,7 +4,7 @@
 #include "ui_hearthbench.h"
 
 int HearthBench::checkAdminPassword() {
-    ui->pswdLineEdit->clear();
+    m_ui->pswdLineEdit->clear();
     return 5;
 }
 

@@ -10,12 +10,12 @@ void HearthBench::buildDebugPage() {}
 void HearthBench::clearDebugValues() {}
 
 void HearthBench::resetRecordingControls() {
-    ui->gapSecondsTimeEdit->setEnabled(true);
-    ui->ledRecordingLabel->clear();
+    m_ui->gapSecondsTimeEdit->setEnabled(true);
+    m_ui->ledRecordingLabel->clear();
     recording = false;
-    ui->elapsedTimeLabel->hide();
-    ui->recCounterTimeEdit->hide();
-    ui->recCounterTimeEdit->setTime(QTime(0, 0));
+    m_ui->elapsedTimeLabel->hide();
+    m_ui->recCounterTimeEdit->hide();
+    m_ui->recCounterTimeEdit->setTime(QTime(0, 0));
 }
 
 void HearthBench::stopRecordingTimers() {
@@ -33,7 +33,7 @@ void HearthBench::debugSlot(short index, short t1, short t2, short t3) {
 void HearthBench::toggleRec(bool on) {
     Q_UNUSED(on);
     // Nothing records yet: leave the button in its idle state.
-    ui->registrationToolButton->setChecked(false);
+    m_ui->registrationToolButton->setChecked(false);
 }
 
 void HearthBench::pulse() {}

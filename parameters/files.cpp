@@ -49,7 +49,7 @@ bool HearthBench::saveParametersTo(const QString &path) {
     for (int i = 0; i < count; ++i)
         values.append(valueBoxes[i]->value());
     const QByteArray content = paramfile::format(
-        currentModel, ui->versionValue ? ui->versionValue->text() : QString(), hubaMode, values);
+        currentModel, m_ui->versionValue ? m_ui->versionValue->text() : QString(), hubaMode, values);
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Written to a temporary file that replaces the target only when complete, so a failure midway

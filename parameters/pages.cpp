@@ -31,7 +31,7 @@ bool HearthBench::valueBoxEmpty(int position) const {
 }
 
 void HearthBench::connectValueBox(int position) {
-    connect(valueBoxes[position], SIGNAL(valueChanged(double)), this, SLOT(userInsertText()));
+    connect(valueBoxes[position], &QDoubleSpinBox::valueChanged, this, &HearthBench::userInsertText);
 }
 
 void HearthBench::clearSetHighlight(int position) {
@@ -43,8 +43,9 @@ void HearthBench::clearWindowFocus() {
 }
 
 void HearthBench::updatePageButtons() {
-    ui->downParB->setEnabled(currentParameterPage != 0);
-    ui->upParB->setEnabled(currentParameterPage != layoutValue(currentModel, QStringLiteral("PARPAGES")) - 1);
+    m_ui->downParB->setEnabled(currentParameterPage != 0);
+    m_ui->upParB->setEnabled(currentParameterPage !=
+                             layoutValue(currentModel, QStringLiteral("PARPAGES")) - 1);
 }
 
 void HearthBench::buildModelPages() {
@@ -67,14 +68,14 @@ void HearthBench::buildParameterPages() {
     const int count = std::min(general + technical, kCatalogueEntries);
 
     currentParameterPage = 0;
-    parameterStack = new QStackedLayout(ui->parametersGB);
+    parameterStack = new QStackedLayout(m_ui->parametersGB);
     for (int p = 0; p < pages; ++p) {
         // Slots are filled column by column: slot j is grid row j mod R of column block j div R.
         const int first = p < generalPages ? p * 2 * rows : general + (p - generalPages) * 2 * rows;
         const int end = std::min(p < generalPages ? general : general + technical, count);
         if (first >= end) break; // no row left for this or any later sub-page
 
-        auto *page = new QGroupBox(ui->parametersGB);
+        auto *page = new QGroupBox(m_ui->parametersGB);
         auto *grid = new QGridLayout;
         for (int j = 0; j < 2 * rows && first + j < end; ++j) {
             const int position = first + j;
@@ -104,8 +105,8 @@ void HearthBench::buildParameterPages() {
             plainSetButtonStyle = set->styleSheet();
 
             connectValueBox(position);
-            connect(show, SIGNAL(clicked()), this, SLOT(viewParameter()));
-            connect(set, SIGNAL(clicked()), this, SLOT(setParameter()));
+            connect(show, &QAbstractButton::clicked, this, &HearthBench::viewParameter);
+            connect(set, &QAbstractButton::clicked, this, &HearthBench::setParameter);
         }
         parameterStack->addWidget(page);
         grid->setColumnStretch(4, 60);
@@ -170,9 +171,9 @@ void HearthBench::showPageOf(int position) {
 
 void HearthBench::scrollPage() {
     const int last = layoutValue(currentModel, QStringLiteral("PARPAGES")) - 1;
-    if (sender() == ui->downParB)
+    if (sender() == m_ui->downParB)
         currentParameterPage = std::max(currentParameterPage - 1, 0);
-    else if (sender() == ui->upParB)
+    else if (sender() == m_ui->upParB)
         currentParameterPage = std::max(std::min(currentParameterPage + 1, last), 0);
     updatePageButtons();
     if (!parameterStack || currentParameterPage >= parameterStack->count()) return;

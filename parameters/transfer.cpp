@@ -250,9 +250,10 @@ void HearthBench::buildBankButtons() {
         button->setFont(QFont(QStringLiteral("arial"), 8));
         grid->addWidget(button, k / 2, k % 2);
         bankButtons[k] = button;
-        connect(button, SIGNAL(clicked()), this, SLOT(assignDataBank()));
+        connect(button, &QAbstractButton::clicked, this, &HearthBench::assignDataBank);
     }
-    ui->parametersButtonLayout->insertLayout(ui->parametersButtonLayout->indexOf(ui->memoButton) + 1, grid);
+    m_ui->parametersButtonLayout->insertLayout(m_ui->parametersButtonLayout->indexOf(m_ui->memoButton) + 1,
+                                               grid);
 }
 
 void HearthBench::assignDataBank() {

@@ -111,9 +111,9 @@ void HearthBench::openBoardLink(short *page) {
     const QString identity = ok != 0 ? identityText(text, 22) : QString();
     if (ok != 0 && identityUsable(identity)) {
         currentModel = modelFromName(identity.left(10).trimmed());
-        showIdentity(currentModel, identity, ui->modelValue, ui->versionValue, ui->revisionValue);
-        showIdentity(currentModel, identity, ui->modelValueDebug, ui->versionValueDebug,
-                     ui->revisionValueDebug);
+        showIdentity(currentModel, identity, m_ui->modelValue, m_ui->versionValue, m_ui->revisionValue);
+        showIdentity(currentModel, identity, m_ui->modelValueDebug, m_ui->versionValueDebug,
+                     m_ui->revisionValueDebug);
         return;
     }
     *page = 0;
@@ -142,11 +142,11 @@ void HearthBench::enterPage(short *page) {
             const QScreen *screen = QGuiApplication::primaryScreen();
             if (screen != nullptr && screen->geometry().width() < 1173) {
                 const QString smallFont = QStringLiteral("font: 8pt Arial;");
-                ui->inputGroupBox->setStyleSheet(smallFont);
-                ui->outputGroupBox->setStyleSheet(smallFont);
+                m_ui->inputGroupBox->setStyleSheet(smallFont);
+                m_ui->outputGroupBox->setStyleSheet(smallFont);
                 for (QGroupBox *subPage : parameterPages)
                     subPage->setStyleSheet(smallFont);
-                ui->debugGB->setStyleSheet(smallFont);
+                m_ui->debugGB->setStyleSheet(smallFont);
                 adjustSize();
             }
             progress.setValue(2);
@@ -189,13 +189,13 @@ void HearthBench::scanPorts() {
         CloseComm();
         portOpen = false;
     }
-    ui->comComboBox->clear();
+    m_ui->comComboBox->clear();
     for (int port = 0; port < 16; ++port) {
         if (OpenComm(port, 9600, 1, 1, 1, 1) == 0) {
             CloseComm();
-            ui->comComboBox->addItem(comPortName(port));
+            m_ui->comComboBox->addItem(comPortName(port));
         }
     }
     const int com = QSettings().value(settingkeys::com, defaultCom).toInt();
-    ui->comComboBox->setCurrentIndex(ui->comComboBox->findText(comPortName(com)));
+    m_ui->comComboBox->setCurrentIndex(m_ui->comComboBox->findText(comPortName(com)));
 }

@@ -28,63 +28,63 @@ QString plainToolTip(const QString &text) {
 } // namespace
 
 HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags), ui(new Ui::HearthBenchClass), thread(thread) {
+    : QMainWindow(parent, flags), m_ui(new Ui::HearthBenchClass), thread(thread) {
     initResources();
     // The form, its first entries and its connections.
-    ui->setupUi(this);
-    ui->stackedWidget->setCurrentIndex(0);
-    ui->comComboBox->setCurrentIndex(-1);
-    ui->baudRateComboBox->setCurrentIndex(0);
-    ui->languageComboBox->setCurrentIndex(0);
-    ui->modelComboBox->setCurrentIndex(0);
+    m_ui->setupUi(this);
+    m_ui->stackedWidget->setCurrentIndex(0);
+    m_ui->comComboBox->setCurrentIndex(-1);
+    m_ui->baudRateComboBox->setCurrentIndex(0);
+    m_ui->languageComboBox->setCurrentIndex(0);
+    m_ui->modelComboBox->setCurrentIndex(0);
     // No recording yet: its clock stays hidden until one starts.
     resetRecordingControls();
 
-    const QList<QAbstractButton *> navigation = {ui->testHWToolButton,    ui->parametersToolButton,
-                                                 ui->setupToolButton,     ui->debugToolButton,
-                                                 ui->configToolButton,    ui->homeBSetup,
-                                                 ui->homeBTest,           ui->homeBPar,
-                                                 ui->homeBDebug,          ui->parBDebug,
-                                                 ui->homeBAdmin,          ui->authConfirmToolButton,
-                                                 ui->authCancelToolButton};
+    const QList<QAbstractButton *> navigation = {m_ui->testHWToolButton,    m_ui->parametersToolButton,
+                                                 m_ui->setupToolButton,     m_ui->debugToolButton,
+                                                 m_ui->configToolButton,    m_ui->homeBSetup,
+                                                 m_ui->homeBTest,           m_ui->homeBPar,
+                                                 m_ui->homeBDebug,          m_ui->parBDebug,
+                                                 m_ui->homeBAdmin,          m_ui->authConfirmToolButton,
+                                                 m_ui->authCancelToolButton};
     for (QAbstractButton *button : navigation)
-        connect(button, SIGNAL(clicked()), this, SLOT(change()));
-    connect(ui->upParB, SIGNAL(clicked()), this, SLOT(scrollPage()));
-    connect(ui->downParB, SIGNAL(clicked()), this, SLOT(scrollPage()));
-    connect(ui->memoButton, SIGNAL(clicked()), this, SLOT(memo()));
-    connect(ui->viewAllButton, SIGNAL(clicked()), this, SLOT(viewAll()));
-    connect(ui->setAllButton, SIGNAL(clicked()), this, SLOT(setAll()));
-    connect(ui->writeToFile, SIGNAL(clicked()), this, SLOT(saveToFile()));
-    connect(ui->readFromFile, SIGNAL(clicked()), this, SLOT(loadFromFile()));
-    connect(ui->automaticTestButton, SIGNAL(clicked()), this, SLOT(automaticTestHW()));
-    connect(ui->defaultButton, SIGNAL(clicked()), this, SLOT(parDef()));
-    connect(ui->firmwareUpdateButton, SIGNAL(clicked()), this, SLOT(updateFWSlot()));
-    connect(ui->registrationToolButton, SIGNAL(clicked(bool)), this, SLOT(toggleRec(bool)));
-    connect(ui->graphicsToolButton, SIGNAL(clicked()), this, SLOT(showGraphicsSlot()));
-    connect(ui->graphicsBDebug, SIGNAL(clicked()), this, SLOT(showGraphicsSlot()));
-    connect(ui->modelComboBox, SIGNAL(activated(int)), this, SLOT(chooseModel(int)));
-    connect(ui->comComboBox, SIGNAL(textActivated(QString)), this, SLOT(writeProgramSettings(QString)));
-    connect(ui->baudRateComboBox, SIGNAL(textActivated(QString)), this, SLOT(writeProgramSettings(QString)));
-    connect(ui->languageComboBox, SIGNAL(textActivated(QString)), this, SLOT(writeProgramSettings(QString)));
-    connect(ui->modelComboBox, SIGNAL(textActivated(QString)), this, SLOT(writeProgramSettings(QString)));
-    connect(ui->delaySpinBox, SIGNAL(textChanged(QString)), this, SLOT(writeProgramSettings(QString)));
+        connect(button, &QAbstractButton::clicked, this, &HearthBench::change);
+    connect(m_ui->upParB, &QAbstractButton::clicked, this, &HearthBench::scrollPage);
+    connect(m_ui->downParB, &QAbstractButton::clicked, this, &HearthBench::scrollPage);
+    connect(m_ui->memoButton, &QAbstractButton::clicked, this, &HearthBench::memo);
+    connect(m_ui->viewAllButton, &QAbstractButton::clicked, this, &HearthBench::viewAll);
+    connect(m_ui->setAllButton, &QAbstractButton::clicked, this, &HearthBench::setAll);
+    connect(m_ui->writeToFile, &QAbstractButton::clicked, this, &HearthBench::saveToFile);
+    connect(m_ui->readFromFile, &QAbstractButton::clicked, this, &HearthBench::loadFromFile);
+    connect(m_ui->automaticTestButton, &QAbstractButton::clicked, this, &HearthBench::automaticTestHW);
+    connect(m_ui->defaultButton, &QAbstractButton::clicked, this, &HearthBench::parDef);
+    connect(m_ui->firmwareUpdateButton, &QAbstractButton::clicked, this, &HearthBench::updateFWSlot);
+    connect(m_ui->registrationToolButton, &QAbstractButton::clicked, this, &HearthBench::toggleRec);
+    connect(m_ui->graphicsToolButton, &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
+    connect(m_ui->graphicsBDebug, &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
+    connect(m_ui->modelComboBox, &QComboBox::activated, this, &HearthBench::chooseModel);
+    connect(m_ui->comComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
+    connect(m_ui->baudRateComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
+    connect(m_ui->languageComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
+    connect(m_ui->modelComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
+    connect(m_ui->delaySpinBox, &QSpinBox::textChanged, this, &HearthBench::writeProgramSettings);
 
     // Languages; there is no sub-page before the first one.
     fillLanguageList();
-    ui->downParB->setEnabled(false);
+    m_ui->downParB->setEnabled(false);
 
     // The stored settings on the setup page; the password is always the built-in one.
     {
         QSettings settings;
-        ui->comComboBox->setCurrentIndex(
-            ui->comComboBox->findText(comPortName(settings.value(settingkeys::com, defaultCom).toInt())));
-        ui->baudRateComboBox->setCurrentIndex(ui->baudRateComboBox->findText(
+        m_ui->comComboBox->setCurrentIndex(
+            m_ui->comComboBox->findText(comPortName(settings.value(settingkeys::com, defaultCom).toInt())));
+        m_ui->baudRateComboBox->setCurrentIndex(m_ui->baudRateComboBox->findText(
             QString::number(settings.value(settingkeys::baudRate, defaultBaudRate).toInt())));
-        ui->delaySpinBox->setValue(settings.value(settingkeys::delay, defaultDelay).toInt());
-        ui->languageComboBox->setCurrentIndex(ui->languageComboBox->findText(
+        m_ui->delaySpinBox->setValue(settings.value(settingkeys::delay, defaultDelay).toInt());
+        m_ui->languageComboBox->setCurrentIndex(m_ui->languageComboBox->findText(
             settings.value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString()));
         settings.setValue(settingkeys::password, QString::fromLatin1(builtInPassword));
-        ui->modelComboBox->setCurrentIndex(ui->modelComboBox->findText(
+        m_ui->modelComboBox->setCurrentIndex(m_ui->modelComboBox->findText(
             settings.value(settingkeys::updateFwLastBoard, QString()).toString()));
     }
 
@@ -96,15 +96,14 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
     // The polling thread starts idle; its values arrive queued on this thread.
     if (thread != nullptr) {
         thread->start();
-        connect(thread, SIGNAL(testhwinputRead(short, short)), this, SLOT(testhwinputSlot(short, short)));
-        connect(thread, SIGNAL(debugRead(short, short, short, short)), this,
-                SLOT(debugSlot(short, short, short, short)));
+        connect(thread, &SerialThread::testhwinputRead, this, &HearthBench::testhwinputSlot);
+        connect(thread, &SerialThread::debugRead, this, &HearthBench::debugSlot);
     }
 }
 
 HearthBench::~HearthBench() {
     shutDownLink();
-    delete ui;
+    delete m_ui;
 }
 
 void HearthBench::shutDownLink() {
@@ -121,68 +120,68 @@ void HearthBench::shutDownLink() {
 }
 
 void HearthBench::applyTexts() {
-    ui->setupToolButton->setText(textAt(1).toUpper());
-    ui->testHWToolButton->setText(textAt(2).toUpper());
-    ui->parametersToolButton->setText(textAt(3).toUpper());
-    ui->debugToolButton->setText(textAt(4).toUpper());
-    ui->configToolButton->setText(textAt(228).toUpper());
-    ui->graphicsToolButton->setText(textAt(49).toUpper());
-    ui->comLabel->setText(QStringLiteral("COM"));
-    ui->baudRateLabel->setText(textAt(48).toUpper());
-    ui->delayLabel->setText(textAt(51));
-    ui->homeBSetup->setText(textAt(50).toUpper());
-    ui->memoButton->setToolTip(plainToolTip(textAt(75)));
-    ui->viewAllButton->setToolTip(plainToolTip(textAt(76)));
-    ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
-    ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
-    ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
-    ui->inputGroupBox->setTitle(textAt(52));
-    ui->outputGroupBox->setTitle(textAt(53));
+    m_ui->setupToolButton->setText(textAt(1).toUpper());
+    m_ui->testHWToolButton->setText(textAt(2).toUpper());
+    m_ui->parametersToolButton->setText(textAt(3).toUpper());
+    m_ui->debugToolButton->setText(textAt(4).toUpper());
+    m_ui->configToolButton->setText(textAt(228).toUpper());
+    m_ui->graphicsToolButton->setText(textAt(49).toUpper());
+    m_ui->comLabel->setText(QStringLiteral("COM"));
+    m_ui->baudRateLabel->setText(textAt(48).toUpper());
+    m_ui->delayLabel->setText(textAt(51));
+    m_ui->homeBSetup->setText(textAt(50).toUpper());
+    m_ui->memoButton->setToolTip(plainToolTip(textAt(75)));
+    m_ui->viewAllButton->setToolTip(plainToolTip(textAt(76)));
+    m_ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
+    m_ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
+    m_ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
+    m_ui->inputGroupBox->setTitle(textAt(52));
+    m_ui->outputGroupBox->setTitle(textAt(53));
     const QString colon = QStringLiteral(":");
-    ui->modelLabel->setText(textAt(96) + colon);
-    ui->versionLabel->setText(textAt(97) + colon);
-    ui->revisionLabel->setText(textAt(98) + colon);
-    ui->automaticTestButton->setToolTip(plainToolTip(textAt(121)));
-    ui->debugGB->setTitle(textAt(4));
-    ui->modelLabelDebug->setText(textAt(96) + colon);
-    ui->versionLabelDebug->setText(textAt(97) + colon);
-    ui->revisionLabelDebug->setText(textAt(98) + colon);
-    ui->elapsedTimeLabel->setText(textAt(0));
-    ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
-    ui->registrationToolButton->setToolTip(plainToolTip(textAt(35)));
-    ui->parBDebug->setText(textAt(3).toUpper());
-    ui->warningLabel->setText(textAt(229));
-    ui->firmwareUpdateButton->setText(textAt(31));
-    ui->eepromCheckBox->setText(textAt(30));
-    ui->writeErrorLabel->setText(textAt(257));
+    m_ui->modelLabel->setText(textAt(96) + colon);
+    m_ui->versionLabel->setText(textAt(97) + colon);
+    m_ui->revisionLabel->setText(textAt(98) + colon);
+    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(121)));
+    m_ui->debugGB->setTitle(textAt(4));
+    m_ui->modelLabelDebug->setText(textAt(96) + colon);
+    m_ui->versionLabelDebug->setText(textAt(97) + colon);
+    m_ui->revisionLabelDebug->setText(textAt(98) + colon);
+    m_ui->elapsedTimeLabel->setText(textAt(0));
+    m_ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
+    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(35)));
+    m_ui->parBDebug->setText(textAt(3).toUpper());
+    m_ui->warningLabel->setText(textAt(229));
+    m_ui->firmwareUpdateButton->setText(textAt(31));
+    m_ui->eepromCheckBox->setText(textAt(30));
+    m_ui->writeErrorLabel->setText(textAt(257));
 }
 
 void HearthBench::fillLanguageList() {
-    ui->languageComboBox->clear();
+    m_ui->languageComboBox->clear();
     const QString stored =
         QSettings().value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString();
     for (const QString &name : availableLanguages()) {
-        ui->languageComboBox->addItem(name);
-        if (name == stored) ui->languageComboBox->setCurrentIndex(ui->languageComboBox->count() - 1);
+        m_ui->languageComboBox->addItem(name);
+        if (name == stored) m_ui->languageComboBox->setCurrentIndex(m_ui->languageComboBox->count() - 1);
     }
 }
 
 void HearthBench::writeProgramSettings(const QString &text) {
     QObject *source = sender();
     QSettings settings;
-    if (source == ui->comComboBox) {
+    if (source == m_ui->comComboBox) {
         settings.setValue(settingkeys::com, comPortIndex(text));
-    } else if (source == ui->baudRateComboBox) {
+    } else if (source == m_ui->baudRateComboBox) {
         settings.setValue(settingkeys::baudRate, text.toInt());
-    } else if (source == ui->delaySpinBox) {
+    } else if (source == m_ui->delaySpinBox) {
         settings.setValue(settingkeys::delay, text.toInt());
-    } else if (source == ui->languageComboBox) {
+    } else if (source == m_ui->languageComboBox) {
         settings.setValue(settingkeys::language, text);
         settings.sync();
         loadLanguageFile(languageFilePath(text));
         applyTexts();
         if (pagesBuilt && currentModel != 0) fillPages(1);
-    } else if (source == ui->modelComboBox) {
+    } else if (source == m_ui->modelComboBox) {
         settings.setValue(settingkeys::updateFwLastBoard, text);
     }
 }
@@ -191,30 +190,30 @@ void HearthBench::change() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QObject *source = sender();
     short page = 0;
-    if (source == ui->setupToolButton) {
+    if (source == m_ui->setupToolButton) {
         scanPorts();
         page = 1;
-    } else if (source == ui->testHWToolButton) {
+    } else if (source == m_ui->testHWToolButton) {
         page = 2;
         enterPage(&page);
         if (thread != nullptr) thread->setMode(1);
-    } else if (source == ui->parametersToolButton) {
+    } else if (source == m_ui->parametersToolButton) {
         page = 3;
         enterPage(&page);
-    } else if (source == ui->debugToolButton) {
+    } else if (source == m_ui->debugToolButton) {
         page = 4;
         enterPage(&page);
         resetRecordingControls();
         if (thread != nullptr) thread->setMode(2);
-    } else if (source == ui->configToolButton) {
-        ui->pswdLineEdit->clear();
+    } else if (source == m_ui->configToolButton) {
+        m_ui->pswdLineEdit->clear();
         page = 5;
-    } else if (source == ui->authConfirmToolButton) {
+    } else if (source == m_ui->authConfirmToolButton) {
         page = static_cast<short>(checkAdminPassword());
-    } else if (source == ui->homeBTest) {
+    } else if (source == m_ui->homeBTest) {
         if (thread != nullptr) thread->setMode(0);
         leaveTestMode();
-    } else if (source == ui->homeBDebug) {
+    } else if (source == m_ui->homeBDebug) {
         if (recording) {
             if (messages::ask(textAt(252) + QStringLiteral("\n") + textAt(253), QMessageBox::No)) {
                 stopRecordingTimers();
@@ -226,28 +225,28 @@ void HearthBench::change() {
         } else if (thread != nullptr) {
             thread->setMode(0);
         }
-    } else if (source == ui->parBDebug) {
+    } else if (source == m_ui->parBDebug) {
         if (thread != nullptr) thread->setMode(0);
         page = 3;
         enterPage(&page);
-    } else if (source == ui->homeBAdmin) {
-        ui->confirmationParDefLabel->clear();
-        ui->confirmationUpdateFWLabel->clear();
-        ui->motFileLineEdit->clear();
+    } else if (source == m_ui->homeBAdmin) {
+        m_ui->confirmationParDefLabel->clear();
+        m_ui->confirmationUpdateFWLabel->clear();
+        m_ui->motFileLineEdit->clear();
     }
-    ui->stackedWidget->setCurrentIndex(page);
+    m_ui->stackedWidget->setCurrentIndex(page);
     // The focus can move only to a visible field.
-    if (source == ui->configToolButton) ui->pswdLineEdit->setFocus();
+    if (source == m_ui->configToolButton) m_ui->pswdLineEdit->setFocus();
     QApplication::restoreOverrideCursor();
 }
 
 void HearthBench::keyPressEvent(QKeyEvent *event) {
-    if (ui->stackedWidget->currentIndex() == 5) {
+    if (m_ui->stackedWidget->currentIndex() == 5) {
         if (event->key() == Qt::Key_Escape) {
-            ui->stackedWidget->setCurrentIndex(0);
+            m_ui->stackedWidget->setCurrentIndex(0);
         } else if (event->key() == Qt::Key_Enter) {
             // Only the keypad's Enter key confirms; the main Return key does nothing here.
-            ui->stackedWidget->setCurrentIndex(checkAdminPassword());
+            m_ui->stackedWidget->setCurrentIndex(checkAdminPassword());
         }
     }
     static const unsigned short colours[10][3] = {{237, 46, 41}, {244, 4, 32},  {250, 8, 1},  {237, 23, 36},
@@ -267,7 +266,7 @@ void HearthBench::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
-    if (ui->stackedWidget->currentIndex() == 2) leaveTestMode();
+    if (m_ui->stackedWidget->currentIndex() == 2) leaveTestMode();
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget != this && widget->isVisible()) widget->close();
     shutDownLink();

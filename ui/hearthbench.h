@@ -45,7 +45,7 @@ public:
     // Setup page entry: closes the link and lists the ports that can be opened.
     void scanPorts();
 
-    Ui::HearthBenchClass *form() const { return ui; }
+    Ui::HearthBenchClass *form() const { return m_ui; }
     bool isPortOpen() const { return portOpen; }
     bool arePagesBuilt() const { return pagesBuilt; }
     bool isRecording() const { return recording; }
@@ -106,7 +106,7 @@ private:
     // Administrator panel: the stack index to show after the password check.
     int checkAdminPassword();
 
-    Ui::HearthBenchClass *ui;
+    Ui::HearthBenchClass *m_ui;
     SerialThread *thread;
 
 public:
