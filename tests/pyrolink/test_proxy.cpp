@@ -10,9 +10,13 @@ using testsupport::TcpPeer;
 namespace {
 
 Bytes readReply(int index, const Bytes &data) {
-    Bytes r = {0x02, static_cast<std::uint8_t>(index), 0x00, static_cast<std::uint8_t>(data.size()),
-               static_cast<std::uint8_t>(data.size() >> 8)};
-    r.insert(r.end(), data.begin(), data.end());
+    Bytes r(5 + data.size());
+    r[0] = 0x02;
+    r[1] = static_cast<std::uint8_t>(index);
+    r[2] = 0x00;
+    r[3] = static_cast<std::uint8_t>(data.size());
+    r[4] = static_cast<std::uint8_t>(data.size() >> 8);
+    std::copy(data.begin(), data.end(), r.begin() + 5);
     return r;
 }
 
