@@ -131,7 +131,8 @@ TEST(Control, StatusModesAndErrors) {
     basic.ask("TESTON\r");
     EXPECT_EQ(basic.control("status").rfind("ok mode test", 0), 0u);
     EXPECT_EQ(basic.control("reboot"), "ok normal mode");
-    EXPECT_FALSE(basic.ask("READT1\r")); // test mode left
+    EXPECT_EQ(basic.control("status").rfind("ok mode normal", 0), 0u); // test mode left
+    EXPECT_EQ(basic.monitor(3)[1], 8);
     basic.control("start");
     EXPECT_EQ(basic.monitor(3)[1], 10);
     basic.control("reboot");
