@@ -248,7 +248,10 @@ extern "C" {
 // ---- Configuration -------------------------------------------------------------------------------
 
 int ReadConf(signed char node) {
-    Node *n = nodeEntry(node);
+    // The configuration must come from a real node number: a byte above 127 (150, say) arrives
+    // here negative and is refused like any node above 99, rather than configuring entry 1 from
+    // frames sent to another node.
+    Node *n = node < 0 ? nullptr : nodeEntry(node);
     if (!n) return -7;
     if (!portOpen()) return -6;
     const std::uint8_t nb = std::uint8_t(node);

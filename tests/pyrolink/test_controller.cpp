@@ -28,6 +28,8 @@ TEST_F(Controller, ReadConfRefusesBadNodesWithoutTraffic) {
     open(1);
     EXPECT_EQ(ReadConf(static_cast<signed char>(100)), -7);
     EXPECT_EQ(ReadConf(0), -7);
+    EXPECT_EQ(ReadConf(static_cast<signed char>(150)), -7); // arrives as -106
+    EXPECT_EQ(ReadConf(-1), -7);
     EXPECT_TRUE(requests().empty());
     CloseComm();
     EXPECT_EQ(ReadConf(3), -6);
