@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 using namespace stovesim;
 using namespace stovesim::test;
@@ -57,20 +58,127 @@ TEST(Parameters, FactoryValues) {
     EXPECT_EQ(air.ask("READTECP06\r"), "P06=002\r");
 }
 
-TEST(Parameters, EveryCatalogueEntryAnswersWithItsDefault) {
-    for (Model model : {Model::Basic, Model::Water, Model::AirDucted}) {
-        Board board(model);
-        for (const ParamDef &def : catalogue(model)) {
-            char req[16];
-            std::snprintf(req, sizeof req, "READ%sP%02d\r", def.table ? "TEC" : "GEN", def.index);
-            auto reply = board.ask(req);
-            ASSERT_TRUE(reply) << req;
-            ASSERT_EQ(reply->size(), 8u) << req;
-            const int value = std::stoi(reply->substr(4, 3));
-            if (def.bit == 255)
-                EXPECT_EQ(value, def.standard.defaultValue) << def.code;
-            else
-                EXPECT_EQ((value >> def.bit) & 1, def.standard.defaultValue) << def.code;
+// Every board parameter of each model, as "G<index>" (general) or "T<index>" (technical): raw range
+// of the standard group, "/" the HUBA group's where it differs, "=" the factory value; a flags word
+// is "flags=" the byte its bit entries' factory values make up.
+namespace {
+
+struct TableRow {
+    char table;
+    int index;
+    int low[2], high[2]; // [0] standard group, [1] HUBA group
+    int factory;         // -1: not listed (the selector)
+    bool flags;
+};
+
+std::vector<TableRow> rows(const std::string &spec) {
+    std::vector<TableRow> out;
+    std::istringstream in(spec);
+    std::string item;
+    while (in >> item) {
+        TableRow r{};
+        int n = 0;
+        if (std::sscanf(item.c_str(), "%c%d:flags=%d%n", &r.table, &r.index, &r.factory, &n) == 3 &&
+            n == static_cast<int>(item.size())) {
+            r.flags = true;
+        } else if (std::sscanf(item.c_str(), "%c%d:%d-%d/%d-%d=%d", &r.table, &r.index, &r.low[0], &r.high[0],
+                               &r.low[1], &r.high[1], &r.factory) != 7) {
+            EXPECT_EQ(std::sscanf(item.c_str(), "%c%d:%d-%d=%d", &r.table, &r.index, &r.low[0], &r.high[0],
+                                  &r.factory),
+                      5)
+                << item;
+            r.low[1] = r.low[0];
+            r.high[1] = r.high[0];
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+// READ... for value -1, else WR... with the value.
+std::string request(const TableRow &r, int value = -1) {
+    char buf[24];
+    if (value < 0)
+        std::snprintf(buf, sizeof buf, "READ%sP%02d\r", r.table == 'G' ? "GEN" : "TEC", r.index);
+    else
+        std::snprintf(buf, sizeof buf, "WR%sP%02d%03d\r", r.table == 'G' ? "GEN" : "TEC", r.index, value);
+    return buf;
+}
+
+std::string echo(const TableRow &r, int value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "P%02d=%03d\r", r.index, value);
+    return buf;
+}
+
+} // namespace
+
+TEST(Parameters, EveryBoardParameterHasItsFactoryValueAndRawRange) {
+    const struct {
+        Model model;
+        int selector; // general index of the extractor management (2 = HUBA, its factory value)
+        const char *table;
+    } models[] = {
+        {Model::Basic, 11,
+         "G1:0-99=18 G2:0-255=4 G3:0-255=45 G4:0-99=50 G5:0-255=120 G6:0-255=60 G7:0-255=250 "
+         "G8:0-255=50 G9:0-255=70 G10:0-255=3 G11:0-2=2 G18:0-99=1 G19:0-99=4 G21:1-99=2 G22:0-99=2 "
+         "G24:0-999=40 G25:0-999=13 G26:0-999=12 G27:0-999=10 G28:0-999=11 G29:0-999=13 G30:0-999=15 "
+         "G31:0-999=17 G32:0-999=18 G33:5-250/0-900=45/300 G34:5-250/0-900=45/300 "
+         "G35:5-250/0-900=45/300 G36:5-250/0-900=39/220 G37:5-250/0-900=43/280 G38:5-250/0-900=47/330 "
+         "G39:5-250/0-900=55/400 G40:5-250/0-900=61/500 G46:0-200=50 G53:0-200=50 T1:1-5=1 T2:0-5=0 "
+         "T3:0-5=1 T4:flags=6"},
+        {Model::Water, 18,
+         "G1:0-99=18 G2:0-255=4 G3:0-255=45 G4:0-99=50 G5:0-255=120 G6:0-99=60 G7:0-255=250 G8:0-1=0 "
+         "G9:0-99=50 G10:0-99=70 G11:0-255=3 G12:0-9/0-10=3/5 G13:0-99=40 G14:0-99=80 G15:0-99=5 "
+         "G16:0-99=15 G17:0-99=15 G18:0-2=2 G20:0-30=0 G21:0-99=1 G25:0-99=4 G26:0-1=1 G27:1-99=2 "
+         "G30:0-99=40 G31:0-99=13 G32:0-99=12 G33:0-99=10 G34:0-99=11 G35:0-99=13 G36:0-99=15 "
+         "G37:0-99=17 G38:0-99=18 G39:5-250/0-900=45/300 G40:5-250/0-900=45/300 "
+         "G41:5-250/0-900=45/300 G42:5-250/0-900=39/220 G43:5-250/0-900=43/280 G44:5-250/0-900=47/330 "
+         "G45:5-250/0-900=55/400 G46:5-250/0-900=61/500 G47:0-100=75 G48:0-100=80 G49:0-100=85 "
+         "G50:0-100=90 G51:0-100=100 G52:0-60=50 G53:0-60=35 G54:0-60=20 G55:0-60=5 G56:0-60=5 "
+         "G57:0-60=20 G58:0-60=35 G59:0-60=50 G60:0-10=8 G61:0-10=6 G62:0-10=4 G63:0-10=2 G64:0-10=2 "
+         "G65:0-10=4 G66:0-10=6 G67:0-10=8 G68:0-255=130 G69:0-255=160 G70:0-255=190 G71:0-255=220 "
+         "G72:0-255=250 T1:0-1=0 T2:0-5=4 T3:1-5=1 T4:0-99=0 T6:0-30=15 T7:1-99=5 T8:0-1=0 "
+         "T5:flags=128"},
+        {Model::AirDucted, 11,
+         "G1:0-99=18 G2:0-255=4 G3:0-255=45 G4:0-99=50 G5:0-255=120 G6:0-99=60 G7:0-255=250 "
+         "G8:0-99=50 G9:0-99=70 G10:0-255=3 G11:0-2=2 G13:0-1=1 G14:0-1=1 G15:0-30=0 G16:0-99=1 "
+         "G19:0-99=4 G20:0-1=1 G21:0-100=25 G22:0-100=75 G23:1-99=2 G26:0-99=40 G27:0-99=13 "
+         "G28:0-99=12 G29:0-99=10 G30:0-99=11 G31:0-99=13 G32:0-99=15 G33:0-99=17 G34:0-99=18 "
+         "G35:5-250/0-900=45/300 G36:5-250/0-900=45/300 G37:5-250/0-900=45/300 G38:5-250/0-900=39/220 "
+         "G39:5-250/0-900=43/280 G40:5-250/0-900=47/330 G41:5-250/0-900=55/400 G42:5-250/0-900=61/500 "
+         "G43:0-100=75 G44:0-100=80 G45:0-100=85 G46:0-100=90 G47:0-100=100 G48:0-60=50 G49:0-60=35 "
+         "G50:0-60=20 G51:0-60=5 G52:0-60=5 G53:0-60=20 G54:0-60=35 G55:0-60=50 G56:0-10=8 G57:0-10=6 "
+         "G58:0-10=4 G59:0-10=2 G60:0-10=2 G61:0-10=4 G62:0-10=6 G63:0-10=8 G64:0-255=130 "
+         "G65:0-255=160 G66:0-255=190 G67:0-255=220 G68:0-255=250 T1:1-5=1 T2:0-5=0 T3:1-5=1 "
+         "T4:0-99=0 T6:0-2=2 T5:flags=128"},
+    };
+    for (const auto &m : models) {
+        const std::vector<TableRow> all = rows(m.table);
+        Board board(m.model);
+        for (const TableRow &r : all)
+            EXPECT_EQ(board.ask(request(r)), echo(r, r.factory)) << m.selector << " " << r.index;
+        // Group 1 while the selector holds 2, group 0 once it holds 0. A refused value leaves the
+        // last one (the maximum just written) in place.
+        for (int group : {1, 0}) {
+            Board b(m.model);
+            if (group == 0) {
+                char select[16];
+                std::snprintf(select, sizeof select, "WRGENP%02d000\r", m.selector);
+                ASSERT_TRUE(b.ask(select));
+            }
+            for (const TableRow &r : all) {
+                if (r.flags || (r.table == 'G' && r.index == m.selector)) continue;
+                const int lo = r.low[group], hi = r.high[group];
+                EXPECT_EQ(b.ask(request(r, lo)), echo(r, lo)) << r.table << r.index;
+                EXPECT_EQ(b.ask(request(r, hi)), echo(r, hi)) << r.table << r.index;
+                // Just outside the range (where three digits can say it): refused.
+                for (int outside : {lo - 1, hi + 1}) {
+                    if (outside >= 0 && outside <= 999) {
+                        EXPECT_EQ(b.ask(request(r, outside)), echo(r, hi)) << r.table << r.index;
+                    }
+                }
+            }
         }
     }
 }
