@@ -221,6 +221,7 @@ void Engine::receiveLine(std::uint8_t byte, Clock::time_point now, std::vector<E
 }
 
 std::optional<Bytes> Engine::command(const std::string &line) {
+    const bool test = m_mode == Mode::Test;
     if (line == "MODELLO") return identity();
     if (line == "TESTON" || line == "TESTOFF") {
         const bool on = line == "TESTON";
@@ -262,20 +263,17 @@ std::optional<Bytes> Engine::command(const std::string &line) {
         if (line[8] != d || line[9] != d || line[10] != d || !m_ram.selectBank(d - '0')) return std::nullopt;
         return reply({"P0", std::string(1, d), "=", std::string(3, d), "\r"});
     }
-    // The monitor answers in test mode too; its state word then reads 19 (stove in test).
     if (line.size() == 7 && line.starts_with("DEBUG") && digits(line, 5, 2)) {
         std::array<int, 3> v{};
-        if (!m_stove.monitor(number(line, 5, 2), v)) return std::nullopt;
+        if (test || !m_stove.monitor(number(line, 5, 2), v)) return std::nullopt;
         return reply(
             {std::string_view(line).substr(5, 2), field(v[0], 3), field(v[1], 3), field(v[2], 3), "\r"});
     }
-    return ioCommand(line, m_mode == Mode::Test);
+    if (test) return testCommand(line);
+    return std::nullopt;
 }
 
-// Input reads and output commands. The board answers them in either mode (a poll that outlives the
-// test page still gets its reply), but only test mode hands the outputs to the service link:
-// otherwise the stove automaton keeps them and the command is just acknowledged.
-std::optional<Bytes> Engine::ioCommand(const std::string &line, bool test) {
+std::optional<Bytes> Engine::testCommand(const std::string &line) {
     static const struct {
         const char *command;
         int input;
@@ -294,9 +292,6 @@ std::optional<Bytes> Engine::ioCommand(const std::string &line, bool test) {
         }
     }
     const Bytes echo = text(line + "\r");
-    const auto drive = [&](int channel, int value) {
-        if (test) m_stove.setOutput(channel, value);
-    };
     if (m_config.model == Model::Basic) {
         static const struct {
             const char *command;
@@ -313,23 +308,23 @@ std::optional<Bytes> Engine::ioCommand(const std::string &line, bool test) {
         };
         for (const auto &l : loads) {
             if (line == l.command) {
-                drive(l.channel, l.value);
+                m_stove.setOutput(l.channel, l.value);
                 return echo;
             }
         }
         static const char *const leds[] = {"LEDOFF", "LEDG", "LEDR", "LEDGR"};
         for (int state = 0; state < 4; ++state) {
             if (line == leds[state]) {
-                if (test) m_stove.setLed(state);
+                m_stove.setLed(state);
                 return echo;
             }
         }
         if (line.size() == 8 && line.starts_with("EFUMI") && digits(line, 5, 3)) {
-            drive(Stove::Extractor, number(line, 5, 3));
+            m_stove.setOutput(Stove::Extractor, number(line, 5, 3));
             return echo;
         }
         if (line.size() == 7 && line.starts_with("VVENT") && digits(line, 5, 2)) {
-            drive(Stove::Fan, number(line, 5, 2));
+            m_stove.setOutput(Stove::Fan, number(line, 5, 2));
             return echo;
         }
         return std::nullopt;
@@ -339,7 +334,7 @@ std::optional<Bytes> Engine::ioCommand(const std::string &line, bool test) {
         const int channel = number(line, 3, 2);
         const int value = number(line, 5, 3);
         if (channel > Stove::All) return std::nullopt;
-        drive(channel, value);
+        m_stove.setOutput(channel, value);
         return reply({"O", std::string_view(line).substr(3, 2), "=", value > 0 ? "1" : "0",
                       std::string_view(line).substr(6, 2), "\r"});
     }

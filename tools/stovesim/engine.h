@@ -73,7 +73,7 @@ private:
     void receiveLine(std::uint8_t byte, Clock::time_point now, std::vector<Exchange> &out);
     void receiveFrames(Clock::time_point now, std::vector<Exchange> &out);
     std::optional<Bytes> command(const std::string &line);
-    std::optional<Bytes> ioCommand(const std::string &line, bool test);
+    std::optional<Bytes> testCommand(const std::string &line);
     std::optional<Bytes> frame(const Bytes &request, Millis &delay, Clock::time_point now);
     void store();
     void loadState();
