@@ -79,7 +79,7 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
         m_ui->comComboBox->setCurrentIndex(
             m_ui->comComboBox->findText(comPortName(settings.value(settingkeys::com, defaultCom).toInt())));
         m_ui->baudRateComboBox->setCurrentIndex(m_ui->baudRateComboBox->findText(
-            QString::number(settings.value(settingkeys::baudRate, defaultBaudRate).toInt())));
+            settings.value(settingkeys::baudRate, defaultBaudRate).toString()));
         m_ui->delaySpinBox->setValue(settings.value(settingkeys::delay, defaultDelay).toInt());
         m_ui->languageComboBox->setCurrentIndex(m_ui->languageComboBox->findText(
             settings.value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString()));
