@@ -23,7 +23,12 @@ constexpr int refreshMode = 1;
 } // namespace
 
 int HearthBench::parameterRowCount() const {
-    return std::min(parameterCount(currentModel), kCatalogueEntries);
+    // Rows exist only for the model the pages were built for: a board of a bigger model detected
+    // later must not lead past them.
+    int count = std::min(parameterCount(currentModel), kCatalogueEntries);
+    while (count > 0 && !valueBoxes[count - 1])
+        --count;
+    return count;
 }
 
 bool HearthBench::valueBoxEmpty(int position) const {

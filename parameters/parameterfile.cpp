@@ -61,7 +61,10 @@ std::optional<Line> parseLine(const QString &line) {
     bool ok = false;
     const int number = m.captured(2).toInt(&ok);
     if (!ok) return std::nullopt; // more digits than any display number: no such code
-    const double value = QLocale::c().toDouble(m.captured(3), &ok);
+    // Only a plain "." number counts: a "," (also as a thousands separator, "1,000") makes it 0.
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    const double value = plain.toDouble(m.captured(3), &ok);
     return ValueLine{table, number, ok ? value : 0.0};
 }
 

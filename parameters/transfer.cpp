@@ -6,7 +6,6 @@
 #include "parameters/notices.h"
 #include "parameters/setall.h"
 #include "ui/hearthbench.h"
-#include "ui/messages.h"
 #include "ui_hearthbench.h"
 
 #include <QApplication>
@@ -127,7 +126,7 @@ void HearthBench::setParameter() {
 
     // A value that stops the service link needs the user's consent.
     if (d.keepsLink == 0 && box->cleanText().toInt() == 1 &&
-        !messages::ask(textAt(156) + QStringLiteral("\n") + textAt(157), QMessageBox::No)) {
+        !notices::askYesNo(parametersTitle(), textAt(156) + QStringLiteral("\n") + textAt(157))) {
         box->setValue(0);
         clearSetHighlight(position);
         return;
@@ -173,7 +172,7 @@ void HearthBench::setAll() {
     const CheckResult check = checkRows(model, rows, hubaMode, [this](int i) {
         const QString question =
             QStringLiteral("%0 = 1.\n%1\n%2").arg(nameLabels[i]->text(), textAt(156), textAt(157));
-        if (messages::ask(question, QMessageBox::No)) return true;
+        if (notices::askYesNo(parametersTitle(), question)) return true;
         valueBoxes[i]->setValue(0);
         clearSetHighlight(i);
         return false;

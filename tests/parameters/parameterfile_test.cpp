@@ -64,6 +64,9 @@ TEST(ParameterFile, LineForms) {
     EXPECT_EQ(value("PG46=-250").value, -250);
     EXPECT_EQ(value("PG007=3").displayNumber, 7);
     EXPECT_EQ(value("PG24=4,5").value, 0); // matches, but is no "." number
+    EXPECT_EQ(value("PG3=1,000").value, 0);
+    EXPECT_EQ(value("PG3=1,000.5").value, 0);
+    EXPECT_EQ(value("PG24=-.5").value, -0.5);
     EXPECT_EQ(value("PG24=-").value, 0);
     EXPECT_FALSE(parseLine("pg24=4.5"));
     EXPECT_FALSE(parseLine("P|24=4.5"));

@@ -407,6 +407,8 @@ private slots:
                                 "To disable it use the display. Continue anyway?"));
         QCOMPARE(answerer->seen[0].defaultButton, QMessageBox::No);
         QCOMPARE(answerer->seen[0].text, QString());
+        QCOMPARE(answerer->seen[0].title, QStringLiteral("Parameters"));
+        QCOMPARE(answerer->seen[0].icon, QMessageBox::NoIcon);
 
         box(sms)->setValue(1);
         answerer->queue(QMessageBox::Yes);
@@ -545,6 +547,7 @@ private slots:
             answerer->seen.back().informative,
             QStringLiteral("Enable SMS Modem = 1.\nEnabling the selected parameter can no longer communicate "
                            "with the board.\nTo disable it use the display. Continue anyway?"));
+        QCOMPARE(answerer->seen.back().title, QStringLiteral("Parameters"));
         QCOMPARE(box(position("PT10"))->value(), 0.0);
     }
 
@@ -654,6 +657,13 @@ private slots:
         QVERIFY(!window->saveParametersTo(bad));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("File writing error ") + bad);
         QVERIFY(!QFile::exists(bad));
+
+        // A bigger model detected later (pages are not rebuilt): only the rows that exist are used.
+        if (model == 1) {
+            currentModel = 2;
+            QVERIFY(window->saveParametersTo(path));
+            QCOMPARE(readFile(path).count("\r\n"), 3 + parameterCount(1));
+        }
     }
 
     void loadFiles() {
