@@ -1,7 +1,6 @@
 #include "app/settings.h"
 
 #include "app/texts.h"
-#include "ui/stovemodel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,8 +13,8 @@ void setApplicationIdentity() {
     QCoreApplication::setApplicationName(QString::fromLatin1(applicationName));
 }
 
-QString defaultParamsFileName() {
-    return QStringLiteral("par%1default (%2).prm").arg(QDir::separator(), modelName(currentModel, false));
+QString defaultParamsFileName(StoveModel model) {
+    return QStringLiteral("par%1default (%2).prm").arg(QDir::separator(), modelName(model, false));
 }
 
 QString defaultMotFileName() {
@@ -35,4 +34,5 @@ void loadStartupTexts() {
     const QString language =
         QSettings().value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString();
     if (!loadLanguageFile(languageFilePath(language))) useDefaultTexts();
+    installQtTranslations(language);
 }

@@ -2,6 +2,9 @@
 // default; these are the defaults shared by all readers.
 #pragma once
 
+#include "board/boardlink.h"
+#include "board/stovemodel.h"
+
 #include <QString>
 
 namespace settingkeys {
@@ -29,21 +32,14 @@ inline constexpr char organisationDomain[] = "corvane-controls.example";
 // Sets organisation and application identity on the application object.
 void setApplicationIdentity();
 
-// Default of "paramsFileName": "par<sep>default (<long name of the current model>).prm".
-QString defaultParamsFileName();
+// Default of "paramsFileName": "par<sep>default (<long name of the model>).prm".
+QString defaultParamsFileName(StoveModel model);
 // Default of "motFileName": "fw<sep>Quentro_Glowpad.mot".
 QString defaultMotFileName();
 
 // Loads the texts of the stored language ("lang/<language>.lng"), or the built-in English texts
-// when that file is missing or unreadable.
+// when that file is missing or unreadable, and Qt's own translations for that language.
 void loadStartupTexts();
 
 // The link parameters read from the settings at each opening of the link.
-struct LinkSettings {
-    int com = defaultCom;
-    int baudRate = defaultBaudRate;
-    int delay = defaultDelay;
-    // Per-byte and inter-byte read time-out: 2 ms at 9600 baud, 1 ms otherwise.
-    short byteTimeout() const { return baudRate == 9600 ? 2 : 1; }
-};
 LinkSettings readLinkSettings();

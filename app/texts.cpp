@@ -1,10 +1,16 @@
 #include "app/texts.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringDecoder>
+#include <QTranslator>
+
+#include <memory>
 
 const TextTable defaultTexts = {
 #include "app/default_texts.inc"
@@ -18,15 +24,15 @@ namespace {
 constexpr qsizetype maxLanguageFileBytes = 1 << 20;
 constexpr qsizetype maxLanguageLines = 4096;
 
-// Tables replaced by a language switch stay alive: widgets may still refer to their strings until
-// the texts are applied again. Their number is bounded by the user's clicks.
-QList<TextTable *> &retiredTables() {
-    static QList<TextTable *> tables;
-    return tables;
+// Owns the table `texts` points to. Widgets hold copies of the strings they show, so a replaced
+// table is released at once.
+std::unique_ptr<TextTable> &tableInUse() {
+    static std::unique_ptr<TextTable> table;
+    return table;
 }
 
 void install(TextTable *table) {
-    if (texts != nullptr) retiredTables().append(texts);
+    tableInUse().reset(table);
     texts = table;
 }
 } // namespace
@@ -67,17 +73,34 @@ bool loadLanguageFile(const QString &path) {
     if (!file.open(QIODevice::ReadOnly)) return false;
     if (file.size() > maxLanguageFileBytes) return false;
     const QByteArray content = file.read(maxLanguageFileBytes + 1);
-    auto *table = new TextTable;
-    if (!parseLanguageText(content, *table)) {
-        delete table;
-        return false;
-    }
-    install(table);
+    auto table = std::make_unique<TextTable>();
+    if (!parseLanguageText(content, *table)) return false;
+    install(table.release());
     return true;
 }
 
 void useDefaultTexts() {
     install(new TextTable(defaultTexts));
+}
+
+void installQtTranslations(const QString &language) {
+    static std::unique_ptr<QTranslator> installed;
+    if (installed) QCoreApplication::removeTranslator(installed.get());
+    installed.reset();
+    // The language files are named after their language in that language.
+    for (const QLocale &locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
+        if (locale.language() == QLocale::English ||
+            locale.nativeLanguageName().compare(language, Qt::CaseInsensitive) != 0)
+            continue;
+        auto translator = std::make_unique<QTranslator>();
+        if (!translator->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            return;
+        QCoreApplication::installTranslator(translator.get());
+        installed = std::move(translator);
+        return;
+    }
 }
 
 QString languageFilePath(const QString &language) {

@@ -29,6 +29,11 @@ bool loadLanguageFile(const QString &path);
 // Makes `texts` point to a fresh copy of the built-in English table.
 void useDefaultTexts();
 
+// Loads Qt's own translations (the buttons of message boxes and dialogs) for the language whose
+// name, in that language, is `language` ("Italiano", "Deutsch"...); English and unknown names leave
+// Qt's built-in English texts. Replaces the translations installed before.
+void installQtTranslations(const QString &language);
+
 // "lang/<language>.lng" relative to the working directory.
 QString languageFilePath(const QString &language);
 

@@ -1,109 +1,114 @@
 #include "board/serialthread.h"
 
+#include "board/boardlink.h"
 #include "board/transactions.h"
-#include "ui/stovemodel.h"
 
 #include <chrono>
 
-SerialThread::SerialThread() : QThread(nullptr) {}
+namespace {
+// Seven attempts per input (waits 100 .. 400 ms) and per monitor index (75 .. 375 ms).
+constexpr RetryPolicy kInputPolicy{1, 7, 50, 50};
+constexpr RetryPolicy kMonitorPolicy{1, 7, 25, 50};
+} // namespace
+
+SerialThread::SerialThread(BoardLink &link) : QThread(nullptr), m_link(link) {}
 
 SerialThread::~SerialThread() {
     requestStop();
     wait();
 }
 
-void SerialThread::setMode(int mode) {
-    pollMode.store(mode);
-    std::lock_guard lock(wakeMutex);
-    wake.notify_all();
+void SerialThread::wakeUp() {
+    std::lock_guard lock(m_wakeMutex);
+    m_wake.notify_all();
+}
+
+void SerialThread::setMode(PollMode mode) {
+    m_mode.store(mode);
+    wakeUp();
+}
+
+void SerialThread::setModel(StoveModel model) {
+    m_model.store(model);
+    wakeUp();
 }
 
 void SerialThread::requestStop() {
-    stopRequested.store(true);
-    std::lock_guard lock(wakeMutex);
-    wake.notify_all();
+    m_stop.store(true);
+    wakeUp();
 }
 
-QVector<unsigned short> SerialThread::inputsFor(int model) {
+QVector<unsigned short> SerialThread::inputsFor(StoveModel model) {
     switch (model) {
-    case 1:
+    case StoveModel::Basic:
         return {1, 2, 4, 6, 8, 9};
-    case 2:
+    case StoveModel::Water:
         return {1, 2, 3, 5, 6, 7};
-    case 3:
+    case StoveModel::AirDucted:
         return {1, 2, 3, 6, 8, 7};
-    default:
-        return {};
+    case StoveModel::Unknown:
+        break;
     }
+    return {};
 }
 
-int SerialThread::indexCountFor(int model) {
+int SerialThread::indexCountFor(StoveModel model) {
     switch (model) {
-    case 1:
+    case StoveModel::Basic:
         return 6;
-    case 2:
-    case 3:
+    case StoveModel::Water:
+    case StoveModel::AirDucted:
         return 5;
-    default:
-        return 0;
+    case StoveModel::Unknown:
+        break;
     }
+    return 0;
 }
 
 void SerialThread::run() {
     while (!stopping()) {
-        const int mode = pollMode.load();
-        const int model = currentModel.load();
-        if (mode == 1 && !inputsFor(model).isEmpty()) {
+        const PollMode mode = m_mode.load();
+        const StoveModel model = m_model.load();
+        if (mode == PollMode::Inputs && !inputsFor(model).isEmpty())
             pollInputs(model);
-        } else if (mode == 2 && indexCountFor(model) > 0) {
+        else if (mode == PollMode::Monitor && indexCountFor(model) > 0)
             pollMonitor(model);
-        } else {
-            // Idle, or no model known: nothing to send until something changes.
-            idleWait();
-        }
+        else
+            idleWait(); // idle, or no model known: nothing to send until something changes
     }
 }
 
-void SerialThread::pollInputs(int model) {
+void SerialThread::pollInputs(StoveModel model) {
+    const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Inputs; };
     for (unsigned short input : inputsFor(model)) {
-        for (int attempt = 1; attempt <= 7; ++attempt) {
-            if (stopping()) return;
-            short value = 0;
-            linkMutex.lock();
-            const int ok = readInput(input, &value, (attempt + 1) * 50);
-            linkMutex.unlock();
-            if (ok) {
-                emit testhwinputRead(static_cast<short>(input), value);
-                break;
-            }
-        }
+        if (!current()) return;
+        short value = 0;
+        if (m_link.transact(
+                kInputPolicy, [&](int wait) { return readInput(input, &value, wait); }, current))
+            emit testhwinputRead(static_cast<short>(input), value);
     }
 }
 
-void SerialThread::pollMonitor(int model) {
+void SerialThread::pollMonitor(StoveModel model) {
+    const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Monitor; };
     const int count = indexCountFor(model);
     for (int index = 1; index <= count; ++index) {
-        for (int attempt = 1; attempt <= 7; ++attempt) {
-            if (stopping()) return;
-            short first = 0, second = 0, third = 0;
-            linkMutex.lock();
-            const int ok = readDebugValues(static_cast<unsigned short>(index), &first, &second, &third,
-                                           attempt * 50 + 25);
-            linkMutex.unlock();
-            if (ok) {
-                emit debugRead(static_cast<short>(index), first, second, third);
-                break;
-            }
-        }
+        if (!current()) return;
+        short first = 0, second = 0, third = 0;
+        const auto attempt = [&](int wait) {
+            return readDebugValues(static_cast<unsigned short>(index), &first, &second, &third, wait);
+        };
+        if (m_link.transact(kMonitorPolicy, attempt, current))
+            emit debugRead(static_cast<short>(index), first, second, third);
     }
 }
 
 void SerialThread::idleWait() {
     using namespace std::chrono_literals;
-    const int mode = pollMode.load();
-    const int model = currentModel.load();
-    std::unique_lock lock(wakeMutex);
-    // currentModel is set by the window without a wake-up, so the pause stays short.
-    wake.wait_for(lock, 50ms,
-                  [&] { return stopping() || pollMode.load() != mode || currentModel.load() != model; });
+    const PollMode mode = m_mode.load();
+    const StoveModel model = m_model.load();
+    std::unique_lock lock(m_wakeMutex);
+    // Every change wakes the thread; the bound only limits the cost of a wake-up lost to a race.
+    m_wake.wait_for(lock, 200ms,
+                    [&] { return stopping() || m_mode.load() != mode || m_model.load() != model; });
 }

@@ -5,8 +5,6 @@
 #include <QThread>
 #include <pyrolink.h>
 
-QMutex linkMutex;
-
 namespace {
 
 using board::Command;

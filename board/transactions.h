@@ -1,13 +1,8 @@
 // Command transactions with the stove board: drain the receive side, write one command, wait,
 // read the reply (at most 24 bytes) and check it. Each returns 1 on success and 0 on failure;
 // out-values are written only on success. A transaction never retries: callers repeat it with
-// their own wait times, holding linkMutex for each single attempt.
+// their own wait times through the board link, which holds the link for each single attempt.
 #pragma once
-
-#include <QMutex>
-
-// Serialises every use of the link library between the window thread and the polling thread.
-extern QMutex linkMutex;
 
 int sendControlCommand(unsigned short which, int wait);
 int setLoad(unsigned short load, unsigned short state, int wait);

@@ -1,22 +1,31 @@
-# The Hearth Bench program. Widgets-free logic (texts, settings, command codec, catalogue and
-# conversions, file formats) goes into `hbcore`, which the tests use without a window; the window
-# code goes into `hbgui`; the executable is a thin main.
-# Each area folder contributes its files through <area>/<area>.cmake.
-add_library(hbcore STATIC ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
-target_include_directories(hbcore PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(hbcore PUBLIC Qt6::Core pyrolink Threads::Threads)
+# The Hearth Bench program, one library per area and layer:
+#   pyrolink < board < Widgets-free cores (app, parameters, hwtest, monitor, graphs, admin)
+#            < pages (one Widgets library per area) < window < the executable.
+# A library sees the headers of the areas it links and of no other: each area's public include root
+# holds only that area's folder, so an include that runs up the layers does not compile and a call
+# that does is not resolved by the linker.
 
-add_library(hbgui STATIC ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
-target_link_libraries(hbgui PUBLIC hbcore Qt6::Gui Qt6::Widgets Qt6::Svg)
-
-foreach(area app ui board parameters hwtest monitor admin Resources)
-    string(TOLOWER ${area} areafile)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/${area}/${areafile}.cmake)
-        include(${PROJECT_SOURCE_DIR}/${area}/${areafile}.cmake)
+# hb_area(<target> <folder> [WIDGETS] SOURCES ... LINKS ...)
+function(hb_area target folder)
+    cmake_parse_arguments(AREA "WIDGETS" "" "SOURCES;LINKS" ${ARGN})
+    add_library(${target} STATIC ${AREA_SOURCES})
+    set(root ${PROJECT_BINARY_DIR}/include-roots/${folder})
+    if(NOT EXISTS ${root}/${folder})
+        file(MAKE_DIRECTORY ${root})
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
     endif()
-endforeach()
+    target_include_directories(${target} PUBLIC ${root})
+    target_link_libraries(${target} PUBLIC ${AREA_LINKS} Qt6::Core)
+    if(AREA_WIDGETS)
+        target_link_libraries(${target} PUBLIC Qt6::Gui Qt6::Widgets)
+    endif()
+endfunction()
 
-# Stand-in definitions of the parameter-page members, until the parameter pages replace them.
-if(EXISTS ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
-    target_sources(hbgui PRIVATE ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
-endif()
+add_subdirectory(board)
+add_subdirectory(app)
+add_subdirectory(Resources)
+add_subdirectory(parameters)
+add_subdirectory(hwtest)
+add_subdirectory(monitor)
+add_subdirectory(admin)
+add_subdirectory(ui)

@@ -1,18 +1,11 @@
 // Parameter exchanges with the board under their retry policies. Each attempt is one command
-// transaction holding linkMutex only for its own duration, so the polling thread can get in between.
+// transaction holding the link only for its own duration, so the polling thread can get in between.
 #pragma once
 
-#include <cstdint>
+#include "board/boardlink.h"
+#include "board/retrypolicy.h"
 
-// Attempts t = first..last with the wait time base + step * t milliseconds; stops at the first
-// success.
-struct RetryPolicy {
-    int first;
-    int last;
-    int base;
-    int step;
-    int wait(int t) const { return base + step * t; }
-};
+#include <cstdint>
 
 namespace retry {
 inline constexpr RetryPolicy detectHuba{1, 3, 175, 50}; // 225, 275, 325
@@ -27,8 +20,10 @@ inline constexpr RetryPolicy bank{0, 5, 275, 25};       // 275 .. 400
 inline constexpr RetryPolicy bankStore{0, 5, 625, 75};  // 625 .. 1000
 } // namespace retry
 
-bool readBoardParameter(int table, int index, std::int16_t *value, const RetryPolicy &policy);
-bool writeBoardParameter(int table, int index, std::int16_t value, const RetryPolicy &policy);
+bool readBoardParameter(BoardLink &link, int table, int index, std::int16_t *value,
+                        const RetryPolicy &policy);
+bool writeBoardParameter(BoardLink &link, int table, int index, std::int16_t value,
+                         const RetryPolicy &policy);
 // "SAVEPAR": the board stores its parameters permanently.
-bool storeBoardParameters(const RetryPolicy &policy);
-bool selectBoardBank(int bank, const RetryPolicy &policy);
+bool storeBoardParameters(BoardLink &link, const RetryPolicy &policy);
+bool selectBoardBank(BoardLink &link, int bank, const RetryPolicy &policy);

@@ -233,7 +233,7 @@ constexpr Block makeBlock(std::span<const ParameterDescriptor> rows, bool number
 }
 
 // The unknown model has no parameters: its entries are blank apart from their position.
-constexpr std::array<Block, kMaxModel + 1> kCatalogue = {
+constexpr std::array<Block, std::size(kKnownModels) + 1> kCatalogue = {
     makeBlock({}, true),
     makeBlock(kBasic, false),
     makeBlock(kWater, false),
@@ -243,7 +243,7 @@ constexpr std::array<Block, kMaxModel + 1> kCatalogue = {
 struct Layout {
     int rowsPerColumn, genPar, genParPages, tecPar, tecParPages, parPages;
 };
-constexpr Layout kLayout[kMaxModel + 1] = {
+constexpr Layout kLayout[std::size(kKnownModels) + 1] = {
     {0, 0, 0, 0, 0, 0},
     {10, 34, 2, 7, 1, 3},
     {9, 66, 4, 14, 1, 5},
@@ -267,9 +267,10 @@ std::int16_t low16(double value) {
 
 } // namespace
 
-int layoutValue(int model, const QString &key) {
-    if (model < 0 || model > kMaxModel) return 0;
-    const Layout &l = kLayout[model];
+int layoutValue(StoveModel model, const QString &key) {
+    const int m = modelIndex(model);
+    if (m < 0 || m >= static_cast<int>(std::size(kLayout))) return 0;
+    const Layout &l = kLayout[m];
     if (key == QLatin1String("ROWSPERCOLUMN")) return l.rowsPerColumn;
     if (key == QLatin1String("GENPAR")) return l.genPar;
     if (key == QLatin1String("GENPARPAGES")) return l.genParPages;
@@ -279,13 +280,15 @@ int layoutValue(int model, const QString &key) {
     return 0;
 }
 
-int parameterCount(int model) {
+int parameterCount(StoveModel model) {
     return layoutValue(model, QStringLiteral("GENPAR")) + layoutValue(model, QStringLiteral("TECPAR"));
 }
 
-const ParameterDescriptor &descriptor(int model, int position) {
-    if (model < 0 || model > kMaxModel || position < 0 || position >= kCatalogueEntries) return kBlank;
-    return kCatalogue[model][position];
+const ParameterDescriptor &descriptor(StoveModel model, int position) {
+    const int m = modelIndex(model);
+    if (m < 0 || m >= static_cast<int>(kCatalogue.size()) || position < 0 || position >= kCatalogueEntries)
+        return kBlank;
+    return kCatalogue[m][position];
 }
 
 const ParameterRange &activeRange(const ParameterDescriptor &d, bool hubaMode) {
@@ -390,7 +393,7 @@ QString parameterCode(const ParameterDescriptor &d) {
         .arg(d.displayNumber);
 }
 
-std::optional<int> findByCode(int model, int table, int displayNumber) {
+std::optional<int> findByCode(StoveModel model, int table, int displayNumber) {
     const int count = parameterCount(model);
     for (int i = 0; i < count; ++i) {
         const ParameterDescriptor &d = descriptor(model, i);
@@ -399,7 +402,7 @@ std::optional<int> findByCode(int model, int table, int displayNumber) {
     return std::nullopt;
 }
 
-std::optional<int> groupSelectorPosition(int model) {
+std::optional<int> groupSelectorPosition(StoveModel model) {
     const int count = parameterCount(model);
     for (int i = 0; i < count; ++i)
         if (descriptor(model, i).keepsGroup == 0) return i;

@@ -3,6 +3,8 @@
 // laid out. Read-only data plus pure conversions; no widgets, no board traffic.
 #pragma once
 
+#include "board/stovemodel.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -33,7 +35,6 @@ struct ParameterDescriptor {
     ParameterRange ranges[2]; // 0 standard, 1 HUBA
 };
 
-constexpr int kMaxModel = 3;
 constexpr int kCatalogueEntries = 80; // per model; every per-row widget array has this many places
 constexpr int kMaxParameterPages = 5;
 constexpr int kNoBit = 255;
@@ -41,10 +42,10 @@ constexpr int kNoBit = 255;
 // Resolves a text table entry by number (the unit labels built from translated words need it).
 using TextLookup = std::function<QString(int)>;
 
-int layoutValue(int model, const QString &key);
-int parameterCount(int model);
+int layoutValue(StoveModel model, const QString &key);
+int parameterCount(StoveModel model);
 // Entry at `position` of the model's block; an all-zero entry outside the catalogue.
-const ParameterDescriptor &descriptor(int model, int position);
+const ParameterDescriptor &descriptor(StoveModel model, int position);
 const ParameterRange &activeRange(const ParameterDescriptor &d, bool hubaMode);
 
 QString unitLabel(int unit, const TextLookup &text);
@@ -62,6 +63,6 @@ double shownValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw)
 
 QString parameterCode(const ParameterDescriptor &d);
 // First position with this table and display number, or nothing.
-std::optional<int> findByCode(int model, int table, int displayNumber);
+std::optional<int> findByCode(StoveModel model, int table, int displayNumber);
 // First position of the group selector, or nothing.
-std::optional<int> groupSelectorPosition(int model);
+std::optional<int> groupSelectorPosition(StoveModel model);

@@ -1,7 +1,6 @@
 #include "parameters/parameterfile.h"
 
 #include "parameters/catalogue.h"
-#include "ui/stovemodel.h"
 
 #include <QDir>
 #include <QLocale>
@@ -9,18 +8,18 @@
 
 namespace paramfile {
 
-QString modelLongName(int model) {
+QString modelLongName(StoveModel model) {
     return modelName(model, false);
 }
 
-QString defaultFileName(int model, bool lowerCaseModel) {
+QString defaultFileName(StoveModel model, bool lowerCaseModel) {
     const QString name = modelLongName(model);
     return QStringLiteral("par%0default (%1).prm")
         .arg(QDir::separator())
         .arg(lowerCaseModel ? name.toLower() : name);
 }
 
-QByteArray format(int model, const QString &firmware, bool hubaMode, const QList<double> &values) {
+QByteArray format(StoveModel model, const QString &firmware, bool hubaMode, const QList<double> &values) {
     QString text;
     const auto line = [&text](const QString &s) {
         text += s;
@@ -96,7 +95,7 @@ std::optional<QList<Line>> parse(const QByteArray &content) {
     return lines;
 }
 
-bool modelMatches(const QString &name, int model) {
+bool modelMatches(const QString &name, StoveModel model) {
     return name.compare(modelLongName(model), Qt::CaseInsensitive) == 0;
 }
 

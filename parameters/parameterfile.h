@@ -2,6 +2,8 @@
 // without any widget. The window code supplies the values and applies what the reader finds.
 #pragma once
 
+#include "board/stovemodel.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -19,12 +21,12 @@ constexpr qsizetype kMaxLines = 1024;
 // The file text: "MODEL=", "FIRMWARE=", "HUBA=" and one "code=value" line per row, each value in
 // fixed notation with the decimals of the row's active range group. `values` holds one shown
 // value per catalogue position (parameterCount of the model). Lines end with CR LF.
-QByteArray format(int model, const QString &firmware, bool hubaMode, const QList<double> &values);
+QByteArray format(StoveModel model, const QString &firmware, bool hubaMode, const QList<double> &values);
 
-// Model name as it appears in files and dialogs (long form; "unknown" for 0).
-QString modelLongName(int model);
+// Model name as it appears in files and dialogs (long form; "unknown" for Unknown).
+QString modelLongName(StoveModel model);
 // Default file name "par<sep>default (<model>).prm"; saving uses the lower-case model name.
-QString defaultFileName(int model, bool lowerCaseModel);
+QString defaultFileName(StoveModel model, bool lowerCaseModel);
 
 // What one line of a file asks for, in file order.
 struct ModelLine {
@@ -49,6 +51,6 @@ std::optional<Line> parseLine(const QString &line);
 std::optional<QList<Line>> parse(const QByteArray &content);
 
 // True when the "MODEL=" text names `model` (letter case ignored).
-bool modelMatches(const QString &name, int model);
+bool modelMatches(const QString &name, StoveModel model);
 
 } // namespace paramfile

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-CheckResult checkRows(int model, QList<RowValue> &rows, bool hubaMode,
+CheckResult checkRows(StoveModel model, QList<RowValue> &rows, bool hubaMode,
                       const std::function<bool(int)> &confirm) {
     CheckResult result;
     result.hubaMode = hubaMode;
@@ -26,7 +26,7 @@ CheckResult checkRows(int model, QList<RowValue> &rows, bool hubaMode,
     return result;
 }
 
-QList<BoardWrite> composeWrites(int model, const QList<double> &values, bool hubaMode) {
+QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, bool hubaMode) {
     QList<BoardWrite> writes;
     const int count = std::min<int>(parameterCount(model), values.size());
     for (int i = 0; i < count; ++i) {

@@ -3,6 +3,8 @@
 // from their bit rows).
 #pragma once
 
+#include "board/stovemodel.h"
+
 #include <QList>
 
 #include <cstdint>
@@ -24,7 +26,7 @@ struct CheckResult {
 // service link with a non-zero value asks `confirm(position)`; a refusal sets the row's value to 0
 // (the caller mirrors that on the page) and cancels the writing, but the check goes on. The group
 // selector's value decides hubaMode (2 = HUBA).
-CheckResult checkRows(int model, QList<RowValue> &rows, bool hubaMode,
+CheckResult checkRows(StoveModel model, QList<RowValue> &rows, bool hubaMode,
                       const std::function<bool(int)> &confirm);
 
 // One board parameter to write: the rows that make it and the raw value.
@@ -37,7 +39,7 @@ struct BoardWrite {
 
 // One write per distinct board parameter, in the catalogue order of its first row. A flags word is
 // the sum of its bit rows' raw values shifted to their bits; bits without a row are 0.
-QList<BoardWrite> composeWrites(int model, const QList<double> &values, bool hubaMode);
+QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, bool hubaMode);
 
 // Sets or clears one bit of a flags word read from the board. Clearing also clears the upper byte.
 std::int16_t applyBit(std::int16_t word, int bit, double value);

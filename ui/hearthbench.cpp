@@ -1,77 +1,79 @@
 #include "ui/hearthbench.h"
 
+#include "Resources/resourcebundle.h"
+#include "admin/authenticationpage.h"
+#include "admin/boardconfigurationpage.h"
+#include "app/messages.h"
+#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
 #include "board/serialthread.h"
-#include "board/transactions.h"
-#include "ui/messages.h"
+#include "hwtest/testhwpage.h"
+#include "monitor/debugpage.h"
+#include "parameters/parameterspage.h"
+#include "ui/pageentry.h"
 #include "ui_hearthbench.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QSettings>
-#include <QTimerEvent>
-#include <pyrolink.h>
-
-// The resource bundle is compiled into the window library; make sure it is linked and registered.
-static void initResources() {
-    Q_INIT_RESOURCE(hearthbench);
-}
 
 namespace {
-// Tool tips are shown as rich text when they look like markup; texts from language files never are.
-QString plainToolTip(const QString &text) {
-    if (!Qt::mightBeRichText(text)) return text;
-    return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
-}
+// The colours F1..F10 give the marks of edited parameter rows.
+constexpr Rgb kHighlightColours[] = {{237, 46, 41}, {244, 4, 32}, {250, 8, 1},  {237, 23, 36}, {244, 68, 20},
+                                     {246, 18, 32}, {247, 5, 40}, {245, 16, 7}, {254, 81, 27}, {255, 0, 0}};
 } // namespace
 
-HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(parent, flags), m_ui(new Ui::HearthBenchClass), thread(thread) {
-    initResources();
-    // The form, its first entries and its connections.
+HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), m_ui(std::make_unique<Ui::HearthBenchClass>()), m_session(session),
+      m_thread(thread) {
+    loadResourceBundle();
     m_ui->setupUi(this);
-    m_ui->stackedWidget->setCurrentIndex(0);
+    // The board pages follow home and setup in the stack, in the order of Page.
+    m_testHw = new TestHwPage(session);
+    m_parameters = new ParametersPage(session);
+    m_debug = new DebugPage(session);
+    m_authentication = new AuthenticationPage(session);
+    m_boardConfiguration = new BoardConfigurationPage(session);
+    for (QWidget *page : {static_cast<QWidget *>(m_testHw), static_cast<QWidget *>(m_parameters),
+                          static_cast<QWidget *>(m_debug), static_cast<QWidget *>(m_authentication),
+                          static_cast<QWidget *>(m_boardConfiguration)})
+        m_ui->stackedWidget->addWidget(page);
+    m_entry = std::make_unique<PageEntry>(*this, session, *m_testHw, *m_parameters, *m_debug);
+
+    m_ui->stackedWidget->setCurrentIndex(static_cast<int>(Page::Home));
     m_ui->comComboBox->setCurrentIndex(-1);
     m_ui->baudRateComboBox->setCurrentIndex(0);
     m_ui->languageComboBox->setCurrentIndex(0);
-    m_ui->modelComboBox->setCurrentIndex(0);
-    // No recording yet: its clock stays hidden until one starts.
-    resetRecordingControls();
 
-    const QList<QAbstractButton *> navigation = {m_ui->testHWToolButton,    m_ui->parametersToolButton,
-                                                 m_ui->setupToolButton,     m_ui->debugToolButton,
-                                                 m_ui->configToolButton,    m_ui->homeBSetup,
-                                                 m_ui->homeBTest,           m_ui->homeBPar,
-                                                 m_ui->homeBDebug,          m_ui->parBDebug,
-                                                 m_ui->homeBAdmin,          m_ui->authConfirmToolButton,
-                                                 m_ui->authCancelToolButton};
+    const QList<QAbstractButton *> navigation = {m_ui->testHWToolButton,
+                                                 m_ui->parametersToolButton,
+                                                 m_ui->setupToolButton,
+                                                 m_ui->debugToolButton,
+                                                 m_ui->configToolButton,
+                                                 m_ui->homeBSetup,
+                                                 m_testHw->homeButton(),
+                                                 m_parameters->homeButton(),
+                                                 m_debug->homeButton(),
+                                                 m_debug->parametersButton(),
+                                                 m_boardConfiguration->homeButton(),
+                                                 m_authentication->confirmButton(),
+                                                 m_authentication->cancelButton()};
     for (QAbstractButton *button : navigation)
         connect(button, &QAbstractButton::clicked, this, &HearthBench::change);
-    connect(m_ui->upParB, &QAbstractButton::clicked, this, &HearthBench::scrollPage);
-    connect(m_ui->downParB, &QAbstractButton::clicked, this, &HearthBench::scrollPage);
-    connect(m_ui->memoButton, &QAbstractButton::clicked, this, &HearthBench::memo);
-    connect(m_ui->viewAllButton, &QAbstractButton::clicked, this, &HearthBench::viewAll);
-    connect(m_ui->setAllButton, &QAbstractButton::clicked, this, &HearthBench::setAll);
-    connect(m_ui->writeToFile, &QAbstractButton::clicked, this, &HearthBench::saveToFile);
-    connect(m_ui->readFromFile, &QAbstractButton::clicked, this, &HearthBench::loadFromFile);
-    connect(m_ui->automaticTestButton, &QAbstractButton::clicked, this, &HearthBench::automaticTestHW);
-    connect(m_ui->defaultButton, &QAbstractButton::clicked, this, &HearthBench::parDef);
-    connect(m_ui->firmwareUpdateButton, &QAbstractButton::clicked, this, &HearthBench::updateFWSlot);
-    connect(m_ui->registrationToolButton, &QAbstractButton::clicked, this, &HearthBench::toggleRec);
     connect(m_ui->graphicsToolButton, &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
-    connect(m_ui->graphicsBDebug, &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
-    connect(m_ui->modelComboBox, &QComboBox::activated, this, &HearthBench::chooseModel);
+    connect(m_debug->graphicsButton(), &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
     connect(m_ui->comComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
     connect(m_ui->baudRateComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
     connect(m_ui->languageComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
-    connect(m_ui->modelComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
+    connect(m_boardConfiguration->modelBox(), &QComboBox::textActivated, this,
+            &HearthBench::writeProgramSettings);
     connect(m_ui->delaySpinBox, &QSpinBox::textChanged, this, &HearthBench::writeProgramSettings);
+    connect(m_boardConfiguration, &BoardConfigurationPage::homeRequested, this,
+            [this] { showPage(Page::Home); });
 
-    // Languages; there is no sub-page before the first one.
     fillLanguageList();
-    m_ui->downParB->setEnabled(false);
 
     // The stored settings on the setup page; the password is always the built-in one.
     {
@@ -84,39 +86,44 @@ HearthBench::HearthBench(SerialThread *thread, QWidget *parent, Qt::WindowFlags 
         m_ui->languageComboBox->setCurrentIndex(m_ui->languageComboBox->findText(
             settings.value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString()));
         settings.setValue(settingkeys::password, QString::fromLatin1(builtInPassword));
-        m_ui->modelComboBox->setCurrentIndex(m_ui->modelComboBox->findText(
+        m_boardConfiguration->modelBox()->setCurrentIndex(m_boardConfiguration->modelBox()->findText(
             settings.value(settingkeys::updateFwLastBoard, QString()).toString()));
     }
 
-    // Texts and title.
     applyTexts();
     setWindowTitle(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
                                                QCoreApplication::applicationVersion()));
 
     // The polling thread starts idle; its values arrive queued on this thread.
-    if (thread != nullptr) {
-        thread->start();
-        connect(thread, &SerialThread::testhwinputRead, this, &HearthBench::testhwinputSlot);
-        connect(thread, &SerialThread::debugRead, this, &HearthBench::debugSlot);
+    if (m_thread != nullptr) {
+        connect(&session, &Session::modelChanged, this,
+                [this](StoveModel model) { m_thread->setModel(model); });
+        m_thread->setModel(session.model());
+        m_thread->start();
+        connect(m_thread, &SerialThread::testhwinputRead, this, &HearthBench::testhwinputSlot);
+        connect(m_thread, &SerialThread::debugRead, this, &HearthBench::debugSlot);
     }
 }
 
 HearthBench::~HearthBench() {
     shutDownLink();
-    delete m_ui;
 }
 
 void HearthBench::shutDownLink() {
     // The thread finishes the transaction in flight before the link goes away.
-    if (thread != nullptr) {
-        thread->requestStop();
-        thread->wait();
+    if (m_thread != nullptr) {
+        m_thread->requestStop();
+        m_thread->wait();
     }
-    if (portOpen) {
-        QMutexLocker lock(&linkMutex);
-        CloseComm();
-    }
-    portOpen = false;
+    m_session.link().close();
+}
+
+Page HearthBench::currentPage() const {
+    return static_cast<Page>(m_ui->stackedWidget->currentIndex());
+}
+
+void HearthBench::showPage(Page page) {
+    m_ui->stackedWidget->setCurrentIndex(static_cast<int>(page));
 }
 
 void HearthBench::applyTexts() {
@@ -130,30 +137,10 @@ void HearthBench::applyTexts() {
     m_ui->baudRateLabel->setText(textAt(48).toUpper());
     m_ui->delayLabel->setText(textAt(51));
     m_ui->homeBSetup->setText(textAt(50).toUpper());
-    m_ui->memoButton->setToolTip(plainToolTip(textAt(75)));
-    m_ui->viewAllButton->setToolTip(plainToolTip(textAt(76)));
-    m_ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
-    m_ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
-    m_ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
-    m_ui->inputGroupBox->setTitle(textAt(52));
-    m_ui->outputGroupBox->setTitle(textAt(53));
-    const QString colon = QStringLiteral(":");
-    m_ui->modelLabel->setText(textAt(96) + colon);
-    m_ui->versionLabel->setText(textAt(97) + colon);
-    m_ui->revisionLabel->setText(textAt(98) + colon);
-    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(121)));
-    m_ui->debugGB->setTitle(textAt(4));
-    m_ui->modelLabelDebug->setText(textAt(96) + colon);
-    m_ui->versionLabelDebug->setText(textAt(97) + colon);
-    m_ui->revisionLabelDebug->setText(textAt(98) + colon);
-    m_ui->elapsedTimeLabel->setText(textAt(0));
-    m_ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
-    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(35)));
-    m_ui->parBDebug->setText(textAt(3).toUpper());
-    m_ui->warningLabel->setText(textAt(229));
-    m_ui->firmwareUpdateButton->setText(textAt(31));
-    m_ui->eepromCheckBox->setText(textAt(30));
-    m_ui->writeErrorLabel->setText(textAt(257));
+    m_testHw->applyTexts();
+    m_parameters->applyTexts();
+    m_debug->applyTexts();
+    m_boardConfiguration->applyTexts();
 }
 
 void HearthBench::fillLanguageList() {
@@ -167,7 +154,7 @@ void HearthBench::fillLanguageList() {
 }
 
 void HearthBench::writeProgramSettings(const QString &text) {
-    QObject *source = sender();
+    const QObject *source = sender();
     QSettings settings;
     if (source == m_ui->comComboBox) {
         settings.setValue(settingkeys::com, comPortIndex(text));
@@ -179,104 +166,169 @@ void HearthBench::writeProgramSettings(const QString &text) {
         settings.setValue(settingkeys::language, text);
         settings.sync();
         loadLanguageFile(languageFilePath(text));
+        installQtTranslations(text);
         applyTexts();
-        if (pagesBuilt && currentModel != 0) fillPages(1);
-    } else if (source == m_ui->modelComboBox) {
+        if (m_session.pagesBuilt() && m_session.model() != StoveModel::Unknown)
+            m_parameters->fillPages(ParametersPage::FillMode::Refresh);
+    } else if (source == m_boardConfiguration->modelBox()) {
         settings.setValue(settingkeys::updateFwLastBoard, text);
     }
 }
 
 void HearthBench::change() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QObject *source = sender();
-    short page = 0;
+    WaitCursor cursor;
+    const QObject *source = sender();
+    Page page = Page::Home;
     if (source == m_ui->setupToolButton) {
         scanPorts();
-        page = 1;
+        page = Page::Setup;
     } else if (source == m_ui->testHWToolButton) {
-        page = 2;
-        enterPage(&page);
-        if (thread != nullptr) thread->setMode(1);
+        page = Page::TestHw;
+        m_entry->enterPage(page);
+        if (m_thread != nullptr) m_thread->setMode(PollMode::Inputs);
     } else if (source == m_ui->parametersToolButton) {
-        page = 3;
-        enterPage(&page);
+        page = Page::Parameters;
+        m_entry->enterPage(page);
     } else if (source == m_ui->debugToolButton) {
-        page = 4;
-        enterPage(&page);
-        resetRecordingControls();
-        if (thread != nullptr) thread->setMode(2);
+        page = Page::Debug;
+        m_entry->enterPage(page);
+        m_debug->resetRecordingControls();
+        if (m_thread != nullptr) m_thread->setMode(PollMode::Monitor);
     } else if (source == m_ui->configToolButton) {
-        m_ui->pswdLineEdit->clear();
-        page = 5;
-    } else if (source == m_ui->authConfirmToolButton) {
-        page = static_cast<short>(checkAdminPassword());
-    } else if (source == m_ui->homeBTest) {
-        if (thread != nullptr) thread->setMode(0);
-        leaveTestMode();
-    } else if (source == m_ui->homeBDebug) {
-        if (recording) {
-            if (messages::ask(textAt(252) + QStringLiteral("\n") + textAt(253), QMessageBox::No)) {
-                stopRecordingTimers();
-                recording = false;
-                if (thread != nullptr) thread->setMode(0);
-            } else {
-                page = 4;
-            }
-        } else if (thread != nullptr) {
-            thread->setMode(0);
+        m_authentication->clearPassword();
+        page = Page::Authentication;
+    } else if (source == m_authentication->confirmButton()) {
+        page = checkAdminPassword();
+    } else if (source == m_testHw->homeButton()) {
+        if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
+        m_testHw->leaveTestMode();
+    } else if (source == m_debug->homeButton()) {
+        if (m_debug->isRecording() &&
+            !messages::ask(QCoreApplication::applicationName(),
+                           textAt(252) + QStringLiteral("\n") + textAt(253), QMessageBox::No)) {
+            page = Page::Debug;
+        } else {
+            m_debug->stopRecording();
+            if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
         }
-    } else if (source == m_ui->parBDebug) {
-        if (thread != nullptr) thread->setMode(0);
-        page = 3;
-        enterPage(&page);
-    } else if (source == m_ui->homeBAdmin) {
-        m_ui->confirmationParDefLabel->clear();
-        m_ui->confirmationUpdateFWLabel->clear();
-        m_ui->motFileLineEdit->clear();
+    } else if (source == m_debug->parametersButton()) {
+        if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
+        page = Page::Parameters;
+        m_entry->enterPage(page);
+    } else if (source == m_boardConfiguration->homeButton()) {
+        m_boardConfiguration->clearResults();
     }
-    m_ui->stackedWidget->setCurrentIndex(page);
+    showPage(page);
     // The focus can move only to a visible field.
-    if (source == m_ui->configToolButton) m_ui->pswdLineEdit->setFocus();
-    QApplication::restoreOverrideCursor();
+    if (source == m_ui->configToolButton) m_authentication->focusPassword();
+}
+
+Page HearthBench::checkAdminPassword() {
+    if (!m_authentication->checkPassword()) return Page::Authentication;
+    m_boardConfiguration->prepare();
+    return Page::BoardConfiguration;
+}
+
+void HearthBench::scanPorts() {
+    m_ui->comComboBox->clear();
+    for (int port : m_session.link().scanPorts())
+        m_ui->comComboBox->addItem(comPortName(port));
+    const int com = QSettings().value(settingkeys::com, defaultCom).toInt();
+    m_ui->comComboBox->setCurrentIndex(m_ui->comComboBox->findText(comPortName(com)));
 }
 
 void HearthBench::keyPressEvent(QKeyEvent *event) {
-    if (m_ui->stackedWidget->currentIndex() == 5) {
-        if (event->key() == Qt::Key_Escape) {
-            m_ui->stackedWidget->setCurrentIndex(0);
-        } else if (event->key() == Qt::Key_Enter) {
-            // Only the keypad's Enter key confirms; the main Return key does nothing here.
-            m_ui->stackedWidget->setCurrentIndex(checkAdminPassword());
-        }
-    }
-    static const unsigned short colours[10][3] = {{237, 46, 41}, {244, 4, 32},  {250, 8, 1},  {237, 23, 36},
-                                                  {244, 68, 20}, {246, 18, 32}, {247, 5, 40}, {245, 16, 7},
-                                                  {254, 81, 27}, {255, 0, 0}};
     const int key = event->key();
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F10) {
-        const unsigned short *colour = colours[key - Qt::Key_F1];
-        for (int i = 0; i < 3; ++i)
-            highlightColour[i] = colour[i];
+    if (currentPage() == Page::Authentication) {
+        if (key == Qt::Key_Escape)
+            showPage(Page::Home);
+        else if (key == Qt::Key_Enter) // only the keypad's Enter key confirms; Return does nothing here
+            showPage(checkAdminPassword());
     }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F10) m_session.setHighlight(kHighlightColours[key - Qt::Key_F1]);
     // Other keys are not passed on.
 }
 
 void HearthBench::closeEvent(QCloseEvent *event) {
-    if (!messages::ask(textAt(159), QMessageBox::Yes)) {
+    if (!messages::ask(QCoreApplication::applicationName(), textAt(159), QMessageBox::Yes)) {
         event->ignore();
         return;
     }
-    if (m_ui->stackedWidget->currentIndex() == 2) leaveTestMode();
+    if (currentPage() == Page::TestHw) m_testHw->leaveTestMode();
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget != this && widget->isVisible()) widget->close();
     shutDownLink();
     event->accept();
 }
 
-void HearthBench::timerEvent(QTimerEvent *event) {
-    if (event->timerId() == oneSecondTimer.timerId() || event->timerId() == intervalTimer.timerId()) {
-        // Recording ticks are served by the recording feature.
-        return;
-    }
-    QMainWindow::timerEvent(event);
+// The slots the program is known by, each served by the page that owns the work.
+void HearthBench::memo() {
+    m_parameters->memo();
 }
+void HearthBench::viewParameter() {
+    m_parameters->viewParameter(sender());
+}
+void HearthBench::setParameter() {
+    m_parameters->setParameter(sender());
+}
+void HearthBench::userInsertText() {
+    m_parameters->userInsertText(sender());
+}
+void HearthBench::scrollPage() {
+    m_parameters->scrollPage(sender());
+}
+void HearthBench::viewAll() {
+    m_parameters->viewAll();
+}
+void HearthBench::setAll() {
+    m_parameters->setAll();
+}
+void HearthBench::saveToFile() {
+    m_parameters->saveToFile();
+}
+void HearthBench::loadFromFile() {
+    m_parameters->loadFromFile();
+}
+void HearthBench::assignDataBank() {
+    m_parameters->assignDataBank(sender());
+}
+void HearthBench::anaOutpBasic() {
+    m_testHw->anaOutpBasic(sender());
+}
+void HearthBench::digOutpBasic() {
+    m_testHw->digOutpBasic(sender());
+}
+void HearthBench::triLed() {
+    m_testHw->triLed(sender());
+}
+void HearthBench::automaticTestHW() {
+    m_testHw->automaticTestHW();
+}
+void HearthBench::anaOutpDisplay() {
+    m_testHw->anaOutpDisplay(sender());
+}
+void HearthBench::digOutpDisplay() {
+    m_testHw->digOutpDisplay(sender());
+}
+void HearthBench::testhwinputSlot(short input, short val) {
+    m_testHw->testhwinputSlot(input, val);
+}
+void HearthBench::parDef() {
+    m_boardConfiguration->parDef();
+}
+void HearthBench::updateFWSlot() {
+    m_boardConfiguration->updateFWSlot();
+}
+void HearthBench::chooseModel(int index) {
+    m_boardConfiguration->chooseModel(index);
+}
+void HearthBench::toggleRec(bool on) {
+    m_debug->toggleRec(on);
+}
+void HearthBench::pulse() {
+    m_debug->pulse();
+}
+void HearthBench::debugSlot(short index, short t1, short t2, short t3) {
+    m_debug->debugSlot(index, t1, t2, t3);
+}
+void HearthBench::showGraphicsSlot() {}

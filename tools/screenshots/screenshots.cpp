@@ -1,17 +1,19 @@
 // Renders the pages of the main window to PNG files, offscreen, after the model detection against
 // the simulator: hb_screenshots <stovesim> <output folder> [model]. Run it from the project root so
 // that the "lang" folder is found.
+#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
+#include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "ui/hearthbench.h"
-#include "ui_hearthbench.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -53,18 +55,22 @@ int main(int argc, char *argv[]) {
     boxCloser.start(50);
 
     int result = 0;
-    SerialThread thread;
+    BoardLink link;
+    Session session(link);
+    SerialThread thread(link);
     {
-        HearthBench window(&thread);
+        HearthBench window(session, &thread);
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_screenshots: window not exposed\n");
-        window.form()->testHWToolButton->click();
-        window.form()->homeBTest->click();
+        if (!QTest::qWaitForWindowExposed(&window))
+            std::fprintf(stderr, "hb_screenshots: window not exposed\n");
+        window.findChild<QToolButton *>(QStringLiteral("testHWToolButton"))->click();
+        window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
+        auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         const char *names[] = {
             "home", "setup", "testhw", "parameters", "debug", "authentication", "boardConfiguration"};
         const QDir out(arguments.at(2));
         for (int page = 0; page < 7; ++page) {
-            window.form()->stackedWidget->setCurrentIndex(page);
+            stack->setCurrentIndex(page);
             QTest::qWait(100);
             const QString file = out.filePath(QStringLiteral("%1.png").arg(QLatin1String(names[page])));
             if (!window.grab().save(file)) {

@@ -1,20 +1,18 @@
-#include "ui/stovemodel.h"
+#include "board/stovemodel.h"
 
 #include <cstring>
 
-std::atomic<int> currentModel{0};
-
 namespace {
 struct ModelRow {
-    StoveModel code;
+    StoveModel model;
     const char *accepted[2];
     const char *longName;
     const char *twoLineName;
 };
 const ModelRow modelRows[] = {
-    {1, {"BASIC", "STANDARD"}, "BASIC", "BASIC"},
-    {2, {"WATER", nullptr}, "WATER", "WATER"},
-    {3, {"AIR-DUCT", "AIR - DUCTED"}, "AIR - DUCTED", "AIR -\nDUCT."},
+    {StoveModel::Basic, {"BASIC", "STANDARD"}, "BASIC", "BASIC"},
+    {StoveModel::Water, {"WATER", nullptr}, "WATER", "WATER"},
+    {StoveModel::AirDucted, {"AIR-DUCT", "AIR - DUCTED"}, "AIR - DUCTED", "AIR -\nDUCT."},
 };
 } // namespace
 
@@ -22,13 +20,13 @@ StoveModel modelFromName(const QString &name) {
     for (const ModelRow &row : modelRows)
         for (const char *accepted : row.accepted)
             if (accepted != nullptr && name.compare(QLatin1String(accepted), Qt::CaseInsensitive) == 0)
-                return row.code;
-    return 0;
+                return row.model;
+    return StoveModel::Unknown;
 }
 
 QString modelName(StoveModel model, bool twoLines) {
     for (const ModelRow &row : modelRows)
-        if (row.code == model) return QString::fromLatin1(twoLines ? row.twoLineName : row.longName);
+        if (row.model == model) return QString::fromLatin1(twoLines ? row.twoLineName : row.longName);
     return QStringLiteral("unknown");
 }
 
@@ -37,21 +35,21 @@ QString comPortName(int index) {
 }
 
 int comPortIndex(const QString &name) {
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < kPortCount; ++i)
         if (name == comPortName(i)) return i;
     return -1;
 }
 
 QString identityText(const char *reply, int length) {
     if (reply == nullptr || length <= 0) return QString();
-    const int limit = length < 22 ? length : 22;
+    const int limit = length < kIdentityLength ? length : kIdentityLength;
     const void *nul = std::memchr(reply, 0, static_cast<std::size_t>(limit));
     const int size = nul != nullptr ? static_cast<int>(static_cast<const char *>(nul) - reply) : limit;
     return QString::fromLatin1(reply, size);
 }
 
 bool identityUsable(const QString &text) {
-    return text.size() >= 21;
+    return text.size() >= kIdentityUsableLength;
 }
 
 Identity parseIdentity(const QString &text) {

@@ -1,0 +1,57 @@
+// What the pages of the window share: the board link, the detected model and identity, the range
+// group in use (hubaMode), whether the model-dependent pages are built, and the colour that marks
+// edited rows.
+#pragma once
+
+#include "board/boardlink.h"
+#include "board/stovemodel.h"
+
+#include <QObject>
+#include <QString>
+
+// An RGB colour, 0..255 each.
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+
+class Session : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Session(BoardLink &link, QObject *parent = nullptr);
+
+    BoardLink &link() const { return m_link; }
+    bool linkOpen() const { return m_link.isOpen(); }
+
+    StoveModel model() const { return m_model; }
+    void setModel(StoveModel model);
+    // The identity text last read from the board (empty before the first detection).
+    const QString &identity() const { return m_identity; }
+    void setIdentity(const QString &identity) { m_identity = identity; }
+    // The firmware version as the identity labels show it.
+    QString firmwareVersion() const;
+
+    // True: every parameter shows its HUBA range group, and the monitor its HUBA set point.
+    bool hubaMode() const { return m_hubaMode; }
+    void setHubaMode(bool on);
+
+    bool pagesBuilt() const { return m_pagesBuilt; }
+    void setPagesBuilt(bool built) { m_pagesBuilt = built; }
+
+    Rgb highlight() const { return m_highlight; }
+    void setHighlight(Rgb colour) { m_highlight = colour; }
+
+signals:
+    void modelChanged(StoveModel model);
+    void hubaModeChanged(bool on);
+
+private:
+    BoardLink &m_link;
+    StoveModel m_model = StoveModel::Unknown;
+    QString m_identity;
+    bool m_hubaMode = true;
+    bool m_pagesBuilt = false;
+    Rgb m_highlight{237, 46, 41};
+};

@@ -1,0 +1,56 @@
+#include "board/boardlink.h"
+
+#include "board/stovemodel.h"
+
+#include <pyrolink.h>
+
+#include <algorithm>
+
+namespace {
+// The read time-out is a 16-bit argument of the link library.
+constexpr int kMaxDelay = 32767;
+// The setup page's scan opens each port as controller type 1 with 1 ms time-outs.
+constexpr int kScanBaud = 9600;
+constexpr short kScanControllerType = 1;
+constexpr short kScanTimeout = 1;
+} // namespace
+
+BoardLink::~BoardLink() {
+    close();
+}
+
+int BoardLink::open(const LinkSettings &settings) {
+    std::lock_guard lock(m_mutex);
+    const auto delay = static_cast<short>(std::clamp(settings.delay, 0, kMaxDelay));
+    const int result =
+        OpenComm(settings.com, settings.baudRate, 0, delay, settings.byteTimeout(), settings.byteTimeout());
+    m_open.store(result == 0);
+    return result;
+}
+
+void BoardLink::close() {
+    std::lock_guard lock(m_mutex);
+    if (m_open.exchange(false)) CloseComm();
+}
+
+QList<int> BoardLink::scanPorts() {
+    std::lock_guard lock(m_mutex);
+    if (m_open.exchange(false)) CloseComm();
+    QList<int> ports;
+    for (int port = 0; port < kPortCount; ++port) {
+        if (OpenComm(port, kScanBaud, kScanControllerType, kScanTimeout, kScanTimeout, kScanTimeout) == 0) {
+            CloseComm();
+            ports.append(port);
+        }
+    }
+    return ports;
+}
+
+bool BoardLink::transact(const RetryPolicy &policy, const Attempt &attempt, const Proceed &proceed) {
+    for (int t = policy.first; t <= policy.last; ++t) {
+        if (proceed && !proceed()) return false;
+        std::lock_guard lock(m_mutex);
+        if (attempt(policy.wait(t)) != 0) return true;
+    }
+    return false;
+}

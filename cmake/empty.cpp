@@ -1,1 +1,0 @@
-// Keeps the program libraries non-empty while areas add their files.

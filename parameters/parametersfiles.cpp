@@ -1,0 +1,119 @@
+// Parameter files: the page values saved to and loaded from ".prm" files.
+#include "app/messages.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/texts.h"
+#include "parameters/catalogue.h"
+#include "parameters/parameterfile.h"
+#include "parameters/parameterspage.h"
+
+#include <QCoreApplication>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <QSettings>
+
+namespace {
+
+QString fileFilter() {
+    return QStringLiteral("%0 %1").arg(textAt(90), QStringLiteral("(*.prm)"));
+}
+
+} // namespace
+
+void ParametersPage::saveToFile() {
+    // Every row needs a value; the first one without is shown and named.
+    for (int i = 0; i < rowCount(); ++i) {
+        if (hasKnownValue(i)) continue;
+        showSubPageOf(i);
+        m_rows[i].value->setFocus();
+        messages::warning(
+            textAt(3),
+            QStringLiteral("\"%0\" %1: %2").arg(rowName(i), textAt(83).toLower(), textAt(93).toLower()));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        this, textAt(91), paramfile::defaultFileName(m_session.model(), true), fileFilter());
+    if (path.isEmpty()) return;
+    saveParametersTo(path);
+}
+
+bool ParametersPage::saveParametersTo(const QString &path) {
+    QList<double> values;
+    for (const Row &row : m_rows)
+        values.append(row.value->value());
+    const QByteArray content =
+        paramfile::format(m_session.model(), m_session.firmwareVersion(), m_session.hubaMode(), values);
+
+    bool written;
+    {
+        WaitCursor cursor;
+        // Written to a temporary file that replaces the target only when complete, so a failure
+        // midway never leaves a truncated parameter file behind. Only a folder that refuses new
+        // files gets the file written in place.
+        QSaveFile file(path);
+        file.setDirectWriteFallback(true);
+        written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
+        if (!written) file.cancelWriting();
+    }
+    if (!written) {
+        messages::critical(textAt(3), QStringLiteral("%0 %1").arg(textAt(92), path));
+        return false;
+    }
+    messages::information(
+        textAt(3),
+        QStringLiteral("%0 %1 %2").arg(textAt(94), path.section(QLatin1Char('/'), -1), textAt(95).toLower()));
+    return true;
+}
+
+void ParametersPage::loadFromFile() {
+    const QString start =
+        QSettings()
+            .value(settingkeys::paramsFileName, paramfile::defaultFileName(m_session.model(), false))
+            .toString();
+    const QString path = QFileDialog::getOpenFileName(this, textAt(89), start, fileFilter());
+    if (path.isEmpty()) return;
+    loadParametersFrom(path);
+}
+
+bool ParametersPage::loadParametersFrom(const QString &path) {
+    WaitCursor cursor;
+    clearWindowFocus();
+    QSettings().setValue(settingkeys::paramsFileName, path.left(path.lastIndexOf(QLatin1Char('/'))));
+
+    // Read with a bound: a huge or binary file is refused like one that cannot be opened.
+    QFile file(path);
+    std::optional<QList<paramfile::Line>> lines;
+    if (file.open(QIODevice::ReadOnly)) lines = paramfile::parse(file.read(paramfile::kMaxFileBytes + 1));
+    file.close();
+    if (!lines) {
+        cursor.restore();
+        messages::information(QCoreApplication::applicationName(),
+                              QStringLiteral("%0 %1").arg(textAt(27), path));
+        return false;
+    }
+
+    const StoveModel model = m_session.model();
+    for (const paramfile::Line &line : *lines) {
+        if (const auto *m = std::get_if<paramfile::ModelLine>(&line)) {
+            if (!paramfile::modelMatches(m->name, model)) {
+                cursor.restore();
+                messages::critical(textAt(3), textAt(100));
+                return false;
+            }
+            m_session.setHubaMode(false);
+            fillPages(FillMode::Refresh);
+        } else if (const auto *h = std::get_if<paramfile::HubaLine>(&line)) {
+            if (h->value == 1) {
+                m_session.setHubaMode(true);
+                fillPages(FillMode::Refresh);
+            }
+        } else if (const auto *v = std::get_if<paramfile::ValueLine>(&line)) {
+            const auto position = findByCode(model, v->table, v->displayNumber);
+            // Loaded values do not mark their rows as modified.
+            if (position && *position < rowCount()) setRowValue(*position, v->value);
+        }
+    }
+    return true;
+}

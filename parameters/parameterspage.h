@@ -1,0 +1,127 @@
+// The parameters page: the model's general and technical parameters on sub-pages of rows (name,
+// value box, unit, Show, Set), the buttons that read, write and store them all, the parameter banks
+// of the WATER and AIR - DUCTED boards, and the parameter files.
+#pragma once
+
+#include "board/stovemodel.h"
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class QAbstractButton;
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QStackedLayout;
+class QToolButton;
+class Session;
+
+namespace Ui {
+class ParametersPageForm;
+}
+
+class ParametersPage : public QWidget {
+    Q_OBJECT
+
+public:
+    // Reset empties every value box; Refresh keeps the values and adapts texts and ranges.
+    enum class FillMode { Reset, Refresh };
+
+    explicit ParametersPage(Session &session, QWidget *parent = nullptr);
+    ~ParametersPage() override;
+
+    // The page's way back to the home page, for the window's navigation.
+    QAbstractButton *homeButton() const;
+    // Tool tips of the page's buttons in the language in use.
+    void applyTexts();
+
+    // Builds the rows of the detected model, its bank buttons, reads the range group from the board
+    // and fills the rows (no value known). Run once, at the first detection.
+    void build();
+    bool isBuilt() const { return !m_rows.isEmpty(); }
+    // Texts, ranges and units of every row for the current range group.
+    void fillPages(FillMode mode);
+    // Gives the sub-pages the style sheet of small screens.
+    void setSubPageStyleSheet(const QString &styleSheet);
+
+    // The page's operations, as the window's slots call them.
+    void viewRow(int row);
+    void setRow(int row);
+    void viewAll();
+    void setAll();
+    void memo();
+    void selectBank(int bank);
+    void scrollPage(bool forward);
+    // The same operations for the row or button a signal came from, as the window's slots get them.
+    void viewParameter(const QObject *sender);
+    void setParameter(const QObject *sender);
+    void userInsertText(const QObject *sender);
+    void scrollPage(const QObject *sender);
+    void assignDataBank(const QObject *sender);
+    void saveToFile();
+    void loadFromFile();
+    // The file operations without their dialogs. False when nothing (or not everything) was done;
+    // the user has been told.
+    bool saveParametersTo(const QString &path);
+    bool loadParametersFrom(const QString &path);
+
+    // The rows and sub-pages as the user sees them.
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    QLabel *nameLabel(int row) const;
+    QDoubleSpinBox *valueBox(int row) const;
+    QLabel *unitLabel(int row) const;
+    QToolButton *showButton(int row) const;
+    QToolButton *setButton(int row) const;
+    // True while the row's value was typed and not yet written or read again.
+    bool isMarked(int row) const;
+    // True when the row holds a value that was read, typed or loaded (not empty, not "ERR").
+    bool hasKnownValue(int row) const;
+    // The bank buttons (none for BASIC boards).
+    QList<QRadioButton *> bankButtons() const { return m_bankButtons; }
+    QList<QGroupBox *> subPages() const { return m_subPages; }
+    int currentSubPage() const { return m_currentSubPage; }
+    void showSubPageOf(int row);
+
+private:
+    // The widgets of one row and whether its last read failed (it shows "ERR" until a value is read,
+    // typed or loaded).
+    struct Row {
+        QLabel *name = nullptr;
+        QDoubleSpinBox *value = nullptr;
+        QLabel *unit = nullptr;
+        QToolButton *show = nullptr;
+        QToolButton *set = nullptr;
+        bool readFailed = false;
+    };
+
+    // The row whose value box, Show or Set button is `widget`; -1 for any other.
+    int rowOf(const QObject *widget) const;
+    void buildRows();
+    void buildBankButtons();
+    void detectHubaMode();
+    QString rowName(int row) const;
+    void readRowFromBoard(int row, bool viewingAll);
+    void showReadValue(int row, double value);
+    void showReadFailure(int row);
+    void setRowValue(int row, double value);
+    void clearRow(int row);
+    void onUserEdit(int row);
+    void clearMark(int row);
+    void updatePageButtons();
+    void clearWindowFocus();
+    // Shows the message that names a row without a known value; true when `row` has one.
+    bool requireKnownValue(int row);
+
+    Session &m_session;
+    std::unique_ptr<Ui::ParametersPageForm> m_ui;
+    QStackedLayout *m_stack = nullptr;
+    QList<QGroupBox *> m_subPages;
+    QList<Row> m_rows;
+    QList<QRadioButton *> m_bankButtons;
+    int m_currentSubPage = 0;
+    QString m_plainSetStyle;
+};
