@@ -3,7 +3,6 @@
 #pragma once
 
 #include "pty_peer.h"
-#include "ui/stovemodel.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -215,16 +214,13 @@ inline void unbindAllPorts() {
                 QByteArrayLiteral("/nonexistent/hb-no-port"));
 }
 
-// The start of each window test: a sandbox with empty settings, no port bound and no model
-// detected; the detected model is forgotten again at the end.
+// The start of each window test: a sandbox with empty settings and no port bound.
 class CleanSlate : public Sandbox {
 public:
     CleanSlate() {
         clearSettings();
         unbindAllPorts();
-        currentModel = 0;
     }
-    ~CleanSlate() { currentModel = 0; }
 };
 
 // Milliseconds between arrival n - 1 and arrival n.
