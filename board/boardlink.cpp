@@ -21,6 +21,9 @@ BoardLink::~BoardLink() {
 
 int BoardLink::open(const LinkSettings &settings) {
     std::lock_guard lock(m_mutex);
+    // A port still open (a detection that failed leaves it so) is closed first: opening it again
+    // would be refused as busy, or as an active proxy connection.
+    if (m_open.exchange(false)) CloseComm();
     const auto delay = static_cast<short>(std::clamp(settings.delay, 0, kMaxDelay));
     const int result =
         OpenComm(settings.com, settings.baudRate, 0, delay, settings.byteTimeout(), settings.byteTimeout());

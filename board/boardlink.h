@@ -33,7 +33,8 @@ public:
     BoardLink &operator=(const BoardLink &) = delete;
 
     // Opens the port as controller type 0 with the read time-out `delay` and the byte time-outs of
-    // the baud rate; returns the library's result (0 success, negative codes on failure).
+    // the baud rate, closing it first if it is open; returns the library's result (0 success,
+    // negative codes on failure).
     int open(const LinkSettings &settings);
     // Closes the port if it is open.
     void close();

@@ -3,10 +3,27 @@
 #include "parameters/catalogue.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 namespace paramfile {
+
+bool writeFile(const QString &path, const QByteArray &content) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        if (file.write(content) == content.size() && file.commit()) return true;
+        file.cancelWriting();
+        return false;
+    }
+    // The replacement could not be created beside the file: a folder closed to new files.
+    if (!QFileInfo(path).isFile()) return false;
+    QFile inPlace(path);
+    return inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           inPlace.write(content) == content.size() && inPlace.flush();
+}
 
 QString modelLongName(StoveModel model) {
     return modelName(model, false);

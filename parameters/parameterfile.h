@@ -23,6 +23,11 @@ constexpr qsizetype kMaxLines = 1024;
 // value per catalogue position (parameterCount of the model). Lines end with CR LF.
 QByteArray format(StoveModel model, const QString &firmware, bool hubaMode, const QList<double> &values);
 
+// Writes `content` to `path`: into a new file that replaces `path` only when complete, so a failure
+// midway never leaves a truncated file; only when the folder refuses new files is an existing file
+// written in place. True when everything was written.
+bool writeFile(const QString &path, const QByteArray &content);
+
 // Model name as it appears in files and dialogs (long form; "unknown" for Unknown).
 QString modelLongName(StoveModel model);
 // Default file name "par<sep>default (<model>).prm"; saving uses the lower-case model name.

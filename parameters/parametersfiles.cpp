@@ -11,7 +11,6 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
 #include <QSettings>
 
 namespace {
@@ -49,13 +48,7 @@ bool ParametersPage::saveParametersTo(const QString &path) {
     bool written;
     {
         WaitCursor cursor;
-        // Written to a temporary file that replaces the target only when complete, so a failure
-        // midway never leaves a truncated parameter file behind. Only a folder that refuses new
-        // files gets the file written in place.
-        QSaveFile file(path);
-        file.setDirectWriteFallback(true);
-        written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit();
-        if (!written) file.cancelWriting();
+        written = paramfile::writeFile(path, content);
     }
     if (!written) {
         messages::critical(textAt(3), QStringLiteral("%0 %1").arg(textAt(92), path));

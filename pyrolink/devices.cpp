@@ -56,7 +56,7 @@ template <typename Accept> int exchange(int size, Accept accept) {
 }
 
 // The first occurrence of `start`; only that one is examined. It must have `after` bytes after it
-// in what was received (the original exchange read past the end of a short reply).
+// in what was received, so a short reply is never read past its end.
 bool findStart(const std::uint8_t *rx, int got, int moreThan, std::uint8_t start, int after, Reply *out) {
     if (got <= moreThan) return false;
     for (int i = 0; i < got; ++i) {
