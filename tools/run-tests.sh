@@ -40,6 +40,8 @@ done
 echo "== Sanitizer build and tests"
 cmake -S "$root" -B "$out/test" -G Ninja -DHB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build "$out/test" -j "$jobs"
+echo "== Layers of the program (includes only run downward)"
+python3 "$root/tools/check-layers.py" "$out/test"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 [ -f "$root/tests/lsan.supp" ] && export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"

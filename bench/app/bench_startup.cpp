@@ -1,7 +1,9 @@
 // Prints the time from process start (and from main) until the main window is shown, and the
 // resident memory at that point. Run with QT_QPA_PLATFORM=offscreen (set here when unset).
+#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
+#include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "ui/hearthbench.h"
 
@@ -50,10 +52,12 @@ int main(int argc, char *argv[]) {
         QSettings().value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString();
     if (!loadLanguageFile(languageFilePath(language))) useDefaultTexts();
 
-    SerialThread thread;
+    BoardLink link;
+    Session session(link);
+    SerialThread thread(link);
     int ok;
     {
-        HearthBench window(&thread);
+        HearthBench window(session, &thread);
         window.show();
         ok = QTest::qWaitForWindowExposed(&window, 5000);
         const qint64 fromMain = clock.elapsed();

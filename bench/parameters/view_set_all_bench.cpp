@@ -6,12 +6,14 @@
 //                 command, which on a quiet line lasts the port's whole read time-out (delay +
 //                 2 ms x 255 bytes); the bytes on the wire fit inside the wait and add nothing.
 // Run with QT_QPA_PLATFORM=offscreen. Prints one line per model and operation.
+#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
-#include "board/serialthread.h"
+#include "board/boardlink.h"
+#include "board/detection.h"
 #include "parameters/catalogue.h"
+#include "parameters/parameterspage.h"
 #include "parameters/setall.h"
-#include "ui/hearthbench.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -73,46 +75,48 @@ int main(int argc, char **argv) {
     Acceptor acceptor;
     app.installEventFilter(&acceptor);
 
-    const char *names[] = {"", "BASIC", "WATER", "AIR - DUCTED"};
     const char *arguments[] = {"", "basic", "water", "air"};
-    for (int model = 1; model <= 3; ++model) {
+    for (const StoveModel model : kKnownModels) {
+        const QByteArray name = modelName(model, false).toLatin1();
         QProcess sim;
-        sim.start(QStringLiteral(HB_STOVESIM), {"--model", arguments[model], "--baud", "9600"});
+        sim.start(QStringLiteral(HB_STOVESIM), {"--model", arguments[modelIndex(model)], "--baud", "9600"});
         if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
             std::fprintf(stderr, "cannot start the simulator\n");
             return 1;
         }
         qputenv("PYROLINK_COM1", sim.readLine().trimmed());
 
-        currentModel = 0;
-        SerialThread thread;
-        HearthBench window(&thread);
-        short page = 3;
-        window.enterPage(&page);
-        if (currentModel != model || !window.pagesBuilt) {
-            std::fprintf(stderr, "model %d not detected\n", model);
+        // The parameters page as the first entry of the page builds it.
+        BoardLink link;
+        Session session(link);
+        const auto identity = link.open(readLinkSettings()) == 0 ? readBoardIdentity(link) : std::nullopt;
+        if (!identity || modelFromName(identity->left(10).trimmed()) != model) {
+            std::fprintf(stderr, "%s not detected\n", name.constData());
             return 1;
         }
+        session.setModel(model);
+        ParametersPage page(session);
+        page.build();
         const int count = parameterCount(model);
 
         QElapsedTimer clock;
         clock.start();
-        window.viewAll();
+        page.viewAll();
         const double viewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         // READxxxPii CR out, Pii=vvv CR back; first wait 225 ms.
-        print(names[model], "View all", count,
+        print(name.constData(), "View all", count,
               {viewMs, count * (225 + 19 * kByteMs), count * (225 + kDrainMs)});
 
         QList<double> values;
         for (int i = 0; i < count; ++i)
-            values.append(window.valueBoxes[i]->value());
-        const int writes = static_cast<int>(composeWrites(model, values, window.hubaMode).size());
+            values.append(page.valueBox(i)->value());
+        const int writes = static_cast<int>(composeWrites(model, values, session.hubaMode()).size());
         clock.restart();
-        window.setAll();
+        page.setAll();
         const double setMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         // WRxxxPiivvv CR out, Pii=vvv CR back, first wait 300 ms; then SAVEPAR CR both ways, 700 ms.
         const double minimum = writes * (300 + 20 * kByteMs) + 700 + 16 * kByteMs;
-        print(names[model], "Set all", writes + 1,
+        print(name.constData(), "Set all", writes + 1,
               {setMs, minimum, writes * 300.0 + 700 + (writes + 1) * kDrainMs});
 
         sim.kill();

@@ -1,5 +1,5 @@
 // The identity text: any reply bytes give fields of bounded length and a model code 0..3.
-#include "ui/stovemodel.h"
+#include "board/stovemodel.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -13,11 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (const auto *v = std::get_if<paramfile::ValueLine>(&line)) {
             if (v->table != 0 && v->table != 1) std::abort();
             // What the loader does next with a value line.
-            for (int model = 1; model <= kMaxModel; ++model)
+            for (const StoveModel model : kKnownModels)
                 if (const auto position = findByCode(model, v->table, v->displayNumber))
                     (void)toRaw(activeRange(descriptor(model, *position), false).scale, v->value, true);
         } else if (const auto *m = std::get_if<paramfile::ModelLine>(&line)) {
-            (void)paramfile::modelMatches(m->name, 1);
+            (void)paramfile::modelMatches(m->name, StoveModel::Basic);
         }
     }
     return 0;

@@ -2,6 +2,10 @@
 // a pseudo-terminal, the simulator as a child process, and an answerer for modal message boxes.
 #pragma once
 
+#include "app/session.h"
+#include "app/settings.h"
+#include "board/boardlink.h"
+#include "board/detection.h"
 #include "pty_peer.h"
 
 #include <QAbstractButton>
@@ -203,8 +207,39 @@ public:
         process.waitForFinished(3000);
     }
     bool ok() const { return !path.isEmpty(); }
+    // One line on the simulator's control channel; returns its answer.
+    QString control(const QString &line) {
+        process.write((line + QLatin1Char('\n')).toLatin1());
+        QElapsedTimer clock;
+        clock.start();
+        while (!process.canReadLine() && clock.elapsed() < 5000)
+            process.waitForReadyRead(50);
+        return QString::fromLatin1(process.readLine()).trimmed();
+    }
+    // The raw value the simulator holds for a board parameter (-1 if it has none).
+    int boardValue(int table, int index) {
+        const QStringList words =
+            control(QStringLiteral("get %1 %2").arg(table ? "tec" : "gen").arg(index)).split(' ');
+        return words.size() >= 4 && words[0] == QLatin1String("ok") ? words[3].toInt() : -1;
+    }
     QString path;
     QProcess process;
+};
+
+// The link and the session a page works with, as the window's first page entry leaves them.
+struct BoardSession {
+    BoardLink link;
+    Session session{link};
+    // Opens the link with the stored settings and detects the model; false when either fails or
+    // the model is not known.
+    bool detect() {
+        if (link.open(readLinkSettings()) != 0) return false;
+        const auto identity = readBoardIdentity(link);
+        if (!identity) return false;
+        session.setModel(modelFromName(identity->left(10).trimmed()));
+        session.setIdentity(*identity);
+        return session.model() != StoveModel::Unknown;
+    }
 };
 
 // Points COM1..COM16 at a path that never opens, so port scans see only the ports a test binds.

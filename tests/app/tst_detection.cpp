@@ -4,8 +4,9 @@
 #include "app/texts.h"
 #include "board/serialthread.h"
 #include "helpers.h"
+#include "program.h"
+#include "tcp_peer.h"
 #include "ui/hearthbench.h"
-#include "ui_hearthbench.h"
 
 #include <QProgressBar>
 #include <QToolButton>
@@ -19,6 +20,22 @@ namespace {
 const QString communicationError = QStringLiteral(
     "Communication error with the board.\nMake sure:\n - the card is powered;\n - the board is connected;\n"
     " - to disable the technical parameter \"enable sms modem\".");
+// Notes when a progress window (a top-level widget with a progress bar) first painted.
+class PaintWatch : public QObject {
+public:
+    PaintWatch() { QApplication::instance()->installEventFilter(this); }
+    ~PaintWatch() override { QApplication::instance()->removeEventFilter(this); }
+    std::optional<hbtest::ScriptedBoard::Clock::time_point> first;
+
+protected:
+    bool eventFilter(QObject *object, QEvent *event) override {
+        auto *widget = qobject_cast<QWidget *>(object);
+        if (event->type() == QEvent::Paint && !first && widget != nullptr && widget->isWindow() &&
+            widget->findChild<QProgressBar *>() != nullptr)
+            first = hbtest::ScriptedBoard::Clock::now();
+        return false;
+    }
+};
 } // namespace
 
 class DetectionTest : public QObject {
@@ -38,28 +55,28 @@ private slots:
         hbtest::Simulator simulator(
             {"--model", "water", "--no-pacing", "--firmware", "01.23", "--revision", "150911"});
         QVERIFY(simulator.ok());
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
-        window.form()->testHWToolButton->click();
+        hbtest::child<QToolButton>(window, "testHWToolButton")->click();
         QVERIFY(answerer.seen.empty());
-        QCOMPARE(currentModel.load(), 2);
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 2);
-        QVERIFY(window.isPortOpen());
-        QVERIFY(window.arePagesBuilt());
-        QCOMPARE(thread.mode(), 1);
-        QCOMPARE(window.form()->modelValue->text(), QStringLiteral("WATER"));
-        QCOMPARE(window.form()->versionValue->text(), QStringLiteral(" 1.23"));
-        QCOMPARE(window.form()->revisionValue->text(), QStringLiteral("15/09/11"));
-        QCOMPARE(window.form()->modelValueDebug->text(), QStringLiteral("WATER"));
-        QCOMPARE(window.form()->revisionValueDebug->text(), QStringLiteral("15/09/11"));
+        QCOMPARE(program.session.model(), StoveModel::Water);
+        QCOMPARE(window.currentPage(), Page::TestHw);
+        QVERIFY(program.link.isOpen());
+        QVERIFY(program.session.pagesBuilt());
+        QCOMPARE(program.thread.mode(), PollMode::Inputs);
+        QCOMPARE(hbtest::child<QLabel>(window, "modelValue")->text(), QStringLiteral("WATER"));
+        QCOMPARE(hbtest::child<QLabel>(window, "versionValue")->text(), QStringLiteral(" 1.23"));
+        QCOMPARE(hbtest::child<QLabel>(window, "revisionValue")->text(), QStringLiteral("15/09/11"));
+        QCOMPARE(hbtest::child<QLabel>(window, "modelValueDebug")->text(), QStringLiteral("WATER"));
+        QCOMPARE(hbtest::child<QLabel>(window, "revisionValueDebug")->text(), QStringLiteral("15/09/11"));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void silentBoardGivesCommunicationError() {
         ScriptedBoard board(1);
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
         // The progress window of the detection exists while the box is shown, but out of its way.
         int progressWindows = 0;
@@ -75,8 +92,13 @@ private slots:
                 QVERIFY(top->isHidden());
             }
         };
-        window.form()->testHWToolButton->click();
+        // The progress window has painted before the first identity request goes out.
+        PaintWatch paints;
+        hbtest::child<QToolButton>(window, "testHWToolButton")->click();
         QCOMPARE(progressWindows, 1);
+        QVERIFY(paints.first.has_value());
+        QVERIFY(!board.arrivals().empty());
+        QVERIFY(*paints.first <= board.arrivals().front().at);
         QCOMPARE(answerer.seen.size(), std::size_t(1));
         const hbtest::SeenBox &box = answerer.seen.front();
         QCOMPARE(box.text, communicationError);
@@ -84,10 +106,10 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Critical);
         QVERIFY(!box.hadParent);
         QVERIFY(!box.cursorOverridden);
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
-        QVERIFY(window.isPortOpen());
-        QVERIFY(!window.arePagesBuilt());
-        QCOMPARE(thread.mode(), 1);
+        QCOMPARE(window.currentPage(), Page::Home);
+        QVERIFY(program.link.isOpen());
+        QVERIFY(!program.session.pagesBuilt());
+        QCOMPARE(program.thread.mode(), PollMode::Inputs);
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // The progress window is gone once the entry is over.
         QTest::qWait(20);
@@ -143,39 +165,39 @@ private slots:
         QFETCH(QString, revision);
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", reply.toStdString()));
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
-        window.form()->parametersToolButton->click();
-        QCOMPARE(currentModel.load(), model);
+        hbtest::child<QToolButton>(window, "parametersToolButton")->click();
+        QCOMPARE(program.session.model(), StoveModel(model));
         if (usable) {
             QVERIFY(answerer.seen.empty());
-            QCOMPARE(window.form()->stackedWidget->currentIndex(), 3);
-            QCOMPARE(window.form()->modelValue->text(), modelText);
-            QCOMPARE(window.form()->versionValue->text(), version);
-            QCOMPARE(window.form()->revisionValueDebug->text(), revision);
+            QCOMPARE(window.currentPage(), Page::Parameters);
+            QCOMPARE(hbtest::child<QLabel>(window, "modelValue")->text(), modelText);
+            QCOMPARE(hbtest::child<QLabel>(window, "versionValue")->text(), version);
+            QCOMPARE(hbtest::child<QLabel>(window, "revisionValueDebug")->text(), revision);
         } else {
             QCOMPARE(answerer.seen.size(), std::size_t(1));
             QCOMPARE(answerer.seen.front().text, communicationError);
-            QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
+            QCOMPARE(window.currentPage(), Page::Home);
         }
     }
 
     void unknownModelShowsPageWithoutContent() {
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", "OVEN       01.00010101\r"));
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
-        window.form()->testHWToolButton->click();
+        hbtest::child<QToolButton>(window, "testHWToolButton")->click();
         QVERIFY(answerer.seen.empty());
-        QCOMPARE(currentModel.load(), 0);
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 2);
-        QCOMPARE(window.form()->modelValue->text(), QStringLiteral("UNKNOWN"));
-        QVERIFY(!window.arePagesBuilt());
+        QCOMPARE(program.session.model(), StoveModel::Unknown);
+        QCOMPARE(window.currentPage(), Page::TestHw);
+        QCOMPARE(hbtest::child<QLabel>(window, "modelValue")->text(), QStringLiteral("UNKNOWN"));
+        QVERIFY(!program.session.pagesBuilt());
         // The next entry tries the detection again.
-        window.form()->homeBTest->click();
-        window.form()->testHWToolButton->click();
+        hbtest::child<QToolButton>(window, "homeBTest")->click();
+        hbtest::child<QToolButton>(window, "testHWToolButton")->click();
         int identities = 0;
         for (const std::string &c : board.commands())
             identities += c == "MODELLO";
@@ -185,20 +207,20 @@ private slots:
     void modelDetectedOnlyOnce() {
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", "BASIC      02.00990101\r"));
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
-        window.form()->parametersToolButton->click();
-        QVERIFY(window.arePagesBuilt());
-        window.form()->homeBPar->click();
+        hbtest::child<QToolButton>(window, "parametersToolButton")->click();
+        QVERIFY(program.session.pagesBuilt());
+        hbtest::child<QToolButton>(window, "homeBPar")->click();
         // The setup page closes the link; the next board page opens it again without MODELLO.
-        window.form()->setupToolButton->click();
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 1);
-        QVERIFY(!window.isPortOpen());
-        window.form()->homeBSetup->click();
-        window.form()->parametersToolButton->click();
-        QVERIFY(window.isPortOpen());
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 3);
+        hbtest::child<QToolButton>(window, "setupToolButton")->click();
+        QCOMPARE(window.currentPage(), Page::Setup);
+        QVERIFY(!program.link.isOpen());
+        hbtest::child<QToolButton>(window, "homeBSetup")->click();
+        hbtest::child<QToolButton>(window, "parametersToolButton")->click();
+        QVERIFY(program.link.isOpen());
+        QCOMPARE(window.currentPage(), Page::Parameters);
         int identities = 0;
         for (const std::string &c : board.commands())
             identities += c == "MODELLO";
@@ -214,18 +236,18 @@ private slots:
         sandbox->writeLanguage("Italiano.lng", italian.readAll());
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", "WATER      01.00990101\r"));
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         BoxAnswerer answerer;
-        window.form()->parametersToolButton->click();
-        QVERIFY(window.arePagesBuilt());
+        hbtest::child<QToolButton>(window, "parametersToolButton")->click();
+        QVERIFY(program.session.pagesBuilt());
         auto shows = [&](const QString &text) {
-            for (QLabel *label : window.form()->parametersGB->findChildren<QLabel *>())
+            for (QLabel *label : hbtest::child<QGroupBox>(window, "parametersGB")->findChildren<QLabel *>())
                 if (label->text() == text) return true;
             return false;
         };
         QVERIFY(shows(QStringLiteral("Maximum ignition time")));
-        QComboBox *languages = window.form()->languageComboBox;
+        QComboBox *languages = hbtest::child<QComboBox>(window, "languageComboBox");
         languages->setCurrentIndex(languages->findText("Italiano"));
         emit languages->textActivated("Italiano");
         QVERIFY(shows(QStringLiteral("Tempo massimo accensione")));
@@ -235,11 +257,11 @@ private slots:
 
     void portThatDoesNotOpen() {
         QSettings().setValue("com", 20);
-        SerialThread thread;
-        HearthBench window(&thread);
-        QCOMPARE(window.form()->comComboBox->currentIndex(), -1);
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        QCOMPARE(hbtest::child<QComboBox>(window, "comComboBox")->currentIndex(), -1);
         BoxAnswerer answerer;
-        window.form()->parametersToolButton->click();
+        hbtest::child<QToolButton>(window, "parametersToolButton")->click();
         // Tried by the detection and again by the re-open; each failure has its own box.
         QCOMPARE(answerer.seen.size(), std::size_t(2));
         for (const hbtest::SeenBox &box : answerer.seen) {
@@ -247,9 +269,59 @@ private slots:
             QCOMPARE(box.title, QStringLiteral("Hearth Bench"));
             QCOMPARE(box.icon, QMessageBox::Critical);
         }
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
-        QVERIFY(!window.isPortOpen());
+        QCOMPARE(window.currentPage(), Page::Home);
+        QVERIFY(!program.link.isOpen());
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // Every opening of the link carries the stored settings: the read time-out "delay" (capped to the
+    // library's 16-bit argument), 2 ms byte time-outs at 9600 baud and 1 ms otherwise; the setup
+    // page's scan tries each port at 9600 baud with 1 ms time-outs. Seen in the open requests that a
+    // proxy receives.
+    void linkSettingsReachThePort() {
+        testsupport::TcpPeer proxy;
+        QVERIFY2(proxy.listening(), "port 1996 is taken");
+        proxy.serve([](testsupport::TcpPeer &peer, testsupport::Bytes &pending) {
+            // Open requests (18 bytes) are accepted, close requests (1 byte) confirmed.
+            while (!pending.empty()) {
+                if (pending[0] == 0x00 && pending.size() >= 18) {
+                    peer.write({0x00, pending[1], 0x00});
+                    pending.erase(pending.begin(), pending.begin() + 18);
+                } else if (pending[0] == 0x03) {
+                    peer.write({0x03});
+                    pending.erase(pending.begin());
+                } else {
+                    return;
+                }
+            }
+        });
+        SetRemoteIP(127, 0, 0, 1);
+        const auto opened = [&](const char *hex) {
+            QByteArray expected = QByteArray::fromHex(hex);
+            const testsupport::Bytes got = proxy.received();
+            const QByteArray wire(reinterpret_cast<const char *>(got.data()), int(got.size()));
+            return wire.contains(expected);
+        };
+        BoardLink link;
+        QSettings settings;
+        settings.setValue("com", 3);
+        settings.setValue("baudRate", 9600);
+        settings.setValue("delay", 250);
+        QCOMPARE(link.open(readLinkSettings()), 0);
+        QVERIFY(opened("0003802500 00fa000000 0200000002000000"));
+        settings.setValue("baudRate", 38400);
+        settings.setValue("delay", 100000);
+        QCOMPARE(link.open(readLinkSettings()), 0);
+        QVERIFY(opened("0003009600 00ff7f0000 0100000001000000"));
+        const QList<int> ports = link.scanPorts();
+        QCOMPARE(ports.size(), 16);
+        for (int port = 0; port < 16; ++port)
+            QVERIFY2(opened(QByteArray("00") + QByteArray::number(port, 16).rightJustified(2, '0') +
+                            "8025000001000000 0100000001000000"),
+                     qPrintable(QString::number(port)));
+        QVERIFY(!link.isOpen());
+        SetRemoteIP(255, 255, 255, 255);
+        proxy.stop();
     }
 
     void portScanListsOpenPorts() {
@@ -258,11 +330,11 @@ private slots:
         fifth.bindCom(5);
         twelfth.bindCom(12);
         QSettings().setValue("com", 4);
-        SerialThread thread;
-        HearthBench window(&thread);
-        window.form()->setupToolButton->click();
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 1);
-        QComboBox *box = window.form()->comComboBox;
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        hbtest::child<QToolButton>(window, "setupToolButton")->click();
+        QCOMPARE(window.currentPage(), Page::Setup);
+        QComboBox *box = hbtest::child<QComboBox>(window, "comComboBox");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->itemText(0), QStringLiteral("COM2"));
         QCOMPARE(box->itemText(1), QStringLiteral("COM5"));
@@ -270,8 +342,8 @@ private slots:
         QCOMPARE(box->currentText(), QStringLiteral("COM5"));
         // A stored port that is not listed leaves the box without selection.
         QSettings().setValue("com", 0);
-        window.form()->homeBSetup->click();
-        window.form()->setupToolButton->click();
+        hbtest::child<QToolButton>(window, "homeBSetup")->click();
+        hbtest::child<QToolButton>(window, "setupToolButton")->click();
         QCOMPARE(box->currentIndex(), -1);
         // The scan leaves every port closed.
         QCOMPARE(ClearComm(), 0);

@@ -1,11 +1,11 @@
-// Page navigation of the main window: every sender of change(), the keyboard, the close
-// confirmation and leaving the debug page while recording.
+// Page navigation of the main window: every sender of change(), the keyboard and the close
+// confirmation.
 #include "app/settings.h"
 #include "app/texts.h"
 #include "board/serialthread.h"
 #include "helpers.h"
+#include "program.h"
 #include "ui/hearthbench.h"
-#include "ui_hearthbench.h"
 
 #include <QLineEdit>
 #include <QTimeEdit>
@@ -20,11 +20,11 @@ class NavigationTest : public QObject {
 
     hbtest::CleanSlate *sandbox = nullptr;
     ScriptedBoard *board = nullptr;
+    hbtest::Program *program = nullptr;
     SerialThread *thread = nullptr;
     HearthBench *window = nullptr;
-    Ui::HearthBenchClass *ui = nullptr;
 
-    int page() const { return ui->stackedWidget->currentIndex(); }
+    Page page() const { return window->currentPage(); }
 
 private slots:
     void initTestCase() {
@@ -35,134 +35,112 @@ private slots:
         sandbox = new hbtest::CleanSlate;
         board = new ScriptedBoard(1);
         board->setResponder(hbtest::replyTo("MODELLO", "BASIC      02.00990101\r"));
-        thread = new SerialThread;
-        window = new HearthBench(thread);
-        ui = window->form();
+        program = new hbtest::Program;
+        thread = &program->thread;
+        window = &program->window;
         window->show();
     }
     void cleanup() {
-        delete window;
-        delete thread;
+        delete program;
         delete board;
         delete sandbox;
     }
 
     void boardPagesAndModes() {
         BoxAnswerer answerer;
-        ui->testHWToolButton->click();
-        QCOMPARE(page(), 2);
-        QCOMPARE(thread->mode(), 1);
-        ui->homeBTest->click();
-        QCOMPARE(page(), 0);
-        QCOMPARE(thread->mode(), 0);
-        ui->parametersToolButton->click();
-        QCOMPARE(page(), 3);
-        QCOMPARE(thread->mode(), 0);
-        ui->homeBPar->click();
-        QCOMPARE(page(), 0);
-        ui->debugToolButton->click();
-        QCOMPARE(page(), 4);
-        QCOMPARE(thread->mode(), 2);
-        QVERIFY(ui->gapSecondsTimeEdit->isEnabled());
-        QVERIFY(ui->elapsedTimeLabel->isHidden());
-        QVERIFY(ui->recCounterTimeEdit->isHidden());
-        ui->parBDebug->click();
-        QCOMPARE(page(), 3);
-        QCOMPARE(thread->mode(), 0);
-        ui->homeBPar->click();
-        ui->debugToolButton->click();
-        ui->homeBDebug->click();
-        QCOMPARE(page(), 0);
-        QCOMPARE(thread->mode(), 0);
+        hbtest::child<QToolButton>(*window, "testHWToolButton")->click();
+        QCOMPARE(page(), Page::TestHw);
+        QCOMPARE(thread->mode(), PollMode::Inputs);
+        hbtest::child<QToolButton>(*window, "homeBTest")->click();
+        QCOMPARE(page(), Page::Home);
+        QCOMPARE(thread->mode(), PollMode::Idle);
+        hbtest::child<QToolButton>(*window, "parametersToolButton")->click();
+        QCOMPARE(page(), Page::Parameters);
+        QCOMPARE(thread->mode(), PollMode::Idle);
+        hbtest::child<QToolButton>(*window, "homeBPar")->click();
+        QCOMPARE(page(), Page::Home);
+        hbtest::child<QToolButton>(*window, "debugToolButton")->click();
+        QCOMPARE(page(), Page::Debug);
+        QCOMPARE(thread->mode(), PollMode::Monitor);
+        QVERIFY(hbtest::child<QTimeEdit>(*window, "gapSecondsTimeEdit")->isEnabled());
+        QVERIFY(hbtest::child<QLabel>(*window, "elapsedTimeLabel")->isHidden());
+        QVERIFY(hbtest::child<QTimeEdit>(*window, "recCounterTimeEdit")->isHidden());
+        hbtest::child<QPushButton>(*window, "parBDebug")->click();
+        QCOMPARE(page(), Page::Parameters);
+        QCOMPARE(thread->mode(), PollMode::Idle);
+        hbtest::child<QToolButton>(*window, "homeBPar")->click();
+        hbtest::child<QToolButton>(*window, "debugToolButton")->click();
+        hbtest::child<QToolButton>(*window, "homeBDebug")->click();
+        QCOMPARE(page(), Page::Home);
+        QCOMPARE(thread->mode(), PollMode::Idle);
         QVERIFY(answerer.seen.empty());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void setupAndAdminPages() {
-        ui->setupToolButton->click();
-        QCOMPARE(page(), 1);
-        ui->homeBSetup->click();
-        QCOMPARE(page(), 0);
-        ui->pswdLineEdit->setText("typed before");
-        ui->configToolButton->click();
-        QCOMPARE(page(), 5);
-        QVERIFY(ui->pswdLineEdit->text().isEmpty());
-        QVERIFY(ui->pswdLineEdit->hasFocus() || QApplication::focusWidget() == ui->pswdLineEdit ||
+        hbtest::child<QToolButton>(*window, "setupToolButton")->click();
+        QCOMPARE(page(), Page::Setup);
+        hbtest::child<QToolButton>(*window, "homeBSetup")->click();
+        QCOMPARE(page(), Page::Home);
+        hbtest::child<QLineEdit>(*window, "pswdLineEdit")->setText("typed before");
+        hbtest::child<QToolButton>(*window, "configToolButton")->click();
+        QCOMPARE(page(), Page::Authentication);
+        QVERIFY(hbtest::child<QLineEdit>(*window, "pswdLineEdit")->text().isEmpty());
+        QVERIFY(hbtest::child<QLineEdit>(*window, "pswdLineEdit")->hasFocus() ||
+                QApplication::focusWidget() == hbtest::child<QLineEdit>(*window, "pswdLineEdit") ||
                 !window->isActiveWindow());
-        ui->authCancelToolButton->click();
-        QCOMPARE(page(), 0);
-        ui->configToolButton->click();
-        ui->pswdLineEdit->setText("wrong");
-        ui->authConfirmToolButton->click();
-        QCOMPARE(page(), 5); // a wrong password stays on the authentication page
-        QVERIFY(ui->pswdLineEdit->text().isEmpty());
-        ui->stackedWidget->setCurrentIndex(6);
-        ui->confirmationParDefLabel->setText("x");
-        ui->confirmationUpdateFWLabel->setText("y");
-        ui->motFileLineEdit->setText("z.mot");
-        ui->homeBAdmin->click();
-        QCOMPARE(page(), 0);
-        QVERIFY(ui->confirmationParDefLabel->text().isEmpty());
-        QVERIFY(ui->confirmationUpdateFWLabel->text().isEmpty());
-        QVERIFY(ui->motFileLineEdit->text().isEmpty());
+        hbtest::child<QToolButton>(*window, "authCancelToolButton")->click();
+        QCOMPARE(page(), Page::Home);
+        hbtest::child<QToolButton>(*window, "configToolButton")->click();
+        hbtest::child<QLineEdit>(*window, "pswdLineEdit")->setText("wrong");
+        hbtest::child<QToolButton>(*window, "authConfirmToolButton")->click();
+        QCOMPARE(page(), Page::Authentication); // a wrong password stays on the authentication page
+        QVERIFY(hbtest::child<QLineEdit>(*window, "pswdLineEdit")->text().isEmpty());
+        hbtest::child<QStackedWidget>(*window, "stackedWidget")
+            ->setCurrentIndex(int(Page::BoardConfiguration));
+        hbtest::child<QLabel>(*window, "confirmationParDefLabel")->setText("x");
+        hbtest::child<QLabel>(*window, "confirmationUpdateFWLabel")->setText("y");
+        hbtest::child<QLineEdit>(*window, "motFileLineEdit")->setText("z.mot");
+        hbtest::child<QToolButton>(*window, "homeBAdmin")->click();
+        QCOMPARE(page(), Page::Home);
+        QVERIFY(hbtest::child<QLabel>(*window, "confirmationParDefLabel")->text().isEmpty());
+        QVERIFY(hbtest::child<QLabel>(*window, "confirmationUpdateFWLabel")->text().isEmpty());
+        QVERIFY(hbtest::child<QLineEdit>(*window, "motFileLineEdit")->text().isEmpty());
     }
 
     void keypadEnterVersusReturn() {
-        ui->configToolButton->click();
-        QCOMPARE(page(), 5);
-        ui->pswdLineEdit->setText("abc");
+        hbtest::child<QToolButton>(*window, "configToolButton")->click();
+        QCOMPARE(page(), Page::Authentication);
+        hbtest::child<QLineEdit>(*window, "pswdLineEdit")->setText("abc");
         QTest::keyClick(window, Qt::Key_Return);
-        QCOMPARE(page(), 5);
-        QCOMPARE(ui->pswdLineEdit->text(), QStringLiteral("abc")); // Return does not check
+        QCOMPARE(page(), Page::Authentication);
+        QCOMPARE(hbtest::child<QLineEdit>(*window, "pswdLineEdit")->text(),
+                 QStringLiteral("abc")); // Return does not check
         QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(ui->pswdLineEdit->text().isEmpty()); // the check ran
+        QVERIFY(hbtest::child<QLineEdit>(*window, "pswdLineEdit")->text().isEmpty()); // the check ran
         QTest::keyClick(window, Qt::Key_Escape);
-        QCOMPARE(page(), 0);
+        QCOMPARE(page(), Page::Home);
         // Escape elsewhere changes nothing.
-        ui->setupToolButton->click();
+        hbtest::child<QToolButton>(*window, "setupToolButton")->click();
         QTest::keyClick(window, Qt::Key_Escape);
-        QCOMPARE(page(), 1);
+        QCOMPARE(page(), Page::Setup);
     }
 
     void functionKeysSetHighlight() {
-        const unsigned short expected[10][3] = {{237, 46, 41}, {244, 4, 32},  {250, 8, 1},  {237, 23, 36},
-                                                {244, 68, 20}, {246, 18, 32}, {247, 5, 40}, {245, 16, 7},
-                                                {254, 81, 27}, {255, 0, 0}};
+        const int expected[10][3] = {{237, 46, 41}, {244, 4, 32}, {250, 8, 1},  {237, 23, 36}, {244, 68, 20},
+                                     {246, 18, 32}, {247, 5, 40}, {245, 16, 7}, {254, 81, 27}, {255, 0, 0}};
         for (int k = 9; k >= 0; --k) {
             QTest::keyClick(window, Qt::Key(Qt::Key_F1 + k));
-            for (int c = 0; c < 3; ++c)
-                QCOMPARE(window->highlight()[c], expected[k][c]);
+            const Rgb colour = program->session.highlight();
+            QCOMPARE((QList<int>{colour.red, colour.green, colour.blue}),
+                     (QList<int>{expected[k][0], expected[k][1], expected[k][2]}));
         }
-        ui->setupToolButton->click();
+        hbtest::child<QToolButton>(*window, "setupToolButton")->click();
         QTest::keyClick(window, Qt::Key_F10);
-        QCOMPARE(window->highlight()[0], 255);
-        QCOMPARE(window->highlight()[1], 0);
+        QCOMPARE(program->session.highlight().red, 255);
+        QCOMPARE(program->session.highlight().green, 0);
         QTest::keyClick(window, Qt::Key_F11);
-        QCOMPARE(window->highlight()[0], 255);
-    }
-
-    void leavingDebugWhileRecording() {
-        BoxAnswerer answerer;
-        ui->debugToolButton->click();
-        QCOMPARE(page(), 4);
-        window->recording = true;
-        answerer.queue(QMessageBox::No);
-        ui->homeBDebug->click();
-        QCOMPARE(answerer.seen.size(), std::size_t(1));
-        QCOMPARE(answerer.seen.back().informative,
-                 QStringLiteral("Data recording will be interrupted.\nDo you want to continue?"));
-        QCOMPARE(answerer.seen.back().defaultButton, QMessageBox::No);
-        QVERIFY(!answerer.seen.back().cursorOverridden);
-        QCOMPARE(page(), 4);
-        QVERIFY(window->isRecording());
-        QCOMPARE(thread->mode(), 2);
-        answerer.queue(QMessageBox::Yes);
-        ui->homeBDebug->click();
-        QCOMPARE(answerer.seen.size(), std::size_t(2));
-        QCOMPARE(page(), 0);
-        QVERIFY(!window->isRecording());
-        QCOMPARE(thread->mode(), 0);
-        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QCOMPARE(program->session.highlight().red, 255);
     }
 
     void closeAsksFirst() {
@@ -177,15 +155,15 @@ private slots:
         answerer.queue(QMessageBox::Yes);
         QVERIFY(window->close());
         QVERIFY(!thread->isRunning());
-        QVERIFY(!window->isPortOpen());
+        QVERIFY(!program->link.isOpen());
     }
 
     void closeWhilePolling() {
         // The board answers only MODELLO: every poll waits for its read time-out.
         BoxAnswerer answerer;
-        ui->testHWToolButton->click();
-        QCOMPARE(page(), 2);
-        QCOMPARE(thread->mode(), 1);
+        hbtest::child<QToolButton>(*window, "testHWToolButton")->click();
+        QCOMPARE(page(), Page::TestHw);
+        QCOMPARE(thread->mode(), PollMode::Inputs);
         QTest::qWait(120);
         QVERIFY(board->commands().size() >= 2);
         QElapsedTimer clock;
@@ -194,7 +172,7 @@ private slots:
         QVERIFY(window->close());
         QVERIFY(clock.elapsed() < 2000);
         QVERIFY(thread->isFinished());
-        QVERIFY(!window->isPortOpen());
+        QVERIFY(!program->link.isOpen());
         const std::size_t sent = board->commands().size();
         QTest::qWait(150);
         QCOMPARE(board->commands().size(), sent);

@@ -1,8 +1,8 @@
 // The polling thread against a scripted board: inputs per model, monitor indexes, retry waits,
-// mode changes at cycle boundaries, queued delivery and a prompt cooperative stop.
+// mode changes within one transaction, queued delivery and a prompt cooperative stop.
+#include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "helpers.h"
-#include "ui/stovemodel.h"
 
 #include <pyrolink.h>
 
@@ -60,11 +60,12 @@ class PollingTest : public QObject {
     Q_OBJECT
 
     ScriptedBoard *board = nullptr;
+    BoardLink *link = nullptr;
     SerialThread *thread = nullptr;
     Receiver *receiver = nullptr;
 
-    void startThread(int model, int mode) {
-        currentModel = model;
+    void startThread(StoveModel model, PollMode mode) {
+        thread->setModel(model);
         thread->setMode(mode);
         thread->start();
     }
@@ -76,7 +77,8 @@ private slots:
         board->setResponder([](const std::string &c, int) { return boardReply(c); });
         // No per-byte read time-out: the drain before each command then costs only the constant.
         QCOMPARE(OpenComm(0, 9600, 0, 20, 0, 2), 0);
-        thread = new SerialThread;
+        link = new BoardLink;
+        thread = new SerialThread(*link);
         receiver = new Receiver;
         connect(thread, &SerialThread::testhwinputRead, receiver, &Receiver::onInput);
         connect(thread, &SerialThread::debugRead, receiver, &Receiver::onDebug);
@@ -86,28 +88,30 @@ private slots:
         QVERIFY(thread->wait(3000));
         delete thread;
         delete receiver;
+        delete link;
         CloseComm();
         delete board;
-        currentModel = 0;
     }
 
     void inputListsPerModel_data() {
-        QTest::addColumn<int>("model");
+        QTest::addColumn<StoveModel>("model");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QList<int>>("inputs");
-        QTest::newRow("basic") << 1
+        QTest::newRow("basic") << StoveModel::Basic
                                << QStringList{"READT1", "READT2", "READPOT", "READEN", "READPR", "READPCC"}
                                << QList<int>{1, 2, 4, 6, 8, 9};
-        QTest::newRow("water") << 2 << QStringList{"READT1", "READT2", "READT3", "READPR", "READEN", "READIN"}
+        QTest::newRow("water") << StoveModel::Water
+                               << QStringList{"READT1", "READT2", "READT3", "READPR", "READEN", "READIN"}
                                << QList<int>{1, 2, 3, 5, 6, 7};
-        QTest::newRow("air") << 3 << QStringList{"READT1", "READT2", "READT3", "READEN", "READPR", "READIN"}
+        QTest::newRow("air") << StoveModel::AirDucted
+                             << QStringList{"READT1", "READT2", "READT3", "READEN", "READPR", "READIN"}
                              << QList<int>{1, 2, 3, 6, 8, 7};
     }
     void inputListsPerModel() {
-        QFETCH(int, model);
+        QFETCH(StoveModel, model);
         QFETCH(QStringList, commands);
         QFETCH(QList<int>, inputs);
-        startThread(model, 1);
+        startThread(model, PollMode::Inputs);
         QVERIFY(waitFor([&] { return receiver->inputs.size() >= 12; }));
         QStringList expected = commands + commands;
         QStringList got;
@@ -118,22 +122,22 @@ private slots:
                                    6, 5, 9}; // what the replies above carry for inputs 1, 2, 4, 6, 8, 9
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(receiver->inputs.at(i).first, inputs.at(i));
-            if (model == 1) QCOMPARE(receiver->inputs.at(i).second, values.at(i));
+            if (model == StoveModel::Basic) QCOMPARE(receiver->inputs.at(i).second, values.at(i));
         }
         QVERIFY(receiver->allOnMainThread);
     }
 
     void monitorIndexesPerModel_data() {
-        QTest::addColumn<int>("model");
+        QTest::addColumn<StoveModel>("model");
         QTest::addColumn<int>("count");
-        QTest::newRow("basic") << 1 << 6;
-        QTest::newRow("water") << 2 << 5;
-        QTest::newRow("air") << 3 << 5;
+        QTest::newRow("basic") << StoveModel::Basic << 6;
+        QTest::newRow("water") << StoveModel::Water << 5;
+        QTest::newRow("air") << StoveModel::AirDucted << 5;
     }
     void monitorIndexesPerModel() {
-        QFETCH(int, model);
+        QFETCH(StoveModel, model);
         QFETCH(int, count);
-        startThread(model, 2);
+        startThread(model, PollMode::Monitor);
         QVERIFY(waitFor([&] { return receiver->monitor.size() >= count + 1; }));
         const auto commands = board->commands();
         for (int i = 0; i < count; ++i) {
@@ -146,17 +150,17 @@ private slots:
     }
 
     void nothingSentWithoutModeOrModel() {
-        startThread(2, 0);
+        startThread(StoveModel::Water, PollMode::Idle);
         QTest::qWait(250);
         QVERIFY(board->commands().empty());
-        currentModel = 0;
-        thread->setMode(1);
+        thread->setModel(StoveModel::Unknown);
+        thread->setMode(PollMode::Inputs);
         QTest::qWait(250);
-        thread->setMode(2);
+        thread->setMode(PollMode::Monitor);
         QTest::qWait(250);
         QVERIFY(board->commands().empty());
         // A model becoming known starts the polling without another mode change.
-        currentModel = 2;
+        thread->setModel(StoveModel::Water);
         QVERIFY(waitFor([&] { return !board->commands().empty(); }, 2000));
     }
 
@@ -166,7 +170,7 @@ private slots:
             if (c == "READT1" && earlier < 6) return std::nullopt;
             return boardReply(c);
         });
-        startThread(2, 1);
+        startThread(StoveModel::Water, PollMode::Inputs);
         QVERIFY(waitFor([&] { return receiver->inputs.size() >= 2; }));
         const auto arrivals = board->arrivals();
         for (int n = 0; n < 7; ++n)
@@ -187,7 +191,7 @@ private slots:
             if (c == "READT2") return std::nullopt;
             return boardReply(c);
         });
-        startThread(2, 1);
+        startThread(StoveModel::Water, PollMode::Inputs);
         QVERIFY(waitFor([&] { return receiver->inputs.size() >= 2; }, 8000));
         QCOMPARE(receiver->inputs.at(1).first, 3);
         int t2 = 0;
@@ -201,7 +205,7 @@ private slots:
             if (c == "DEBUG01" && earlier < 3) return std::nullopt;
             return boardReply(c);
         });
-        startThread(3, 2);
+        startThread(StoveModel::AirDucted, PollMode::Monitor);
         QVERIFY(waitFor([&] { return receiver->monitor.size() >= 1; }));
         const auto arrivals = board->arrivals();
         for (int n = 1; n < 4; ++n) {
@@ -214,29 +218,34 @@ private slots:
         QCOMPARE(receiver->monitor.at(0).at(0), 1);
     }
 
-    void modeChangeWaitsForCycleEnd() {
-        startThread(2, 1);
-        QVERIFY(waitFor([&] {
-            for (const std::string &c : board->commands())
-                if (c == "READT2") return true;
-            return false;
-        }));
-        thread->setMode(2);
-        QVERIFY(waitFor([&] {
-            for (const std::string &c : board->commands())
-                if (c == "DEBUG01") return true;
-            return false;
-        }));
-        QStringList got;
-        for (const std::string &c : board->commands())
-            got.append(QString::fromStdString(c));
-        const int debugAt = int(got.indexOf(QStringLiteral("DEBUG01")));
-        QCOMPARE(got.mid(debugAt - 4, 4), (QStringList{"READT3", "READPR", "READEN", "READIN"}));
+    // Leaving a page stops its polling within the transaction in flight, also while every read
+    // fails through its retries.
+    void modeChangeStopsTheCycle() {
+        board->setResponder([](const std::string &c, int) -> std::optional<std::string> {
+            if (c.rfind("READ", 0) == 0) return std::nullopt;
+            return boardReply(c);
+        });
+        startThread(StoveModel::Water, PollMode::Inputs);
+        QVERIFY(waitFor([&] { return board->commands().size() >= 2; }));
+        const std::size_t before = board->commands().size();
+        thread->setMode(PollMode::Monitor);
+        QVERIFY(waitFor([&] { return receiver->monitor.size() >= 1; }));
+        const auto commands = board->commands();
+        const auto debug = std::find(commands.begin(), commands.end(), std::string("DEBUG01"));
+        QVERIFY(debug != commands.end());
+        QVERIFY2(
+            std::size_t(debug - commands.begin()) <= before + 1,
+            qPrintable(QStringLiteral("%1 reads after the change").arg(debug - commands.begin() - before)));
+        thread->setMode(PollMode::Idle);
+        QTest::qWait(100);
+        const std::size_t idle = board->commands().size();
+        QTest::qWait(300);
+        QCOMPARE(board->commands().size(), idle);
     }
 
     void stopsPromptlyDuringTransaction() {
         board->setResponder([](const std::string &, int) { return std::nullopt; });
-        startThread(2, 1);
+        startThread(StoveModel::Water, PollMode::Inputs);
         QVERIFY(waitFor([&] { return !board->commands().empty(); }));
         QElapsedTimer clock;
         clock.start();

@@ -4,8 +4,8 @@
 #include "app/texts.h"
 #include "board/serialthread.h"
 #include "helpers.h"
+#include "program.h"
 #include "ui/hearthbench.h"
-#include "ui_hearthbench.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -46,51 +46,49 @@ private slots:
     }
 
     void identityAndTitle() {
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        SerialThread &thread = program.thread;
         QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Corvane Controls s.r.l."));
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Hearth Bench"));
         QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.5.3 Duskova"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Hearth Bench 1.5.3 Duskova"));
         QCOMPARE(window.size(), QSize(808, 494));
-        QCOMPARE(window.form()->stackedWidget->currentIndex(), 0);
-        QCOMPARE(window.form()->stackedWidget->count(), 7);
+        QCOMPARE(window.currentPage(), Page::Home);
+        QCOMPARE(hbtest::child<QStackedWidget>(window, "stackedWidget")->count(), 7);
         QVERIFY(thread.isRunning());
-        QCOMPARE(thread.mode(), 0);
-        QVERIFY(!window.isPortOpen());
-        QVERIFY(!window.arePagesBuilt());
-        QCOMPARE(window.highlight()[0], 237);
-        QCOMPARE(window.highlight()[1], 46);
-        QCOMPARE(window.highlight()[2], 41);
-        QVERIFY(!window.form()->downParB->isEnabled());
+        QCOMPARE(thread.mode(), PollMode::Idle);
+        QVERIFY(!program.link.isOpen());
+        QVERIFY(!program.session.pagesBuilt());
+        QCOMPARE(program.session.highlight().red, 237);
+        QCOMPARE(program.session.highlight().green, 46);
+        QCOMPARE(program.session.highlight().blue, 41);
+        QVERIFY(!hbtest::child<QToolButton>(window, "downParB")->isEnabled());
         QVERIFY(!window.windowIcon().isNull());
-        QVERIFY(!window.form()->testHWToolButton->icon().isNull());
+        QVERIFY(!hbtest::child<QToolButton>(window, "testHWToolButton")->icon().isNull());
     }
 
     void defaultsAndPassword() {
         QSettings().setValue("password", "changed");
-        SerialThread thread;
-        HearthBench window(&thread);
+        hbtest::Program program;
+        HearthBench &window = program.window;
         QSettings settings;
         QCOMPARE(settings.value("password").toString(), QStringLiteral("hb7351"));
-        const Ui::HearthBenchClass *ui = window.form();
-        QCOMPARE(ui->baudRateComboBox->currentText(), QStringLiteral("9600"));
-        QCOMPARE(ui->delaySpinBox->value(), 20);
-        QCOMPARE(ui->delaySpinBox->minimum(), 10);
-        QCOMPARE(ui->delaySpinBox->maximum(), 900000000);
-        QCOMPARE(ui->delaySpinBox->singleStep(), 10);
-        QCOMPARE(ui->comComboBox->currentIndex(), -1);
+        QCOMPARE(hbtest::child<QComboBox>(window, "baudRateComboBox")->currentText(), QStringLiteral("9600"));
+        QCOMPARE(hbtest::child<QSpinBox>(window, "delaySpinBox")->value(), 20);
+        QCOMPARE(hbtest::child<QSpinBox>(window, "delaySpinBox")->minimum(), 10);
+        QCOMPARE(hbtest::child<QSpinBox>(window, "delaySpinBox")->maximum(), 900000000);
+        QCOMPARE(hbtest::child<QSpinBox>(window, "delaySpinBox")->singleStep(), 10);
+        QCOMPARE(hbtest::child<QComboBox>(window, "comComboBox")->currentIndex(), -1);
         const LinkSettings link = readLinkSettings();
         QCOMPARE(link.com, 0);
         QCOMPARE(link.baudRate, 9600);
         QCOMPARE(link.delay, 20);
         QCOMPARE(int(link.byteTimeout()), 2);
         QCOMPARE(defaultMotFileName(), QStringLiteral("fw/Quentro_Glowpad.mot"));
-        currentModel = 0;
-        QCOMPARE(defaultParamsFileName(), QStringLiteral("par/default (unknown).prm"));
-        currentModel = 3;
-        QCOMPARE(defaultParamsFileName(), QStringLiteral("par/default (AIR - DUCTED).prm"));
-        currentModel = 0;
+        QCOMPARE(defaultParamsFileName(StoveModel::Unknown), QStringLiteral("par/default (unknown).prm"));
+        QCOMPARE(defaultParamsFileName(StoveModel::AirDucted),
+                 QStringLiteral("par/default (AIR - DUCTED).prm"));
     }
 
     void storedSettingsSelectBoxes() {
@@ -100,35 +98,36 @@ private slots:
             settings.setValue("delay", 150);
             settings.setValue("updateFwLastBoard", "Touch Panel Water/Air");
         }
-        SerialThread thread;
-        HearthBench window(&thread);
-        QCOMPARE(window.form()->baudRateComboBox->currentText(), QStringLiteral("19200"));
-        QCOMPARE(window.form()->delaySpinBox->value(), 150);
-        QCOMPARE(window.form()->modelComboBox->currentText(), QStringLiteral("Touch Panel Water/Air"));
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        QCOMPARE(hbtest::child<QComboBox>(window, "baudRateComboBox")->currentText(),
+                 QStringLiteral("19200"));
+        QCOMPARE(hbtest::child<QSpinBox>(window, "delaySpinBox")->value(), 150);
+        QCOMPARE(hbtest::child<QComboBox>(window, "modelComboBox")->currentText(),
+                 QStringLiteral("Touch Panel Water/Air"));
         QCOMPARE(int(readLinkSettings().byteTimeout()), 1);
         // The stored value is looked up as text: a spelling the box does not list selects nothing.
         for (const char *stored : {"12345", "09600", " 9600"}) {
             QSettings().setValue("baudRate", stored);
-            HearthBench other(nullptr);
-            QCOMPARE(other.form()->baudRateComboBox->currentIndex(), -1);
+            HearthBench other(program.session, nullptr);
+            QCOMPARE(hbtest::child<QComboBox>(other, "baudRateComboBox")->currentIndex(), -1);
         }
     }
 
     void writeProgramSettingsBySender() {
-        SerialThread thread;
-        HearthBench window(&thread);
-        Ui::HearthBenchClass *ui = window.form();
-        ui->comComboBox->addItems({"COM1", "COM7", "COM3"});
-        activate(ui->comComboBox, "COM3");
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        hbtest::child<QComboBox>(window, "comComboBox")->addItems({"COM1", "COM7", "COM3"});
+        activate(hbtest::child<QComboBox>(window, "comComboBox"), "COM3");
         QCOMPARE(QSettings().value("com").toInt(), 2);
-        ui->comComboBox->addItem("LPT1");
-        activate(ui->comComboBox, "LPT1");
+        hbtest::child<QComboBox>(window, "comComboBox")->addItem("LPT1");
+        activate(hbtest::child<QComboBox>(window, "comComboBox"), "LPT1");
         QCOMPARE(QSettings().value("com").toInt(), -1);
-        activate(ui->baudRateComboBox, "19200");
+        activate(hbtest::child<QComboBox>(window, "baudRateComboBox"), "19200");
         QCOMPARE(QSettings().value("baudRate").toInt(), 19200);
-        ui->delaySpinBox->setValue(70);
+        hbtest::child<QSpinBox>(window, "delaySpinBox")->setValue(70);
         QCOMPARE(QSettings().value("delay").toInt(), 70);
-        activate(ui->modelComboBox, "Basic");
+        activate(hbtest::child<QComboBox>(window, "modelComboBox"), "Basic");
         QCOMPARE(QSettings().value("updateFwLastBoard").toString(), QStringLiteral("Basic"));
     }
 
@@ -207,19 +206,19 @@ private slots:
     void languageListAndFallback() {
         // Without a "lang" folder: empty list, English texts.
         {
-            SerialThread thread;
-            HearthBench window(&thread);
-            QCOMPARE(window.form()->languageComboBox->count(), 0);
-            QCOMPARE(window.form()->setupToolButton->text(), QStringLiteral("SETUP"));
+            hbtest::Program program;
+            HearthBench &window = program.window;
+            QCOMPARE(hbtest::child<QComboBox>(window, "languageComboBox")->count(), 0);
+            QCOMPARE(hbtest::child<QToolButton>(window, "setupToolButton")->text(), QStringLiteral("SETUP"));
         }
         sandbox->writeLanguage("English.lng", englishFile());
         sandbox->writeLanguage("Italiano.lng", italianFile());
         sandbox->writeLanguage("deutsch.v2.lng", "0;Zeit\n");
         sandbox->writeLanguage("notes.txt", "x");
         QSettings().setValue("language", "Italiano");
-        SerialThread thread;
-        HearthBench window(&thread);
-        QComboBox *box = window.form()->languageComboBox;
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        QComboBox *box = hbtest::child<QComboBox>(window, "languageComboBox");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->itemText(0), QStringLiteral("deutsch.v2"));
         QCOMPARE(box->itemText(1), QStringLiteral("English"));
@@ -231,41 +230,51 @@ private slots:
         sandbox->writeLanguage("English.lng", englishFile());
         sandbox->writeLanguage("Italiano.lng", italianFile());
         sandbox->writeLanguage("Gone.lng", "0;x\n");
-        SerialThread thread;
-        HearthBench window(&thread);
-        Ui::HearthBenchClass *ui = window.form();
-        QCOMPARE(ui->baudRateLabel->text(), QStringLiteral("BAUD RATE"));
-        QCOMPARE(ui->modelLabel->text(), QStringLiteral("Model:"));
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        QCOMPARE(hbtest::child<QLabel>(window, "baudRateLabel")->text(), QStringLiteral("BAUD RATE"));
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->text(), QStringLiteral("Model:"));
 
-        activate(ui->languageComboBox, "Italiano");
+        activate(hbtest::child<QComboBox>(window, "languageComboBox"), "Italiano");
         QCOMPARE(QSettings().value("language").toString(), QStringLiteral("Italiano"));
         const QString italianModel = textAt(96) + QStringLiteral(":");
         QVERIFY(italianModel != QStringLiteral("Model:"));
-        QCOMPARE(ui->modelLabel->text(), italianModel);
-        QCOMPARE(ui->setupToolButton->text(), textAt(1).toUpper());
+        // Qt's own texts (the buttons of message boxes) follow the language too.
+        const auto yesText = [] {
+            QMessageBox box;
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            return box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&'));
+        };
+        QCOMPARE(yesText(), QString::fromUtf8("S\u00ec"));
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->text(), italianModel);
+        QCOMPARE(hbtest::child<QToolButton>(window, "setupToolButton")->text(), textAt(1).toUpper());
 
         // Second switch to a file that has disappeared: texts stay Italian, one colon each.
         QFile::remove(sandbox->workPath() + "/lang/Gone.lng");
-        activate(ui->languageComboBox, "Gone");
+        activate(hbtest::child<QComboBox>(window, "languageComboBox"), "Gone");
         QCOMPARE(QSettings().value("language").toString(), QStringLiteral("Gone"));
-        QCOMPARE(ui->modelLabel->text(), italianModel);
-        QCOMPARE(ui->versionLabelDebug->text().count(QLatin1Char(':')), 1);
-        QVERIFY(ui->revisionLabel->text().endsWith(QLatin1Char(':')));
-        QVERIFY(!ui->revisionLabel->text().endsWith(QStringLiteral("::")));
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->text(), italianModel);
+        QCOMPARE(hbtest::child<QLabel>(window, "versionLabelDebug")->text().count(QLatin1Char(':')), 1);
+        QVERIFY(hbtest::child<QLabel>(window, "revisionLabel")->text().endsWith(QLatin1Char(':')));
+        QVERIFY(!hbtest::child<QLabel>(window, "revisionLabel")->text().endsWith(QStringLiteral("::")));
 
-        activate(ui->languageComboBox, "English");
-        QCOMPARE(ui->modelLabel->text(), QStringLiteral("Model:"));
-        QCOMPARE(ui->gapLabel->text(), QStringLiteral("Gap [mm:ss]"));
-        QCOMPARE(ui->memoButton->toolTip(), QStringLiteral("Stores data on the board"));
-        QCOMPARE(ui->inputGroupBox->title(), QStringLiteral("Inputs"));
-        QCOMPARE(ui->outputGroupBox->title(), QStringLiteral("Releases"));
-        QCOMPARE(ui->configToolButton->text(), QStringLiteral("ADMIN"));
-        QCOMPARE(ui->graphicsToolButton->text(), QStringLiteral("GRAPHICS"));
-        QCOMPARE(ui->homeBSetup->text(), QStringLiteral("ESC"));
-        QCOMPARE(ui->delayLabel->text(), QStringLiteral("DELAY [ms]"));
-        QCOMPARE(ui->parBDebug->text(), QStringLiteral("PARAMETERS"));
-        QCOMPARE(ui->graphicsBDebug->text(), QStringLiteral("GRAFICI"));
-        QCOMPARE(ui->writeErrorLabel->text(), QStringLiteral("Writing error counter"));
+        activate(hbtest::child<QComboBox>(window, "languageComboBox"), "English");
+        QCOMPARE(yesText(), QStringLiteral("Yes"));
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->text(), QStringLiteral("Model:"));
+        QCOMPARE(hbtest::child<QLabel>(window, "gapLabel")->text(), QStringLiteral("Gap [mm:ss]"));
+        QCOMPARE(hbtest::child<QToolButton>(window, "memoButton")->toolTip(),
+                 QStringLiteral("Stores data on the board"));
+        QCOMPARE(hbtest::child<QGroupBox>(window, "inputGroupBox")->title(), QStringLiteral("Inputs"));
+        QCOMPARE(hbtest::child<QGroupBox>(window, "outputGroupBox")->title(), QStringLiteral("Releases"));
+        QCOMPARE(hbtest::child<QToolButton>(window, "configToolButton")->text(), QStringLiteral("ADMIN"));
+        QCOMPARE(hbtest::child<QToolButton>(window, "graphicsToolButton")->text(),
+                 QStringLiteral("GRAPHICS"));
+        QCOMPARE(hbtest::child<QToolButton>(window, "homeBSetup")->text(), QStringLiteral("ESC"));
+        QCOMPARE(hbtest::child<QLabel>(window, "delayLabel")->text(), QStringLiteral("DELAY [ms]"));
+        QCOMPARE(hbtest::child<QPushButton>(window, "parBDebug")->text(), QStringLiteral("PARAMETERS"));
+        QCOMPARE(hbtest::child<QPushButton>(window, "graphicsBDebug")->text(), QStringLiteral("GRAFICI"));
+        QCOMPARE(hbtest::child<QLabel>(window, "writeErrorLabel")->text(),
+                 QStringLiteral("Writing error counter"));
     }
 
     void markupInLanguageFileStaysText() {
@@ -275,11 +284,13 @@ private slots:
         QCOMPARE(textAt(1), QStringLiteral("<b>Bold</b>"));
         texts->replace(96, QStringLiteral("<i>Modello</i>"));
         texts->replace(75, QStringLiteral("<b>Memo</b>"));
-        SerialThread thread;
-        HearthBench window(&thread);
-        QCOMPARE(window.form()->modelLabel->textFormat(), Qt::PlainText);
-        QCOMPARE(window.form()->modelLabel->text(), QStringLiteral("<i>Modello</i>:"));
-        QVERIFY(window.form()->memoButton->toolTip().contains(QStringLiteral("&lt;b&gt;Memo")));
+        hbtest::Program program;
+        HearthBench &window = program.window;
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->textFormat(), Qt::PlainText);
+        QCOMPARE(hbtest::child<QLabel>(window, "modelLabel")->text(), QStringLiteral("<i>Modello</i>:"));
+        QVERIFY(hbtest::child<QToolButton>(window, "memoButton")
+                    ->toolTip()
+                    .contains(QStringLiteral("&lt;b&gt;Memo")));
     }
 };
 

@@ -1,7 +1,11 @@
+#include "defaults.h"
 #include "parameters/catalogue.h"
 
 #include <gtest/gtest.h>
 
+#include "app/texts.h"
+
+#include <QFile>
 #include <QSet>
 
 namespace {
@@ -23,38 +27,39 @@ QString englishText(int index) {
     }
 }
 
-int positionOf(int model, const char *code) {
+int positionOf(StoveModel model, const char *code) {
     for (int i = 0; i < parameterCount(model); ++i)
         if (parameterCode(descriptor(model, i)) == QLatin1String(code)) return i;
     return -1;
 }
 
 TEST(Catalogue, LayoutAndCounts) {
-    EXPECT_EQ(parameterCount(0), 0);
-    EXPECT_EQ(parameterCount(1), 41);
-    EXPECT_EQ(parameterCount(2), 80);
-    EXPECT_EQ(parameterCount(3), 75);
-    EXPECT_EQ(layoutValue(1, "ROWSPERCOLUMN"), 10);
-    EXPECT_EQ(layoutValue(2, "ROWSPERCOLUMN"), 9);
-    EXPECT_EQ(layoutValue(3, "ROWSPERCOLUMN"), 8);
+    EXPECT_EQ(parameterCount(modelOf(0)), 0);
+    EXPECT_EQ(parameterCount(modelOf(1)), 41);
+    EXPECT_EQ(parameterCount(modelOf(2)), 80);
+    EXPECT_EQ(parameterCount(modelOf(3)), 75);
+    EXPECT_EQ(layoutValue(modelOf(1), "ROWSPERCOLUMN"), 10);
+    EXPECT_EQ(layoutValue(modelOf(2), "ROWSPERCOLUMN"), 9);
+    EXPECT_EQ(layoutValue(modelOf(3), "ROWSPERCOLUMN"), 8);
     for (int m = 1; m <= 3; ++m)
-        EXPECT_EQ(layoutValue(m, "PARPAGES"), layoutValue(m, "GENPARPAGES") + layoutValue(m, "TECPARPAGES"));
+        EXPECT_EQ(layoutValue(modelOf(m), "PARPAGES"),
+                  layoutValue(modelOf(m), "GENPARPAGES") + layoutValue(modelOf(m), "TECPARPAGES"));
     for (const char *key : {"ROWSPERCOLUMN", "GENPAR", "GENPARPAGES", "TECPAR", "TECPARPAGES", "PARPAGES"})
-        EXPECT_EQ(layoutValue(0, key), 0) << key;
-    EXPECT_EQ(layoutValue(1, "genpar"), 0);
-    EXPECT_EQ(layoutValue(1, "ROWS"), 0);
-    EXPECT_EQ(layoutValue(4, "GENPAR"), 0);
-    EXPECT_EQ(layoutValue(-1, "GENPAR"), 0);
+        EXPECT_EQ(layoutValue(modelOf(0), key), 0) << key;
+    EXPECT_EQ(layoutValue(modelOf(1), "genpar"), 0);
+    EXPECT_EQ(layoutValue(modelOf(1), "ROWS"), 0);
+    EXPECT_EQ(layoutValue(modelOf(4), "GENPAR"), 0);
+    EXPECT_EQ(layoutValue(modelOf(-1), "GENPAR"), 0);
 }
 
 TEST(Catalogue, EntriesAreConsistent) {
     for (int m = 1; m <= 3; ++m) {
-        const int ng = layoutValue(m, "GENPAR");
-        const int count = parameterCount(m);
+        const int ng = layoutValue(modelOf(m), "GENPAR");
+        const int count = parameterCount(modelOf(m));
         QSet<QString> codes;
         int selectors = 0;
         for (int i = 0; i < kCatalogueEntries; ++i) {
-            const ParameterDescriptor &d = descriptor(m, i);
+            const ParameterDescriptor &d = descriptor(modelOf(m), i);
             if (i >= count) {
                 EXPECT_EQ(d.boardIndex, 0);
                 EXPECT_EQ(d.ranges[0].textIndex, 0);
@@ -76,7 +81,7 @@ TEST(Catalogue, EntriesAreConsistent) {
             }
             EXPECT_EQ(d.ranges[0].textIndex, d.ranges[1].textIndex);
             EXPECT_EQ(d.ranges[0].decimals, d.ranges[1].decimals);
-            EXPECT_EQ(findByCode(m, d.table, d.displayNumber), std::optional<int>(i));
+            EXPECT_EQ(findByCode(modelOf(m), d.table, d.displayNumber), std::optional<int>(i));
             // Only bit entries and the technical entries after them have a code that differs
             // from their board parameter.
             if (d.table == 0) {
@@ -85,22 +90,22 @@ TEST(Catalogue, EntriesAreConsistent) {
         }
         EXPECT_EQ(codes.size(), count);
         EXPECT_EQ(selectors, 1) << m;
-        EXPECT_EQ(groupSelectorPosition(m), std::optional<int>(m == 2 ? 17 : 10));
+        EXPECT_EQ(groupSelectorPosition(modelOf(m)), std::optional<int>(m == 2 ? 17 : 10));
     }
-    EXPECT_FALSE(findByCode(1, 1, 99));
-    EXPECT_FALSE(findByCode(0, 0, 1));
-    EXPECT_FALSE(groupSelectorPosition(0));
-    EXPECT_EQ(descriptor(0, 5).position, 5);
-    EXPECT_EQ(descriptor(0, 5).table, 0);
-    EXPECT_EQ(parameterCode(descriptor(3, 74)), "PT12");
-    EXPECT_EQ(descriptor(3, 74).boardIndex, 6);
+    EXPECT_FALSE(findByCode(modelOf(1), 1, 99));
+    EXPECT_FALSE(findByCode(modelOf(0), 0, 1));
+    EXPECT_FALSE(groupSelectorPosition(modelOf(0)));
+    EXPECT_EQ(descriptor(modelOf(0), 5).position, 5);
+    EXPECT_EQ(descriptor(modelOf(0), 5).table, 0);
+    EXPECT_EQ(parameterCode(descriptor(modelOf(3), 74)), "PT12");
+    EXPECT_EQ(descriptor(modelOf(3), 74).boardIndex, 6);
 }
 
 TEST(Catalogue, HubaDifferences) {
     for (int m = 1; m <= 3; ++m) {
         int smoke = 0;
-        for (int i = 0; i < parameterCount(m); ++i) {
-            const ParameterDescriptor &d = descriptor(m, i);
+        for (int i = 0; i < parameterCount(modelOf(m)); ++i) {
+            const ParameterDescriptor &d = descriptor(modelOf(m), i);
             const ParameterRange &a = d.ranges[0];
             const ParameterRange &b = d.ranges[1];
             const bool same = a.minimum == b.minimum && a.maximum == b.maximum &&
@@ -123,7 +128,7 @@ TEST(Catalogue, HubaDifferences) {
         }
         EXPECT_EQ(smoke, 8);
     }
-    const ParameterDescriptor &boot = descriptor(2, positionOf(2, "PG39"));
+    const ParameterDescriptor &boot = descriptor(modelOf(2), positionOf(modelOf(2), "PG39"));
     EXPECT_EQ(boot.ranges[0].textIndex, 184);
     const DisplayRange standard = displayRange(boot, false);
     EXPECT_EQ(standard.lo, 550);
@@ -136,7 +141,7 @@ TEST(Catalogue, HubaDifferences) {
 }
 
 TEST(Catalogue, BitEntriesShareTheirFlagsWord) {
-    const auto bits = [](int model, int table, int index) {
+    const auto bits = [](StoveModel model, int table, int index) {
         QList<int> list;
         for (int i = 0; i < parameterCount(model); ++i) {
             const ParameterDescriptor &d = descriptor(model, i);
@@ -147,16 +152,16 @@ TEST(Catalogue, BitEntriesShareTheirFlagsWord) {
         }
         return list;
     };
-    EXPECT_EQ(bits(1, 1, 4), (QList<int>{0, 1, 2, 3}));
-    EXPECT_EQ(bits(2, 1, 5), (QList<int>{0, 1, 2, 3, 4, 5, 7}));
-    EXPECT_EQ(bits(3, 1, 5), (QList<int>{0, 1, 2, 3, 4, 5, 7}));
+    EXPECT_EQ(bits(modelOf(1), 1, 4), (QList<int>{0, 1, 2, 3}));
+    EXPECT_EQ(bits(modelOf(2), 1, 5), (QList<int>{0, 1, 2, 3, 4, 5, 7}));
+    EXPECT_EQ(bits(modelOf(3), 1, 5), (QList<int>{0, 1, 2, 3, 4, 5, 7}));
     for (int m = 2; m <= 3; ++m) {
-        const ParameterDescriptor &sms = descriptor(m, positionOf(m, "PT10"));
+        const ParameterDescriptor &sms = descriptor(modelOf(m), positionOf(modelOf(m), "PT10"));
         EXPECT_EQ(sms.keepsLink, 0);
         EXPECT_EQ(sms.ranges[0].textIndex, 17);
         int linkEntries = 0;
-        for (int i = 0; i < parameterCount(m); ++i)
-            linkEntries += descriptor(m, i).keepsLink == 0;
+        for (int i = 0; i < parameterCount(modelOf(m)); ++i)
+            linkEntries += descriptor(modelOf(m), i).keepsLink == 0;
         EXPECT_EQ(linkEntries, 1);
     }
 }
@@ -187,7 +192,7 @@ TEST(Catalogue, Conversions) {
     for (int r = 0; r <= 200; ++r)
         ASSERT_EQ(toRaw(5, toDisplay(5, r, false), false), r);
 
-    const ParameterDescriptor &minus4 = descriptor(1, positionOf(1, "PG46"));
+    const ParameterDescriptor &minus4 = descriptor(modelOf(1), positionOf(modelOf(1), "PG46"));
     const DisplayRange range = displayRange(minus4, false);
     EXPECT_EQ(range.lo, -1000);
     EXPECT_EQ(range.hi, 0);
@@ -196,10 +201,10 @@ TEST(Catalogue, Conversions) {
 
 TEST(Catalogue, BitValuesAndUnits) {
     // Technical parameter 4 of BASIC holding 6: bits 1 and 2 set.
-    EXPECT_EQ(shownValue(descriptor(1, positionOf(1, "PT4")), false, 6), 0);
-    EXPECT_EQ(shownValue(descriptor(1, positionOf(1, "PT5")), false, 6), 2);
-    EXPECT_EQ(shownValue(descriptor(1, positionOf(1, "PT6")), false, 6), 4);
-    EXPECT_EQ(shownValue(descriptor(1, positionOf(1, "PT7")), false, 6), 0);
+    EXPECT_EQ(shownValue(descriptor(modelOf(1), positionOf(modelOf(1), "PT4")), false, 6), 0);
+    EXPECT_EQ(shownValue(descriptor(modelOf(1), positionOf(modelOf(1), "PT5")), false, 6), 2);
+    EXPECT_EQ(shownValue(descriptor(modelOf(1), positionOf(modelOf(1), "PT6")), false, 6), 4);
+    EXPECT_EQ(shownValue(descriptor(modelOf(1), positionOf(modelOf(1), "PT7")), false, 6), 0);
 
     EXPECT_EQ(unitLabel(0, englishText), "");
     EXPECT_EQ(unitLabel(1, englishText), "[hours]");
@@ -211,6 +216,18 @@ TEST(Catalogue, BitValuesAndUnits) {
     EXPECT_EQ(unitLabel(14, englishText), "[times]");
     EXPECT_EQ(unitLabel(15, englishText), "");
     EXPECT_EQ(unitLabel(-1, englishText), "");
+}
+
+TEST(Catalogue, ItalianUnits) {
+    QFile file(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    TextTable italian;
+    ASSERT_TRUE(parseLanguageText(file.readAll(), italian));
+    const auto text = [&](int i) { return italian.value(i); };
+    EXPECT_EQ(unitLabel(1, text), "[ore]");
+    EXPECT_EQ(unitLabel(9, text), "[cicli]");
+    EXPECT_EQ(unitLabel(10, text), "[RPM]");
+    EXPECT_EQ(unitLabel(14, text), "[volte]");
 }
 
 } // namespace

@@ -5,7 +5,12 @@
 
 #include <QList>
 
-inline QList<double> catalogueDefaults(int model, bool huba) {
+// A model by its code, also codes no model has (the catalogue must refuse them).
+inline StoveModel modelOf(int code) {
+    return static_cast<StoveModel>(code);
+}
+
+inline QList<double> catalogueDefaults(StoveModel model, bool huba) {
     QList<double> values;
     for (int i = 0; i < parameterCount(model); ++i) {
         const ParameterDescriptor &d = descriptor(model, i);

@@ -18,7 +18,8 @@ QStringList lines(const QByteArray &text) {
 }
 
 TEST(ParameterFile, FormatPerModel) {
-    const QStringList basic = lines(format(1, QStringLiteral("  1.23 "), false, catalogueDefaults(1, false)));
+    const QStringList basic =
+        lines(format(modelOf(1), QStringLiteral("  1.23 "), false, catalogueDefaults(modelOf(1), false)));
     ASSERT_EQ(basic.size(), 44);
     EXPECT_EQ(basic[0], "MODEL=BASIC");
     EXPECT_EQ(basic[1], "FIRMWARE=1.23");
@@ -30,7 +31,7 @@ TEST(ParameterFile, FormatPerModel) {
     EXPECT_TRUE(basic.contains("PT4=0"));
     EXPECT_EQ(basic.last(), "PT7=0");
 
-    const QStringList water = lines(format(2, QString(), true, catalogueDefaults(2, true)));
+    const QStringList water = lines(format(modelOf(2), QString(), true, catalogueDefaults(modelOf(2), true)));
     ASSERT_EQ(water.size(), 83);
     EXPECT_EQ(water[0], "MODEL=WATER");
     EXPECT_EQ(water[1], "FIRMWARE=");
@@ -39,20 +40,21 @@ TEST(ParameterFile, FormatPerModel) {
     EXPECT_TRUE(water.contains("PG15=0.5")); // bar, one decimal
     EXPECT_TRUE(water.contains("PG39=400")); // smoke depressure, HUBA scale
 
-    const QStringList air = lines(format(3, QStringLiteral("2.00"), false, catalogueDefaults(3, false)));
+    const QStringList air =
+        lines(format(modelOf(3), QStringLiteral("2.00"), false, catalogueDefaults(modelOf(3), false)));
     ASSERT_EQ(air.size(), 78);
     EXPECT_EQ(air[0], "MODEL=AIR - DUCTED");
     EXPECT_EQ(air.last(), "PT12=2");
     // Negated zero never shows as "-0".
-    QList<double> zeros(parameterCount(3), -0.0);
-    EXPECT_FALSE(format(3, QString(), false, zeros).contains("=-0"));
+    QList<double> zeros(parameterCount(modelOf(3)), -0.0);
+    EXPECT_FALSE(format(modelOf(3), QString(), false, zeros).contains("=-0"));
 }
 
 TEST(ParameterFile, DefaultNames) {
     const QString sep = QDir::separator();
-    EXPECT_EQ(defaultFileName(1, true), "par" + sep + "default (basic).prm");
-    EXPECT_EQ(defaultFileName(3, false), "par" + sep + "default (AIR - DUCTED).prm");
-    EXPECT_EQ(defaultFileName(0, false), "par" + sep + "default (unknown).prm");
+    EXPECT_EQ(defaultFileName(modelOf(1), true), "par" + sep + "default (basic).prm");
+    EXPECT_EQ(defaultFileName(modelOf(3), false), "par" + sep + "default (AIR - DUCTED).prm");
+    EXPECT_EQ(defaultFileName(modelOf(0), false), "par" + sep + "default (unknown).prm");
 }
 
 TEST(ParameterFile, LineForms) {
@@ -82,10 +84,10 @@ TEST(ParameterFile, LineForms) {
     EXPECT_FALSE(parseLine("model=WATER"));
     EXPECT_EQ(std::get<HubaLine>(*parseLine("HUBA=1")).value, 1);
     EXPECT_EQ(std::get<HubaLine>(*parseLine("HUBA=x")).value, 0);
-    EXPECT_TRUE(modelMatches("water", 2));
-    EXPECT_TRUE(modelMatches("Air - Ducted", 3));
-    EXPECT_FALSE(modelMatches("WATER", 1));
-    EXPECT_FALSE(modelMatches("AIR-DUCT", 3));
+    EXPECT_TRUE(modelMatches("water", modelOf(2)));
+    EXPECT_TRUE(modelMatches("Air - Ducted", modelOf(3)));
+    EXPECT_FALSE(modelMatches("WATER", modelOf(1)));
+    EXPECT_FALSE(modelMatches("AIR-DUCT", modelOf(3)));
 }
 
 TEST(ParameterFile, ParseWholeFiles) {
@@ -98,13 +100,13 @@ TEST(ParameterFile, ParseWholeFiles) {
     EXPECT_EQ(std::get<ValueLine>((*parsed)[3]).displayNumber, 99);
 
     // Round trip of a whole file.
-    const QList<double> values = catalogueDefaults(2, false);
-    const auto back = parse(format(2, "1.0", false, values));
+    const QList<double> values = catalogueDefaults(modelOf(2), false);
+    const auto back = parse(format(modelOf(2), "1.0", false, values));
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2 + 80);
     for (int i = 0; i < 80; ++i) {
         const ValueLine v = std::get<ValueLine>((*back)[2 + i]);
-        EXPECT_EQ(findByCode(2, v.table, v.displayNumber), std::optional<int>(i));
+        EXPECT_EQ(findByCode(modelOf(2), v.table, v.displayNumber), std::optional<int>(i));
         EXPECT_DOUBLE_EQ(v.value, values[i]);
     }
 

@@ -14,8 +14,8 @@ QList<RowValue> rowsOf(const QList<double> &values) {
 }
 
 TEST(SetAll, ComposesOneWritePerBoardParameter) {
-    QList<double> values = catalogueDefaults(3, false);
-    const QList<BoardWrite> writes = composeWrites(3, values, false);
+    QList<double> values = catalogueDefaults(modelOf(3), false);
+    const QList<BoardWrite> writes = composeWrites(modelOf(3), values, false);
     ASSERT_EQ(writes.size(), 69);
     int general = 0;
     for (const BoardWrite &w : writes)
@@ -28,29 +28,29 @@ TEST(SetAll, ComposesOneWritePerBoardParameter) {
     EXPECT_EQ(flags.raw, 0x80); // only the cochlea brake (bit 7) is on by default
     for (int i = 67; i <= 73; ++i)
         values[i] = 1;
-    EXPECT_EQ(composeWrites(3, values, false)[67].raw, 0xBF); // bit 6 has no row and stays 0
+    EXPECT_EQ(composeWrites(modelOf(3), values, false)[67].raw, 0xBF); // bit 6 has no row and stays 0
     EXPECT_EQ(writes.last().boardIndex, 6);
     EXPECT_EQ(writes.last().raw, 2);
 
     // Conversions follow the group given: smoke depressure 400 is raw 300 in HUBA, 950 is 45.
-    QList<double> basic = catalogueDefaults(1, false);
+    QList<double> basic = catalogueDefaults(modelOf(1), false);
     basic[24] = 400;
-    EXPECT_EQ(composeWrites(1, basic, true)[24].raw, 300);
+    EXPECT_EQ(composeWrites(modelOf(1), basic, true)[24].raw, 300);
     basic[24] = 950;
-    EXPECT_EQ(composeWrites(1, basic, false)[24].raw, 45);
-    EXPECT_EQ(composeWrites(1, basic, false)[32].raw, 50); // PG46 -250, negated
-    EXPECT_EQ(composeWrites(1, basic, false).size(), 34 + 4);
-    EXPECT_EQ(composeWrites(2, catalogueDefaults(2, false), false).size(), 66 + 8);
+    EXPECT_EQ(composeWrites(modelOf(1), basic, false)[24].raw, 45);
+    EXPECT_EQ(composeWrites(modelOf(1), basic, false)[32].raw, 50); // PG46 -250, negated
+    EXPECT_EQ(composeWrites(modelOf(1), basic, false).size(), 34 + 4);
+    EXPECT_EQ(composeWrites(modelOf(2), catalogueDefaults(modelOf(2), false), false).size(), 66 + 8);
 }
 
 TEST(SetAll, CheckPhase) {
     // An empty row ends the check before the later rows are looked at.
-    QList<RowValue> rows = rowsOf(catalogueDefaults(2, false));
+    QList<RowValue> rows = rowsOf(catalogueDefaults(modelOf(2), false));
     rows[75].value = 1; // SMS modem on
     rows[20].empty = true;
     rows[17].value = 0; // group selector: standard
     int asked = 0;
-    CheckResult r = checkRows(2, rows, true, [&](int) {
+    CheckResult r = checkRows(modelOf(2), rows, true, [&](int) {
         ++asked;
         return true;
     });
@@ -62,7 +62,7 @@ TEST(SetAll, CheckPhase) {
 
     // Declining the SMS modem clears the row and cancels, but the check goes on.
     rows[17].value = 2;
-    r = checkRows(2, rows, false, [&](int position) {
+    r = checkRows(modelOf(2), rows, false, [&](int position) {
         EXPECT_EQ(position, 75);
         ++asked;
         return false;
@@ -75,7 +75,7 @@ TEST(SetAll, CheckPhase) {
     // Accepting goes ahead; the selector value decides the group.
     rows[75].value = 1;
     rows[17].value = 1;
-    r = checkRows(2, rows, true, [&](int) { return true; });
+    r = checkRows(modelOf(2), rows, true, [&](int) { return true; });
     EXPECT_EQ(r.outcome, CheckResult::Proceed);
     EXPECT_FALSE(r.hubaMode);
 }

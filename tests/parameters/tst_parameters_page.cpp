@@ -1,23 +1,21 @@
-// The parameters page of the main window against the board simulator and scripted boards: page
-// building and filling, Show/Set of rows, View all, Set all, storing, banks and parameter files.
+// The parameters page against the board simulator and scripted boards: page building and filling,
+// Show/Set of rows, View all, Set all, storing, banks and parameter files.
 #include "app/settings.h"
 #include "app/texts.h"
-#include "board/serialthread.h"
-#include <QPushButton>
-
 #include "defaults.h"
 #include "helpers.h"
 #include "parameters/catalogue.h"
-#include "ui/hearthbench.h"
-#include "ui_hearthbench.h"
+#include "parameters/parameterspage.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QProgressDialog>
 #include <QRadioButton>
-#include <QStackedLayout>
 #include <QToolButton>
+
+#include <unistd.h>
 
 using hbtest::BoxAnswerer;
 using hbtest::ScriptedBoard;
@@ -25,29 +23,12 @@ using hbtest::Simulator;
 
 namespace {
 
-const char *modelArgument(int model) {
-    return model == 1 ? "basic" : model == 2 ? "water" : "air";
+const char *modelArgument(StoveModel model) {
+    return model == StoveModel::Basic ? "basic" : model == StoveModel::Water ? "water" : "air";
 }
 
-// One line on the simulator's control channel; returns its answer.
-QString control(Simulator &sim, const QString &line) {
-    sim.process.write((line + QLatin1Char('\n')).toLatin1());
-    QElapsedTimer clock;
-    clock.start();
-    while (!sim.process.canReadLine() && clock.elapsed() < 5000)
-        sim.process.waitForReadyRead(50);
-    return QString::fromLatin1(sim.process.readLine()).trimmed();
-}
-
-// The raw value the simulator holds for a board parameter (-1 if it has none).
-int boardValue(Simulator &sim, int table, int index) {
-    const QStringList words =
-        control(sim, QStringLiteral("get %1 %2").arg(table ? "tec" : "gen").arg(index)).split(' ');
-    return words.size() >= 4 && words[0] == QLatin1String("ok") ? words[3].toInt() : -1;
-}
-
-std::string identityOf(int model) {
-    const std::string name = model == 1 ? "BASIC" : model == 2 ? "WATER" : "AIR-DUCT";
+std::string identityOf(StoveModel model) {
+    const std::string name = model == StoveModel::Basic ? "BASIC" : model == StoveModel::Water ? "WATER" : "AIR-DUCT";
     return name + std::string(10 - name.size(), ' ') + " 01.23150911\r";
 }
 
@@ -60,7 +41,7 @@ std::string threeDigits(int v) {
 // A scripted board that identifies as `model` and keeps parameters in a map; commands in `silent`
 // (prefixes) get no answer.
 struct FakeBoard {
-    explicit FakeBoard(int model) : model(model) {
+    explicit FakeBoard(StoveModel model) : model(model) {
         board.setResponder([this](const std::string &c, int) -> std::optional<std::string> {
             for (const std::string &prefix : silent)
                 if (c.rfind(prefix, 0) == 0) return std::nullopt;
@@ -74,8 +55,7 @@ struct FakeBoard {
                 values[c.substr(2, 3) + c.substr(6, 2)] = std::stoi(c.substr(8, 3));
                 return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
             }
-            if (c.rfind("WRBANP0", 0) == 0 && c.size() == 11)
-                return "P0" + c.substr(7, 1) + "=" + c.substr(8, 3) + "\r";
+            if (c.rfind("WRBANP0", 0) == 0 && c.size() == 11) return "P0" + c.substr(7, 1) + "=" + c.substr(8, 3) + "\r";
             return std::nullopt;
         });
     }
@@ -86,7 +66,7 @@ struct FakeBoard {
             if (c != "MODELLO" && (!writesOnly || c.rfind("READ", 0) != 0)) out.push_back(c);
         return out;
     }
-    int model;
+    StoveModel model;
     std::map<std::string, int> values; // "GEN07" / "TEC05"
     std::vector<std::string> silent;
     ScriptedBoard board;
@@ -102,44 +82,46 @@ void cancelProgressAt(QTimer &poll, const FakeBoard &fake, std::size_t commands)
     });
 }
 
-QString green(const unsigned short *c) {
-    return QStringLiteral("\nbackground-color: rgb(%1, %2, %3);").arg(c[0]).arg(c[1]).arg(c[2]);
+QString mark(int red, int green, int blue) {
+    return QStringLiteral("\nbackground-color: rgb(%1, %2, %3);").arg(red).arg(green).arg(blue);
 }
 
 } // namespace
 
-class ParameterWindowTest : public QObject {
+class ParametersPageTest : public QObject {
     Q_OBJECT
 
     hbtest::CleanSlate *sandbox = nullptr;
-    SerialThread *thread = nullptr;
-    HearthBench *window = nullptr;
+    hbtest::BoardSession *board = nullptr;
+    ParametersPage *page = nullptr;
     BoxAnswerer *answerer = nullptr;
 
-    // Opens the parameters page: detection, page building and the HUBA read.
-    bool open(int model) {
-        thread = new SerialThread;
-        window = new HearthBench(thread);
+    // Detects the board and builds the page, as the first entry of the parameters page does.
+    bool open(StoveModel model) {
+        board = new hbtest::BoardSession;
+        page = new ParametersPage(board->session);
+        page->show();
         answerer = new BoxAnswerer;
-        window->form()->parametersToolButton->click();
-        return currentModel == model && window->arePagesBuilt() && answerer->seen.empty();
+        if (!board->detect() || board->session.model() != model) return false;
+        page->build();
+        return answerer->seen.empty();
     }
-    int count() const { return parameterCount(currentModel); }
-    QDoubleSpinBox *box(int i) const { return window->valueBoxes[i]; }
+    StoveModel model() const { return board->session.model(); }
+    bool huba() const { return board->session.hubaMode(); }
+    int count() const { return parameterCount(model()); }
+    QDoubleSpinBox *box(int i) const { return page->valueBox(i); }
+    void click(const char *button) const { page->findChild<QAbstractButton *>(QLatin1String(button))->click(); }
     int position(const char *code) const {
         for (int i = 0; i < count(); ++i)
-            if (parameterCode(descriptor(currentModel, i)) == QLatin1String(code)) return i;
+            if (parameterCode(descriptor(model(), i)) == QLatin1String(code)) return i;
         return -1;
-    }
-    bool highlighted(int i) const {
-        return window->setButtons[i]->styleSheet() != window->plainSetButtonStyle;
     }
     // Puts the catalogue defaults (shown values) into every row without marking them.
     void fillDefaults() {
-        const QList<double> values = catalogueDefaults(currentModel, window->hubaMode);
+        const QList<double> values = catalogueDefaults(model(), huba());
         for (int i = 0; i < count(); ++i) {
             box(i)->setValue(values[i]);
-            window->setButtons[i]->setStyleSheet(window->plainSetButtonStyle);
+            page->setButton(i)->setStyleSheet(QString());
         }
     }
     QString writeFile(const QByteArray &content) {
@@ -148,7 +130,7 @@ class ParameterWindowTest : public QObject {
         file.write(content);
         return file.fileName();
     }
-    QByteArray readFile(const QString &path) {
+    static QByteArray readFile(const QString &path) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
         return file.readAll();
@@ -167,240 +149,296 @@ private slots:
     }
     void cleanup() {
         delete answerer;
-        delete window;
-        delete thread;
+        delete page;
+        delete board;
         answerer = nullptr;
-        window = nullptr;
-        thread = nullptr;
+        page = nullptr;
+        board = nullptr;
         delete sandbox;
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void pagesPerModel_data() {
-        QTest::addColumn<int>("model");
+        QTest::addColumn<StoveModel>("model");
         QTest::addColumn<QList<int>>("rowsPerPage");
         QTest::addColumn<QStringList>("titles");
-        QTest::newRow("basic") << 1 << QList<int>{20, 14, 7}
+        QTest::newRow("basic") << StoveModel::Basic << QList<int>{20, 14, 7}
                                << QStringList{"General Parameters 1/2", "General Parameters 2/2",
                                               "Technical Parameters 1/1"};
-        QTest::newRow("water") << 2 << QList<int>{18, 18, 18, 12, 14}
+        QTest::newRow("water") << StoveModel::Water << QList<int>{18, 18, 18, 12, 14}
                                << QStringList{"General Parameters 1/4", "General Parameters 2/4",
                                               "General Parameters 3/4", "General Parameters 4/4",
                                               "Technical Parameters 1/1"};
-        QTest::newRow("air") << 3 << QList<int>{16, 16, 16, 15, 12}
+        QTest::newRow("air") << StoveModel::AirDucted << QList<int>{16, 16, 16, 15, 12}
                              << QStringList{"General Parameters 1/4", "General Parameters 2/4",
                                             "General Parameters 3/4", "General Parameters 4/4",
                                             "Technical Parameters 1/1"};
     }
     void pagesPerModel() {
-        QFETCH(int, model);
+        QFETCH(StoveModel, model);
         QFETCH(QList<int>, rowsPerPage);
         QFETCH(QStringList, titles);
         Simulator sim({"--model", modelArgument(model), "--no-pacing"});
         QVERIFY(sim.ok());
         QVERIFY(open(model));
-        QCOMPARE(window->parameterPages.size(), rowsPerPage.size());
-        QCOMPARE(window->parameterStack->count(), rowsPerPage.size());
+        QCOMPARE(page->subPages().size(), rowsPerPage.size());
+        QCOMPARE(page->rowCount(), count());
         const int rows = layoutValue(model, "ROWSPERCOLUMN");
         int next = 0;
         for (int p = 0; p < rowsPerPage.size(); ++p) {
-            QGroupBox *page = window->parameterPages[p];
-            QCOMPARE(page->title(), titles[p]);
-            auto *grid = qobject_cast<QGridLayout *>(page->layout());
+            QGroupBox *subPage = page->subPages()[p];
+            QCOMPARE(subPage->title(), titles[p]);
+            auto *grid = qobject_cast<QGridLayout *>(subPage->layout());
             QVERIFY(grid);
             QCOMPARE(grid->columnStretch(4), 60);
             for (int j = 0; j < rowsPerPage[p]; ++j, ++next) {
-                QCOMPARE(box(next)->parentWidget(), page);
+                QCOMPARE(box(next)->parentWidget(), subPage);
                 int r, c, rs, cs;
                 grid->getItemPosition(grid->indexOf(box(next)), &r, &c, &rs, &cs);
                 QCOMPARE(r, j % rows);
                 QCOMPARE(c, 5 * (j / rows) + 1);
-                grid->getItemPosition(grid->indexOf(window->setButtons[next]), &r, &c, &rs, &cs);
+                grid->getItemPosition(grid->indexOf(page->setButton(next)), &r, &c, &rs, &cs);
                 QCOMPARE(c, 5 * (j / rows) + 4);
                 QVERIFY(box(next)->cleanText().isEmpty()); // reset: no value known
-                QVERIFY(!highlighted(next));
-                QCOMPARE(window->showButtons[next]->text(), QStringLiteral("Show"));
-                QCOMPARE(window->setButtons[next]->text(), QStringLiteral("Set"));
-                QCOMPARE(window->showButtonPositions.value(window->showButtons[next]), next);
-                QCOMPARE(window->setButtonPositions.value(window->setButtons[next]), next);
-                QCOMPARE(window->nameLabels[next]->toolTip(), parameterCode(descriptor(model, next)));
+                QVERIFY(!page->hasKnownValue(next));
+                QVERIFY(!page->isMarked(next));
+                QCOMPARE(page->showButton(next)->text(), QStringLiteral("Show"));
+                QCOMPARE(page->setButton(next)->text(), QStringLiteral("Set"));
+                QCOMPARE(page->nameLabel(next)->toolTip(), parameterCode(descriptor(model, next)));
+                // A parameter without a name text is named by its code.
+                QVERIFY(!page->nameLabel(next)->text().isEmpty());
             }
         }
         QCOMPARE(next, count());
-        QVERIFY(window->valueBoxes[count() - 1] && (count() == 80 || !window->valueBoxes[count()]));
-        QCOMPARE(window->bankButtons[0] != nullptr, model != 1);
-        // The simulator starts in HUBA mode (selector 2).
-        QVERIFY(window->hubaMode);
+        QCOMPARE(page->bankButtons().size(), model == StoveModel::Basic ? 0 : 4);
+        if (model == StoveModel::Basic) {
+            QCOMPARE(page->nameLabel(position("PG22"))->text(), QStringLiteral("PG22"));
+            QCOMPARE(page->nameLabel(position("PT7"))->text(), QStringLiteral("PT7"));
+        }
+        QVERIFY(huba()); // the simulator starts in HUBA mode (selector 2)
 
         // Paging: down is disabled on the first page, up on the last; both stop at their ends.
-        QVERIFY(!window->form()->downParB->isEnabled());
-        window->form()->downParB->click();
-        QCOMPARE(window->currentParameterPage, 0);
+        auto *down = page->findChild<QAbstractButton *>("downParB");
+        auto *up = page->findChild<QAbstractButton *>("upParB");
+        QVERIFY(!down->isEnabled());
+        down->click();
+        QCOMPARE(page->currentSubPage(), 0);
         for (int p = 1; p < rowsPerPage.size(); ++p)
-            window->form()->upParB->click();
-        QCOMPARE(window->currentParameterPage, rowsPerPage.size() - 1);
-        QCOMPARE(window->parameterStack->currentIndex(), rowsPerPage.size() - 1);
-        QVERIFY(!window->form()->upParB->isEnabled());
-        QVERIFY(window->form()->downParB->isEnabled());
-        window->form()->upParB->click();
-        QCOMPARE(window->currentParameterPage, rowsPerPage.size() - 1);
-        window->showPageOf(0);
-        QCOMPARE(window->currentParameterPage, 0);
-        QVERIFY(!window->form()->downParB->isEnabled());
+            up->click();
+        QCOMPARE(page->currentSubPage(), rowsPerPage.size() - 1);
+        QVERIFY(page->subPages().last()->isVisible());
+        QVERIFY(!up->isEnabled());
+        QVERIFY(down->isEnabled());
+        up->click();
+        QCOMPARE(page->currentSubPage(), rowsPerPage.size() - 1);
+        page->showSubPageOf(0);
+        QCOMPARE(page->currentSubPage(), 0);
+        QVERIFY(!down->isEnabled());
     }
 
     void rangesUnitsAndRefresh() {
         Simulator sim({"--model", "water", "--no-pacing"});
         QVERIFY(sim.ok());
-        QVERIFY(control(sim, "set gen 18 0").startsWith("ok")); // standard group
-        QVERIFY(open(2));
-        QVERIFY(!window->hubaMode);
+        QVERIFY(sim.control("set gen 18 0").startsWith("ok")); // standard group
+        QVERIFY(open(StoveModel::Water));
+        QVERIFY(!huba());
         const int boot = position("PG39");
-        QCOMPARE(window->unitLabels[boot]->text(), QStringLiteral("[RPM]"));
-        QCOMPARE(window->unitLabels[boot]->toolTip(), QStringLiteral("[550 -> 3000]"));
+        QCOMPARE(page->unitLabel(boot)->text(), QStringLiteral("[RPM]"));
+        QCOMPARE(page->unitLabel(boot)->toolTip(), QStringLiteral("[550 -> 3000]"));
         QCOMPARE(box(boot)->minimum(), 550);
         const int pressure = position("PG15");
         QCOMPARE(box(pressure)->decimals(), 1);
         QCOMPARE(box(pressure)->singleStep(), 0.1);
-        QCOMPARE(window->unitLabels[pressure]->toolTip(), QStringLiteral("[0.0 -> 9.9]"));
-        QCOMPARE(window->unitLabels[position("PG52")]->toolTip(), QStringLiteral("[-300 -> 0]"));
-        QCOMPARE(window->unitLabels[position("PG20")]->text(), QStringLiteral("[hours]"));
+        QCOMPARE(page->unitLabel(pressure)->toolTip(), QStringLiteral("[0.0 -> 9.9]"));
+        QCOMPARE(page->unitLabel(position("PG52"))->toolTip(), QStringLiteral("[-300 -> 0]"));
+        QCOMPARE(page->unitLabel(position("PG20"))->text(), QStringLiteral("[hours]"));
 
         // Refresh into the HUBA group: 950 fits 100..1000 and stays; 2000 does not: "----".
         box(boot)->setValue(950);
         box(boot + 1)->setValue(2000);
-        window->hubaMode = true;
-        window->fillPages(1);
+        board->session.setHubaMode(true);
+        page->fillPages(ParametersPage::FillMode::Refresh);
         QCOMPARE(box(boot)->value(), 950.0);
         QCOMPARE(box(boot + 1)->value(), 1000.0);
         QCOMPARE(box(boot + 1)->specialValueText(), QStringLiteral("----"));
         QCOMPARE(box(boot)->specialValueText(), QString());
-        QCOMPARE(window->unitLabels[boot]->text(), QStringLiteral("[huba]"));
+        QCOMPARE(page->unitLabel(boot)->text(), QStringLiteral("[huba]"));
         QVERIFY(box(boot + 2)->cleanText().isEmpty()); // empty rows stay empty
         QCOMPARE(box(position("PG12"))->maximum(), 10.0);
 
-        // Edits highlight once; refilling and a new colour change nothing on that row.
-        QVERIFY(highlighted(boot)); // typed above
-        window->setButtons[boot]->setStyleSheet(window->plainSetButtonStyle);
+        // Edits mark once, in the colour of that moment; refilling changes nothing on that row.
+        QVERIFY(page->isMarked(boot)); // typed above
+        page->setButton(boot)->setStyleSheet(QString());
         box(boot)->setValue(800);
-        const QString first = window->setButtons[boot]->styleSheet();
-        QCOMPARE(first, window->plainSetButtonStyle + green(window->highlightColour));
-        QTest::keyClick(window, Qt::Key_F10);
+        QCOMPARE(page->setButton(boot)->styleSheet(), mark(237, 46, 41));
+        board->session.setHighlight({255, 0, 0});
         box(boot)->setValue(700);
-        QCOMPARE(window->setButtons[boot]->styleSheet(), first);
+        QCOMPARE(page->setButton(boot)->styleSheet(), mark(237, 46, 41));
         box(boot + 3)->setValue(500);
-        QCOMPARE(window->setButtons[boot + 3]->styleSheet(),
-                 window->plainSetButtonStyle + QStringLiteral("\nbackground-color: rgb(255, 0, 0);"));
-        window->fillPages(0);
+        QCOMPARE(page->setButton(boot + 3)->styleSheet(), mark(255, 0, 0));
+        page->fillPages(ParametersPage::FillMode::Reset);
         QVERIFY(box(boot)->cleanText().isEmpty());
     }
 
     void showRows() {
         Simulator sim({"--model", "basic", "--no-pacing"});
         QVERIFY(sim.ok());
-        QVERIFY(control(sim, "set tec 4 6").startsWith("ok"));
-        QVERIFY(control(sim, "set gen 24 45").startsWith("ok"));
-        QVERIFY(control(sim, "set gen 46 50").startsWith("ok"));
-        QVERIFY(open(1));
+        QVERIFY(sim.control("set tec 4 6").startsWith("ok"));
+        QVERIFY(sim.control("set gen 24 45").startsWith("ok"));
+        QVERIFY(sim.control("set gen 46 50").startsWith("ok"));
+        QVERIFY(open(StoveModel::Basic));
         const int pt4 = position("PT4");
         for (int i = 0; i < 4; ++i)
-            window->showButtons[pt4 + i]->click();
+            page->showButton(pt4 + i)->click();
         QCOMPARE(box(pt4)->value(), 0.0);
         QCOMPARE(box(pt4 + 1)->value(), 1.0);
         QCOMPARE(box(pt4 + 2)->value(), 1.0);
         QCOMPARE(box(pt4 + 3)->value(), 0.0);
-        window->showButtons[position("PG24")]->click();
+        // A value read at the range's minimum shows as a number, not as the box's special text.
+        QCOMPARE(box(pt4)->text(), QStringLiteral("0"));
+        page->showButton(position("PG24"))->click();
         QCOMPARE(box(position("PG24"))->text(), QStringLiteral("4.5"));
-        window->showButtons[position("PG46")]->click();
+        page->showButton(position("PG46"))->click();
         QCOMPARE(box(position("PG46"))->value(), -250.0);
-        QVERIFY(!highlighted(position("PG46")));
+        QVERIFY(!page->isMarked(position("PG46")));
         QVERIFY(answerer->seen.empty());
     }
 
-    void showFailureMarksErr() {
-        FakeBoard fake(1);
+    // Failed reads show "ERR" until a value is read, typed or loaded; only failed reads do.
+    void failedReadsShowErr() {
+        FakeBoard fake(StoveModel::Basic);
         fake.values["GEN11"] = 0;
+        fake.values["GEN04"] = 0; // the minimum of PG4
         fake.silent = {"READ"};
-        QVERIFY(open(1));
+        QVERIFY(open(StoveModel::Basic));
         // The selector could not be read: three attempts, and the group stays as it was.
         QCOMPARE(fake.commands(), std::vector<std::string>(3, "READGENP11"));
-        QVERIFY(window->hubaMode);
+        QVERIFY(huba());
         fake.board.clear();
         const int row = position("PG1");
         box(row)->setValue(5);
-        window->showButtons[row]->click();
-        QCOMPARE(box(row)->specialValueText(), QStringLiteral("ERR"));
-        QCOMPARE(box(row)->value(), 5.0); // value unchanged
-        QVERIFY(!highlighted(row));
+        page->showButton(row)->click();
         QCOMPARE(fake.commands(), std::vector<std::string>(7, "READGENP01")); // seven attempts
+        QCOMPARE(box(row)->text(), QStringLiteral("ERR"));
+        QVERIFY(!page->hasKnownValue(row));
+        QVERIFY(!page->isMarked(row));
+        QVERIFY(answerer->seen.empty());
+
+        // View all against the silent board: "ERR" on every row, and no message.
+        QTimer poll;
+        cancelProgressAt(poll, fake, 7 + 5 * 3); // three rows of five attempts each, then stop
+        poll.start(1);
+        click("viewAllButton");
+        poll.stop();
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(box(i)->text(), QStringLiteral("ERR"));
+        QVERIFY(answerer->seen.empty());
+
+        // The board answers again: ordinary values and the minimum replace "ERR".
+        fake.silent.clear();
+        fake.values["GEN01"] = 12;
+        page->showButton(row)->click();
+        QCOMPARE(box(row)->text(), QStringLiteral("12"));
+        const int pg4 = position("PG4");
+        page->showButton(pg4)->click();
+        QCOMPARE(box(pg4)->value(), box(pg4)->minimum());
+        QCOMPARE(box(pg4)->text(), QString::number(box(pg4)->minimum()));
+        QVERIFY(page->hasKnownValue(pg4));
+        // Typing into a row that shows "ERR" makes its value known.
+        QCOMPARE(box(1)->text(), QStringLiteral("ERR"));
+        box(1)->setValue(9);
+        QVERIFY(page->hasKnownValue(1));
+        QCOMPARE(box(1)->text(), QStringLiteral("9"));
+    }
+
+    // Set on a row without a known value writes nothing and says so.
+    void setWithoutValueSendsNothing() {
+        Simulator sim({"--model", "water", "--no-pacing"});
+        QVERIFY(sim.ok());
+        QVERIFY(open(StoveModel::Water));
+        const int ignition = position("PG1");
+        const int before = sim.boardValue(0, 1);
+        const int flags = sim.boardValue(1, 5);
+        page->setButton(ignition)->click();
+        int brake = -1; // a bit of technical 5
+        for (int i = 0; i < count(); ++i)
+            if (page->nameLabel(i)->text() == QLatin1String("Enable cochlea brake")) brake = i;
+        QVERIFY(brake >= 0);
+        QCOMPARE(descriptor(model(), brake).wholeValue, 0);
+        page->setButton(brake)->click();
+        QCOMPARE(sim.boardValue(0, 1), before);
+        QCOMPARE(sim.boardValue(1, 5), flags);
+        QCOMPARE(answerer->seen.size(), std::size_t(2));
+        QCOMPARE(answerer->seen[0].text, QStringLiteral("Maximum ignition time wrong"));
+        QCOMPARE(answerer->seen[0].title, QStringLiteral("Parameters"));
+        QCOMPARE(answerer->seen[1].text, QStringLiteral("Enable cochlea brake wrong"));
     }
 
     void setBitReadsModifiesWrites() {
-        FakeBoard fake(2);
+        FakeBoard fake(StoveModel::Water);
         fake.values["TEC05"] = 0x51;
-        QVERIFY(open(2));
+        QVERIFY(open(StoveModel::Water));
         fake.board.clear();
         const int pt6 = position("PT6");
         box(pt6)->setValue(1);
-        QVERIFY(highlighted(pt6));
-        window->setButtons[pt6]->click();
+        QVERIFY(page->isMarked(pt6));
+        page->setButton(pt6)->click();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05083"}));
         QCOMPARE(answerer->seen.size(), std::size_t(1));
         QCOMPARE(answerer->seen[0].text, QStringLiteral("Parameter properly set"));
         QCOMPARE(answerer->seen[0].title, QStringLiteral("Parameters"));
         QCOMPARE(answerer->seen[0].icon, QMessageBox::Information);
-        QVERIFY(!highlighted(pt6));
+        QVERIFY(!page->isMarked(pt6));
         QCOMPARE(box(pt6)->value(), 1.0);
 
         fake.board.clear();
         box(pt6)->setValue(0);
-        window->setButtons[pt6]->click();
+        page->setButton(pt6)->click();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05081"}));
         // Whole value with its conversion: PG15 (bar) 1.2 is raw 12.
         fake.board.clear();
         box(position("PG15"))->setValue(1.2);
-        window->setButtons[position("PG15")]->click();
-        QCOMPARE(fake.commands(), (std::vector<std::string>{"WRGENP15012"}));
+        page->setButton(position("PG15"))->click();
         const testsupport::Bytes wire = fake.board.received();
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(wire.data()), int(wire.size())),
                  QByteArray("WRGENP15012\r"));
     }
 
-    void setFailureClearsTheRow() {
-        FakeBoard fake(1);
-        QVERIFY(open(1));
+    void setFailureSaysItFailed() {
+        FakeBoard fake(StoveModel::Basic);
+        QVERIFY(open(StoveModel::Basic));
         fake.board.clear();
         fake.silent = {"WR"};
         const int row = position("PG2");
         box(row)->setValue(7);
-        window->setButtons[row]->click();
+        page->setButton(row)->click();
         QCOMPARE(fake.commands(), std::vector<std::string>(5, "WRGENP02007"));
         QCOMPARE(answerer->seen.size(), std::size_t(1));
         QCOMPARE(answerer->seen[0].icon, QMessageBox::Critical);
-        QCOMPARE(answerer->seen[0].text, QStringLiteral("Parameter set"));
-        QVERIFY(box(row)->cleanText().isEmpty());
+        QCOMPARE(answerer->seen[0].text, QStringLiteral("Writing error of parameter PG2"));
+        QVERIFY(box(row)->cleanText().isEmpty()); // the board's value is unknown now
 
         // A flags word that cannot be read is not written.
         fake.board.clear();
         fake.silent = {"READ"};
         box(position("PT5"))->setValue(1);
-        window->setButtons[position("PT5")]->click();
+        page->setButton(position("PT5"))->click();
         QCOMPARE(fake.commands(), std::vector<std::string>(7, "READTECP04"));
-        QCOMPARE(answerer->seen.back().text, QStringLiteral("Parameter set"));
+        QCOMPARE(answerer->seen.back().text, QStringLiteral("Writing error of parameter PT5"));
     }
 
     void smsModemNeedsConsent() {
-        FakeBoard fake(3);
+        FakeBoard fake(StoveModel::AirDucted);
         fake.values["TEC05"] = 0x80;
-        QVERIFY(open(3));
+        QVERIFY(open(StoveModel::AirDucted));
         fake.board.clear();
         const int sms = position("PT10");
         box(sms)->setValue(1);
         answerer->queue(QMessageBox::No);
-        window->setButtons[sms]->click();
+        page->setButton(sms)->click();
         QCOMPARE(fake.commands().size(), std::size_t(0));
         QCOMPARE(box(sms)->value(), 0.0);
-        QVERIFY(!highlighted(sms));
+        QVERIFY(!page->isMarked(sms));
         QCOMPARE(answerer->seen.size(), std::size_t(1));
         QCOMPARE(answerer->seen[0].informative,
                  QStringLiteral("Enabling the selected parameter can no longer communicate with the board.\n"
@@ -412,66 +450,62 @@ private slots:
 
         box(sms)->setValue(1);
         answerer->queue(QMessageBox::Yes);
-        window->setButtons[sms]->click();
+        page->setButton(sms)->click();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05160"}));
     }
 
     void groupSelectorSwitchesRangesFirst() {
-        FakeBoard fake(1);
+        FakeBoard fake(StoveModel::Basic);
         fake.values["GEN11"] = 0;
-        QVERIFY(open(1));
-        QVERIFY(!window->hubaMode);
+        QVERIFY(open(StoveModel::Basic));
+        QVERIFY(!huba());
         fake.board.clear();
         const int selector = position("PG11");
         const int boot = position("PG33");
         box(boot)->setValue(2000);
         fake.silent = {"WR"};
         box(selector)->setValue(2);
-        window->setButtons[selector]->click();
-        QVERIFY(window->hubaMode); // stays on although the write failed
+        page->setButton(selector)->click();
+        QVERIFY(huba()); // stays on although the write failed
         QCOMPARE(box(boot)->maximum(), 1000.0);
         QCOMPARE(box(boot)->specialValueText(), QStringLiteral("----"));
-        QCOMPARE(window->unitLabels[boot]->text(), QStringLiteral("[huba]"));
+        QCOMPARE(page->unitLabel(boot)->text(), QStringLiteral("[huba]"));
         QCOMPARE(fake.commands(), std::vector<std::string>(5, "WRGENP11002"));
     }
 
     void viewAllReadsEveryRow() {
         Simulator sim({"--model", "basic", "--no-pacing"});
         QVERIFY(sim.ok());
-        QVERIFY(control(sim, "set gen 11 0").startsWith("ok"));
-        QVERIFY(control(sim, "set gen 33 45").startsWith("ok"));
-        QVERIFY(control(sim, "set tec 4 5").startsWith("ok"));
-        QVERIFY(open(1));
+        QVERIFY(sim.control("set gen 11 0").startsWith("ok"));
+        QVERIFY(sim.control("set gen 33 45").startsWith("ok"));
+        QVERIFY(sim.control("set tec 4 5").startsWith("ok"));
+        QVERIFY(open(StoveModel::Basic));
         const int row = position("PG1");
         box(row)->setValue(3);
-        QVERIFY(highlighted(row));
-        window->form()->viewAllButton->click();
+        QVERIFY(page->isMarked(row));
+        click("viewAllButton");
         for (int i = 0; i < count(); ++i) {
-            const ParameterDescriptor &d = descriptor(1, i);
-            const int raw = boardValue(sim, d.table, d.boardIndex);
-            QVERIFY(!box(i)->cleanText().isEmpty());
-            QCOMPARE(box(i)->value(),
-                     std::min(1.0, shownValue(d, false, std::int16_t(raw))) * (d.wholeValue ? 0 : 1) +
-                         (d.wholeValue ? shownValue(d, false, std::int16_t(raw)) : 0));
+            const ParameterDescriptor &d = descriptor(model(), i);
+            QVERIFY(page->hasKnownValue(i));
+            const double shown = shownValue(d, false, std::int16_t(sim.boardValue(d.table, d.boardIndex)));
+            QCOMPARE(box(i)->value(), d.wholeValue ? shown : double(shown != 0)); // a bit row shows 0 or 1
         }
         QCOMPARE(box(position("PG33"))->value(), 950.0);
         QCOMPARE(box(position("PT4"))->value(), 1.0);
         QCOMPARE(box(position("PT5"))->value(), 0.0);
         QCOMPARE(box(position("PT6"))->value(), 1.0);
-        QVERIFY(highlighted(row)); // reading keeps earlier highlights and adds none
-        QVERIFY(!highlighted(position("PG2")));
-        QCOMPARE(window->currentParameterPage, 2); // the last row's page
-        QVERIFY(!window->form()->upParB->isEnabled());
+        QVERIFY(page->isMarked(row)); // reading keeps earlier marks and adds none
+        QVERIFY(!page->isMarked(position("PG2")));
+        QCOMPARE(page->currentSubPage(), 2); // the last row's page
+        QVERIFY(!page->findChild<QAbstractButton *>("upParB")->isEnabled());
         QVERIFY(answerer->seen.empty());
     }
 
     void viewAllCancel() {
-        FakeBoard fake(2);
-        fake.values["GEN01"] = 11;
-        fake.values["GEN02"] = 12;
-        fake.values["GEN03"] = 13;
-        fake.values["GEN04"] = 14;
-        QVERIFY(open(2));
+        FakeBoard fake(StoveModel::Water);
+        for (int i = 1; i <= 4; ++i)
+            fake.values["GEN0" + std::to_string(i)] = 10 + i;
+        QVERIFY(open(StoveModel::Water));
         fake.board.clear();
         for (int i = 0; i < count(); ++i)
             box(i)->setValue(box(i)->maximum());
@@ -479,21 +513,20 @@ private slots:
         QTimer poll;
         cancelProgressAt(poll, fake, 3);
         poll.start(1);
-        window->form()->viewAllButton->click();
+        click("viewAllButton");
         poll.stop();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"READGENP01", "READGENP02", "READGENP03"}));
         QCOMPARE(box(0)->value(), 11.0);
         QCOMPARE(box(2)->value(), 13.0);
         QCOMPARE(box(3)->value(), box(3)->maximum());
-        QCOMPARE(window->currentParameterPage, 0);
-        QCOMPARE(window->parameterStack->currentWidget(), box(3)->parentWidget());
+        QCOMPARE(page->currentSubPage(), 0);
     }
 
     void setAllWritesEveryBoardParameter() {
         Simulator sim({"--model", "air", "--no-pacing"});
         QVERIFY(sim.ok());
-        QVERIFY(control(sim, "set gen 11 0").startsWith("ok"));
-        QVERIFY(open(3));
+        QVERIFY(sim.control("set gen 11 0").startsWith("ok"));
+        QVERIFY(open(StoveModel::AirDucted));
         fillDefaults();
         // Values other than the defaults, among them the flags word and a negated row.
         box(position("PG1"))->setValue(20);
@@ -504,63 +537,71 @@ private slots:
         box(position("PT11"))->setValue(0);
         box(position("PT12"))->setValue(1);
         box(position("PG11"))->setValue(1);
-        QVERIFY(highlighted(position("PG1")));
-        window->form()->setAllButton->click();
+        QVERIFY(page->isMarked(position("PG1")));
+        click("setAllButton");
         QCOMPARE(answerer->seen.size(), std::size_t(2));
         QCOMPARE(answerer->seen[0].text, QStringLiteral("Parameters"));
         QCOMPARE(answerer->seen[1].text, QStringLiteral("Storage successed"));
-        QVERIFY(!highlighted(position("PG1")));
-        QVERIFY(!window->hubaMode);
-        QCOMPARE(boardValue(sim, 0, 1), 20);
-        QCOMPARE(boardValue(sim, 0, 26), 55);
-        QCOMPARE(boardValue(sim, 0, 35), 50);
-        QCOMPARE(boardValue(sim, 0, 48), 20);
-        QCOMPARE(boardValue(sim, 0, 11), 1);
-        QCOMPARE(boardValue(sim, 1, 5), 0x01);
-        QCOMPARE(boardValue(sim, 1, 6), 1);
+        QVERIFY(!page->isMarked(position("PG1")));
+        QVERIFY(!huba());
+        QCOMPARE(sim.boardValue(0, 1), 20);
+        QCOMPARE(sim.boardValue(0, 26), 55);
+        QCOMPARE(sim.boardValue(0, 35), 50);
+        QCOMPARE(sim.boardValue(0, 48), 20);
+        QCOMPARE(sim.boardValue(0, 11), 1);
+        QCOMPARE(sim.boardValue(1, 5), 0x01);
+        QCOMPARE(sim.boardValue(1, 6), 1);
         for (int i = 0; i < count(); ++i) {
-            const ParameterDescriptor &d = descriptor(3, i);
+            const ParameterDescriptor &d = descriptor(model(), i);
             if (d.wholeValue)
-                QCOMPARE(boardValue(sim, d.table, d.boardIndex),
+                QCOMPARE(sim.boardValue(d.table, d.boardIndex),
                          int(toRaw(activeRange(d, false).scale, box(i)->value(), d.positive)));
         }
     }
 
     void setAllChecksFirst() {
-        FakeBoard fake(2);
-        QVERIFY(open(2));
+        FakeBoard fake(StoveModel::Water);
+        fake.silent = {"READ"};
+        QVERIFY(open(StoveModel::Water));
         fake.board.clear();
         fillDefaults();
         box(20)->clear();
-        window->form()->setAllButton->click();
+        click("setAllButton");
         QCOMPARE(fake.commands().size(), std::size_t(0));
         QCOMPARE(answerer->seen.size(), std::size_t(1));
-        QCOMPARE(answerer->seen[0].text, window->nameLabels[20]->text() + QStringLiteral(" wrong"));
+        QCOMPARE(answerer->seen[0].text, page->nameLabel(20)->text() + QStringLiteral(" wrong"));
+
+        // A row whose read failed counts as empty too.
+        box(20)->setValue(1);
+        page->showButton(21)->click();
+        fake.board.clear();
+        click("setAllButton");
+        QCOMPARE(fake.commands(true).size(), std::size_t(0));
+        QCOMPARE(answerer->seen.back().text, page->nameLabel(21)->text() + QStringLiteral(" wrong"));
 
         // Declining the SMS modem writes nothing and leaves its row at 0.
         fillDefaults();
         box(position("PT10"))->setValue(1);
         answerer->queue(QMessageBox::No);
-        window->form()->setAllButton->click();
-        QCOMPARE(fake.commands().size(), std::size_t(0));
-        QCOMPARE(
-            answerer->seen.back().informative,
-            QStringLiteral("Enable SMS Modem = 1.\nEnabling the selected parameter can no longer communicate "
-                           "with the board.\nTo disable it use the display. Continue anyway?"));
+        click("setAllButton");
+        QCOMPARE(fake.commands(true).size(), std::size_t(0));
+        QCOMPARE(answerer->seen.back().informative,
+                 QStringLiteral("Enable SMS Modem = 1.\nEnabling the selected parameter can no longer communicate "
+                                "with the board.\nTo disable it use the display. Continue anyway?"));
         QCOMPARE(answerer->seen.back().title, QStringLiteral("Parameters"));
         QCOMPARE(box(position("PT10"))->value(), 0.0);
     }
 
     void setAllFailingStillStores() {
-        FakeBoard fake(1);
-        QVERIFY(open(1));
+        FakeBoard fake(StoveModel::Basic);
+        QVERIFY(open(StoveModel::Basic));
         fillDefaults();
         fake.board.clear();
         fake.silent = {"WR"};
         QTimer poll;
         cancelProgressAt(poll, fake, 5);
         poll.start(1);
-        window->form()->setAllButton->click();
+        click("setAllButton");
         poll.stop();
         std::vector<std::string> expected(5, "WRGENP01018");
         expected.push_back("SAVEPAR");
@@ -574,7 +615,7 @@ private slots:
         fake.board.clear();
         fake.silent = {"SAVEPAR"};
         poll.start(1);
-        window->form()->setAllButton->click();
+        click("setAllButton");
         poll.stop();
         QCOMPARE(fake.commands().back(), std::string("SAVEPAR"));
         QCOMPARE(answerer->seen.size(), std::size_t(4));
@@ -584,98 +625,123 @@ private slots:
     }
 
     void memoAndBanks() {
-        FakeBoard fake(2);
-        QVERIFY(open(2));
+        FakeBoard fake(StoveModel::Water);
+        QVERIFY(open(StoveModel::Water));
         fake.board.clear();
-        window->form()->memoButton->click();
+        click("memoButton");
         QCOMPARE(fake.commands(), std::vector<std::string>{"SAVEPAR"});
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Storage successed"));
 
-        auto *layout = window->form()->parametersButtonLayout;
-        QLayout *banks = layout->itemAt(layout->indexOf(window->form()->memoButton) + 1)->layout();
+        auto *layout = page->findChild<QBoxLayout *>("parametersButtonLayout");
+        QLayout *banks = layout->itemAt(layout->indexOf(page->findChild<QWidget *>("memoButton")) + 1)->layout();
         QVERIFY(banks);
-        QCOMPARE(banks->indexOf(window->bankButtons[3]), 3);
-        QCOMPARE(window->bankButtons[2]->text(), QStringLiteral("Bank 3"));
-        QVERIFY(!window->bankButtons[2]->isChecked());
+        QCOMPARE(banks->indexOf(page->bankButtons()[3]), 3);
+        QCOMPARE(page->bankButtons()[2]->text(), QStringLiteral("Bank 3"));
+        QVERIFY(!page->bankButtons()[2]->isChecked());
         fake.board.clear();
-        window->bankButtons[2]->click();
+        page->bankButtons()[2]->click();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"WRBANP03333", "SAVEPAR"}));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Storage successed"));
 
         fake.board.clear();
         fake.silent = {"WRBANP", "SAVEPAR"};
-        window->form()->memoButton->click();
+        click("memoButton");
         QCOMPARE(answerer->seen.back().icon, QMessageBox::Warning);
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Non-response error"));
         fake.board.clear();
         fake.silent = {"WRBANP"};
-        window->bankButtons[0]->click();
+        page->bankButtons()[0]->click();
         std::vector<std::string> expected(6, "WRBANP01111");
         expected.push_back("SAVEPAR");
         QCOMPARE(fake.commands(), expected);
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Operation failed: retry"));
+
+        // The bank buttons follow a language switch.
+        TextTable italian = defaultTexts;
+        italian[227] = QStringLiteral("Banco");
+        *texts = italian;
+        page->applyTexts();
+        QCOMPARE(page->bankButtons()[1]->text(), QStringLiteral("Banco 2"));
+        useDefaultTexts();
     }
 
     void saveFiles_data() {
-        QTest::addColumn<int>("model");
-        QTest::newRow("basic") << 1;
-        QTest::newRow("water") << 2;
-        QTest::newRow("air") << 3;
+        QTest::addColumn<StoveModel>("model");
+        QTest::newRow("basic") << StoveModel::Basic;
+        QTest::newRow("water") << StoveModel::Water;
+        QTest::newRow("air") << StoveModel::AirDucted;
     }
     void saveFiles() {
-        QFETCH(int, model);
+        QFETCH(StoveModel, model);
         FakeBoard fake(model);
         QVERIFY(open(model));
         fillDefaults();
         const QString path = sandbox->workPath() + QStringLiteral("/out.prm");
-        QVERIFY(window->saveParametersTo(path));
+        QVERIFY(page->saveParametersTo(path));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("File writing out.prm successed"));
-        const QStringList lines =
-            QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList lines = QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3 + count());
-        const QStringList names{"", "BASIC", "WATER", "AIR - DUCTED"};
-        QCOMPARE(lines[0], QStringLiteral("MODEL=") + names[model]);
+        QCOMPARE(lines[0], QStringLiteral("MODEL=") + modelName(model, false));
         QCOMPARE(lines[1], QStringLiteral("FIRMWARE=1.23"));
         QCOMPARE(lines[2], QStringLiteral("HUBA=0"));
-        if (model == 1) {
+        if (model == StoveModel::Basic) {
             QVERIFY(lines.contains("PG24=4.0"));
             QVERIFY(lines.contains("PG46=-250"));
             QVERIFY(lines.contains("PT4=0"));
         }
         // An empty row stops saving before the dialog.
         box(count() - 1)->clear();
-        window->form()->writeToFile->click();
+        click("writeToFile");
         QCOMPARE(answerer->seen.back().icon, QMessageBox::Warning);
-        const QString name = textAt(activeRange(descriptor(model, count() - 1), false).textIndex);
         QCOMPARE(answerer->seen.back().text,
-                 QStringLiteral("\"%1\" wrong: impossible to write to file").arg(name));
-        QCOMPARE(window->currentParameterPage, window->parameterPages.size() - 1);
+                 QStringLiteral("\"%1\" wrong: impossible to write to file").arg(page->nameLabel(count() - 1)->text()));
+        QCOMPARE(page->currentSubPage(), page->subPages().size() - 1);
 
         // A file that cannot be created is reported and nothing is left behind.
         box(count() - 1)->setValue(0);
         const QString bad = sandbox->workPath() + QStringLiteral("/missing/out.prm");
-        QVERIFY(!window->saveParametersTo(bad));
+        QVERIFY(!page->saveParametersTo(bad));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("File writing error ") + bad);
         QVERIFY(!QFile::exists(bad));
+    }
 
-        // A bigger model detected later (pages are not rebuilt): only the rows that exist are used.
-        if (model == 1) {
-            currentModel = 2;
-            QVERIFY(window->saveParametersTo(path));
-            QCOMPARE(readFile(path).count("\r\n"), 3 + parameterCount(1));
-        }
+    // An existing file in a folder that refuses new files is written in place; elsewhere the file
+    // is replaced only once complete.
+    void saveIntoClosedFolder() {
+        FakeBoard fake(StoveModel::Basic);
+        QVERIFY(open(StoveModel::Basic));
+        fillDefaults();
+        const QString folder = sandbox->workPath() + QStringLiteral("/closed");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/kept.prm");
+        QVERIFY(page->saveParametersTo(path));
+        // Root ignores folder permissions; an immutable folder refuses new files to root as well.
+        const bool root = geteuid() == 0;
+        const auto closeFolder = [&](bool closed) {
+            if (root)
+                return QProcess::execute(QStringLiteral("chattr"), {closed ? "+i" : "-i", folder}) == 0;
+            return QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner |
+                                                     (closed ? QFile::Permissions() : QFile::WriteOwner));
+        };
+        QVERIFY2(closeFolder(true), "chattr (e2fsprogs) could not make the folder immutable");
+        QVERIFY(!QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly));
+        box(0)->setValue(25);
+        const bool saved = page->saveParametersTo(path);
+        QVERIFY(closeFolder(false));
+        QVERIFY(saved);
+        QVERIFY(readFile(path).contains("PG1=25\r\n"));
     }
 
     void loadFiles() {
-        FakeBoard fake(1);
+        FakeBoard fake(StoveModel::Basic);
         fake.values["GEN11"] = 0;
-        QVERIFY(open(1));
-        QVERIFY(!window->hubaMode);
+        QVERIFY(open(StoveModel::Basic));
+        QVERIFY(!huba());
         const int boot = position("PG33");
         const int pg24 = position("PG24");
-        QVERIFY(window->loadParametersFrom(writeFile("MODEL=basic\r\nFIRMWARE=9\r\nHUBA=1\r\nPG33=400\r\n"
-                                                     "PG24=4.5\nPG1=17\npg2=4\nP|3=4\nPT99=1\nPG46=-250")));
-        QVERIFY(window->hubaMode);
+        QVERIFY(page->loadParametersFrom(writeFile("MODEL=basic\r\nFIRMWARE=9\r\nHUBA=1\r\nPG33=400\r\n"
+                                                   "PG24=4.5\nPG1=17\npg2=4\nP|3=4\nPT99=1\nPG46=-250")));
+        QVERIFY(huba());
         QCOMPARE(box(boot)->maximum(), 1000.0);
         QCOMPARE(box(boot)->value(), 400.0);
         QCOMPARE(box(pg24)->text(), QStringLiteral("4.5"));
@@ -684,20 +750,20 @@ private slots:
         QVERIFY(box(position("PG2"))->cleanText().isEmpty());
         QVERIFY(box(position("PG3"))->cleanText().isEmpty());
         for (int i = 0; i < count(); ++i)
-            QVERIFY(!highlighted(i));
+            QVERIFY(!page->isMarked(i));
         QVERIFY(answerer->seen.empty());
         QCOMPARE(QSettings().value("paramsFileName").toString(), sandbox->workPath());
 
         // "4,5" is no number: 0, shown as the minimum.
-        QVERIFY(window->loadParametersFrom(writeFile("PG24=4,5\n")));
+        QVERIFY(page->loadParametersFrom(writeFile("PG24=4,5\n")));
         QCOMPARE(box(pg24)->value(), 0.0);
         // MODEL= switches back to the standard group; a file without it is loaded unchecked.
-        QVERIFY(window->loadParametersFrom(writeFile("MODEL=BASIC\nHUBA=0\nPG33=950\n")));
-        QVERIFY(!window->hubaMode);
+        QVERIFY(page->loadParametersFrom(writeFile("MODEL=BASIC\nHUBA=0\nPG33=950\n")));
+        QVERIFY(!huba());
         QCOMPARE(box(boot)->value(), 950.0);
 
         // Another model stops at its MODEL line; rows before it keep their new values.
-        QVERIFY(!window->loadParametersFrom(writeFile("PG1=12\nMODEL=WATER\nPG4=7\n")));
+        QVERIFY(!page->loadParametersFrom(writeFile("PG1=12\nMODEL=WATER\nPG4=7\n")));
         QCOMPARE(answerer->seen.back().icon, QMessageBox::Critical);
         QCOMPARE(answerer->seen.back().text,
                  QStringLiteral("The selected file is not compatible with the board connected"));
@@ -706,41 +772,41 @@ private slots:
 
         // Unreadable, binary and oversized files are refused with the same message.
         const QString missing = sandbox->workPath() + QStringLiteral("/none.prm");
-        QVERIFY(!window->loadParametersFrom(missing));
+        QVERIFY(!page->loadParametersFrom(missing));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Impossible to read file ") + missing);
         QCOMPARE(answerer->seen.back().title, QStringLiteral("Hearth Bench"));
-        QVERIFY(!window->loadParametersFrom(writeFile(QByteArray("PG1=3\n\0\x01\x02", 9))));
+        QVERIFY(!page->loadParametersFrom(writeFile(QByteArray("PG1=3\n\0\x01\x02", 9))));
         QCOMPARE(box(position("PG1"))->value(), 12.0);
-        QVERIFY(!window->loadParametersFrom(writeFile(QByteArray(1 << 20, 'P'))));
+        QVERIFY(!page->loadParametersFrom(writeFile(QByteArray(1 << 20, 'P'))));
         QVERIFY(answerer->seen.back().text.startsWith("Impossible to read file"));
     }
 
     void roundTripThroughTheBoard() {
         Simulator sim({"--model", "basic", "--no-pacing"});
         QVERIFY(sim.ok());
-        QVERIFY(open(1));
+        QVERIFY(open(StoveModel::Basic));
         fillDefaults();
         box(position("PG1"))->setValue(30);
         box(position("PG33"))->setValue(700);
         box(position("PT7"))->setValue(1);
         const QString path = sandbox->workPath() + QStringLiteral("/trip.prm");
-        QVERIFY(window->saveParametersTo(path));
+        QVERIFY(page->saveParametersTo(path));
         const QByteArray saved = readFile(path);
-        window->fillPages(0);
-        QVERIFY(window->loadParametersFrom(path));
-        QVERIFY(window->hubaMode);
-        window->form()->setAllButton->click();
+        page->fillPages(ParametersPage::FillMode::Reset);
+        QVERIFY(page->loadParametersFrom(path));
+        QVERIFY(huba());
+        click("setAllButton");
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Storage successed"));
-        QCOMPARE(boardValue(sim, 0, 1), 30);
-        QCOMPARE(boardValue(sim, 0, 33), 600);
-        QCOMPARE(boardValue(sim, 1, 4), 0x0E); // PT5, PT6 (defaults) and PT7
+        QCOMPARE(sim.boardValue(0, 1), 30);
+        QCOMPARE(sim.boardValue(0, 33), 600);
+        QCOMPARE(sim.boardValue(1, 4), 0x0E); // PT5, PT6 (defaults) and PT7
         // What the board holds now saves to the same file.
-        window->fillPages(0);
-        window->form()->viewAllButton->click();
-        QVERIFY(window->saveParametersTo(path));
+        page->fillPages(ParametersPage::FillMode::Reset);
+        click("viewAllButton");
+        QVERIFY(page->saveParametersTo(path));
         QCOMPARE(readFile(path), saved);
     }
 };
 
-QTEST_MAIN(ParameterWindowTest)
-#include "tst_parameter_window.moc"
+QTEST_MAIN(ParametersPageTest)
+#include "tst_parameters_page.moc"
