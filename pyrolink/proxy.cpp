@@ -177,6 +177,8 @@ ProxyReply checkWriteReply(const std::uint8_t *message, int size, std::uint8_t i
     return le16(message + 3) == count ? ProxyReply::Ok : ProxyReply::Mismatch;
 }
 
+namespace {
+
 int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3) {
     LinkState &s = state();
     if (port >= 0 && port < kPortCount) s.active = port;
@@ -294,6 +296,15 @@ int proxyWrite(const unsigned char *data, int count) {
                          "ProxyWriteComm wrong answer");
 }
 
+// Proxy replies take milliseconds to come; a short nap between looks keeps the receiver calm.
+void proxyWaitInput(int) {
+    sleepMs(1);
+}
+
+} // namespace
+
+const Transport proxyTransport = {proxyOpen, proxyClose, proxyWrite, proxyRead, proxyWaitInput};
+
 } // namespace pyrolink
 
 extern "C" PYROLINK_API void SetRemoteIP(int a, int b, int c, int d) {
@@ -302,4 +313,7 @@ extern "C" PYROLINK_API void SetRemoteIP(int a, int b, int c, int d) {
                                 256u +
                             static_cast<std::uint32_t>(d);
     pyrolink::setField(&pyrolink::PortSlot::proxyAddress, address);
+    pyrolink::setField(&pyrolink::PortSlot::transport, address == pyrolink::kNoProxy
+                                                           ? &pyrolink::serialTransport
+                                                           : &pyrolink::proxyTransport);
 }
