@@ -9,6 +9,7 @@
 #include "pyrolink.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace pyrolink {
@@ -25,6 +26,16 @@ constexpr int kReplyCapacity = 16384;
 Socket g_socket = kInvalidSocket;
 int g_reportNotConnected = 1;
 std::uint8_t g_message[kReplyCapacity + 8];
+
+// The proxy listens on 1996. Tests run their own proxy on a free port and name it in
+// PYROLINK_PROXY_PORT; anything but a port number 1..65535 there leaves 1996.
+std::uint16_t proxyPort() {
+    const char *text = std::getenv("PYROLINK_PROXY_PORT");
+    if (!text || !*text) return kProxyPort;
+    char *end = nullptr;
+    const long port = std::strtol(text, &end, 10);
+    return *end == '\0' && port > 0 && port <= 65535 ? static_cast<std::uint16_t>(port) : kProxyPort;
+}
 
 void alwaysMessage(const char *text) {
     showMessage("PyroLink", text);
@@ -87,7 +98,7 @@ int openProxy() {
         socketBackend.cleanup();
         return -3;
     }
-    if (!socketBackend.connect(sock, s.work.proxyAddress, kProxyPort, kConnectTimeoutMs)) {
+    if (!socketBackend.connect(sock, s.work.proxyAddress, proxyPort(), kConnectTimeoutMs)) {
         char text[64];
         std::snprintf(text, sizeof text, "connect() Error %d", socketBackend.lastError());
         debugMessage(text);

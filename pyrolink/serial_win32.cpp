@@ -7,6 +7,9 @@
 namespace pyrolink {
 namespace {
 
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+
 HANDLE toHandle(Handle h) {
     return reinterpret_cast<HANDLE>(h);
 }
@@ -32,6 +35,10 @@ int winConfigure(Handle handle, int baud) {
     ZeroMemory(&dcb, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
     BuildCommDCBA(mode, &dcb);
+    // The mode text leaves the XON/XOFF characters at zero; a driver that refuses equal
+    // characters would then refuse the whole block, so give them their usual values.
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
     return SetCommState(toHandle(handle), &dcb) ? 1 : 0;
 }
 
