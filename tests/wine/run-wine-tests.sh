@@ -43,20 +43,25 @@ timeout 300 wineboot --init >"$work/wineboot.log" 2>&1 ||
 timeout 60 wineserver -w || fail "wineserver did not settle after wineboot"
 echo "wine prefix created in $((($(date +%s%N) - start) / 1000000)) ms"
 
-# Starts a simulator; prints its pty path (the first line of its output).
+# Starts a simulator and stores its pty path (the first line of its output) in the variable $1.
+# Not run in a command substitution, so that its process id reaches the cleanup.
 simulator() {
-    local out=$work/sim$#-$RANDOM
+    local name=$1 out=$work/sim-$1
+    shift
     "$stovesim" --no-pacing "$@" >"$out" 2>"$out.err" </dev/null &
     pids+=($!)
     for _ in $(seq 100); do
-        [ -s "$out" ] && head -n 1 "$out" && return
+        if [ -s "$out" ]; then
+            printf -v "$name" '%s' "$(head -n 1 "$out")"
+            return
+        fi
         sleep 0.05
     done
     fail "stovesim $* did not start: $(cat "$out.err")"
 }
-com1=$(simulator --model water)
-com10=$(simulator --model basic --bootloader)
-behind_proxy=$(simulator --model basic)
+simulator com1 --model water
+simulator com10 --model basic --bootloader
+simulator behind_proxy --model basic
 
 "$pyroproxy" --device "$behind_proxy" --port 0 2>"$work/proxy.log" </dev/null &
 pids+=($!)
