@@ -40,14 +40,13 @@ int configExchange(std::uint8_t node, std::uint8_t command, std::uint32_t addres
         const int ok = ReadComm(s.rx, int(kBufferSize) - 1, &got);
         s.rxCount = got;
         if (!ok || got == 0) continue;
-        const std::uint8_t *data = nullptr;
-        int length = 0;
-        if (!frame::parse(command, &data, &length) || !frame::dataChecksumOk(data, length)) continue;
+        const std::optional<frame::Reply> r = frame::parse(command);
+        if (!r || !r->dataChecksumOk()) continue;
         // A reply too short to hold the value asked for is a failed attempt, not a stale value.
-        if (length < minLength) continue;
-        const int n = length < capacity ? length : capacity;
-        std::memcpy(reply, data, std::size_t(n));
-        *replyLength = length;
+        if (r->length < minLength) continue;
+        const int n = r->length < capacity ? r->length : capacity;
+        std::memcpy(reply, r->data, std::size_t(n));
+        *replyLength = r->length;
         return 1;
     }
     return 0;
@@ -223,14 +222,13 @@ int transact(std::uint8_t node, std::uint8_t command, std::uint8_t length, std::
     for (int attempt = 0; attempt < frame::kAttempts; ++attempt) {
         frame::send(frame::build(node, command, length, address, data, dataCount));
         if (!frame::receive(expected) || state().rxCount == 0) continue;
-        const std::uint8_t *replyData = nullptr;
-        int replyLength = 0;
-        if (!frame::parse(command, &replyData, &replyLength)) continue;
+        const std::optional<frame::Reply> r = frame::parse(command);
+        if (!r) continue;
         if (replyHasData) {
-            if (!frame::dataChecksumOk(replyData, replyLength) || replyLength < minReplyData) continue;
+            if (!r->dataChecksumOk() || r->length < minReplyData) continue;
             if (reply) {
-                const int n = replyLength < replyCapacity ? replyLength : replyCapacity;
-                std::memcpy(reply, replyData, std::size_t(n));
+                const int n = r->length < replyCapacity ? r->length : replyCapacity;
+                std::memcpy(reply, r->data, std::size_t(n));
             }
         }
         return 1;

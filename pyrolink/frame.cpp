@@ -11,18 +11,6 @@ namespace {
 
 constexpr int kMaxData = static_cast<int>(kBufferSize) - kHeaderSize - 1;
 
-// Where parse() found the reply: data bytes actually received after the header.
-int g_dataAvailable = 0;
-
-// Blocks until input may be there or `ms` passed, so the poll-mode receiver does not spin.
-void waitForInput(int ms) {
-    if (ms <= 0) return;
-    if (proxyMode())
-        sleepMs(1);
-    else
-        serialBackend.waitReadable(state().work.handle, ms);
-}
-
 } // namespace
 
 std::uint8_t sum8(const std::uint8_t *bytes, int count) {
@@ -87,32 +75,29 @@ int receive(std::uint32_t expected) {
             s.rxCount = total;
             return 0;
         }
-        waitForInput(static_cast<int>(limit - elapsed));
+        transport().waitInput(static_cast<int>(limit - elapsed));
     }
 }
 
-bool parse(std::uint8_t command, const std::uint8_t **data, int *length) {
+std::optional<Reply> parse(std::uint8_t command) {
     const LinkState &s = state();
     const int received = static_cast<int>(s.rxCount % 256);
-    if (received < kHeaderSize) return false;
+    if (received < kHeaderSize) return std::nullopt;
     for (int i = 0; i + 1 < received; ++i) {
         if (s.rx[i] != 0x55 || s.rx[i + 1] != 0xAA) continue;
         // The first sync pair decides: its header must be complete and correct.
-        if (i + kHeaderSize > received) return false;
+        if (i + kHeaderSize > received) return std::nullopt;
         const std::uint8_t *h = s.rx + i;
-        if (sum8(h, 10) != h[10]) return false;
-        if (h[4] != command) return false;
-        *data = h + kHeaderSize;
-        *length = h[5];
-        g_dataAvailable = received - (i + kHeaderSize);
-        return true;
+        if (sum8(h, 10) != h[10]) return std::nullopt;
+        if (h[4] != command) return std::nullopt;
+        return Reply{h + kHeaderSize, h[5], received - (i + kHeaderSize)};
     }
-    return false;
+    return std::nullopt;
 }
 
-bool dataChecksumOk(const std::uint8_t *data, int length) {
+bool Reply::dataChecksumOk() const {
     // The data and its checksum must have arrived; stale buffer bytes never count.
-    if (length < 0 || length + 1 > g_dataAvailable) return false;
+    if (length < 0 || length + 1 > available) return false;
     return sum8(data, length) == data[length];
 }
 
@@ -121,9 +106,7 @@ int headerExchange(std::uint8_t node, std::uint8_t command, std::uint8_t length,
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         send(build(node, command, length, address));
         if (!receive(kHeaderSize) || state().rxCount == 0) continue;
-        const std::uint8_t *data;
-        int len;
-        if (parse(command, &data, &len)) return 1;
+        if (parse(command)) return 1;
     }
     return 0;
 }
@@ -140,9 +123,7 @@ int awaitEcho(std::uint8_t command, int seconds) {
     const std::uint64_t deadline = monotonicMs() + static_cast<std::uint64_t>(seconds) * 1000u;
     while (monotonicMs() < deadline) {
         int ok = receive(kHeaderSize);
-        const std::uint8_t *data;
-        int len;
-        if (ok && parse(command, &data, &len)) return 1;
+        if (ok && parse(command)) return 1;
         // A read that ended at once (failed port, zero time-outs) must not turn this into a spin.
         if (!ok || state().rxCount == 0) sleepMs(10);
     }
@@ -158,13 +139,11 @@ int readChunk(std::uint8_t node, std::uint32_t address, int chunk, std::uint8_t 
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         send(build(node, kRead, static_cast<std::uint8_t>(chunk), address));
         if (!receive(static_cast<std::uint32_t>(chunk + 12)) || s.rxCount == 0) continue;
-        const std::uint8_t *data;
-        int length;
-        if (!parse(kRead, &data, &length)) continue;
-        if (length <= 0 || length > chunk) continue;
-        if (!dataChecksumOk(data, length)) continue;
-        std::memcpy(destination, data, static_cast<size_t>(length));
-        return length;
+        const std::optional<Reply> reply = parse(kRead);
+        if (!reply || reply->length <= 0 || reply->length > chunk) continue;
+        if (!reply->dataChecksumOk()) continue;
+        std::memcpy(destination, reply->data, static_cast<size_t>(reply->length));
+        return reply->length;
     }
     return 0;
 }
@@ -175,9 +154,7 @@ int writeChunk(std::uint8_t command, std::uint8_t node, std::uint32_t address, i
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         send(build(node, command, static_cast<std::uint8_t>(chunk), address, source, chunk));
         if (!receive(kHeaderSize) || s.rxCount == 0) continue;
-        const std::uint8_t *data;
-        int length;
-        if (parse(command, &data, &length)) return 1;
+        if (parse(command)) return 1;
     }
     return 0;
 }
@@ -253,9 +230,7 @@ PYROLINK_API int DelOneSect(unsigned char node, unsigned char sector) {
         // The board answers only when the sector is erased; give it 4.5 s before looking.
         sleepMs(4500);
         if (!frame::receive(frame::kHeaderSize) || state().rxCount == 0) continue;
-        const std::uint8_t *reply;
-        int length;
-        if (frame::parse(frame::kEraseSector, &reply, &length)) return 1;
+        if (frame::parse(frame::kEraseSector)) return 1;
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace pyrolink::frame {
 
@@ -55,13 +56,19 @@ void send(int size);
 // otherwise one read of up to 255 bytes as the driver time-outs decide. 1 = read carried out.
 int receive(std::uint32_t expected);
 
-// Finds the reply in the receive buffer (skipping noise before 0x55 0xAA), checks the header
-// checksum and the command echo. On success `data` points after the header and `length` is the
-// reply's length byte, bounded so that data plus checksum stay inside the receive buffer.
-bool parse(std::uint8_t command, const std::uint8_t **data, int *length);
+// A reply found in the receive buffer.
+struct Reply {
+    const std::uint8_t *data; // the bytes after the header
+    int length;               // the reply's length byte
+    int available;            // data bytes actually received after the header
 
-// The data checksum follows the data; `data` must come from parse() with this length.
-bool dataChecksumOk(const std::uint8_t *data, int length);
+    // The data checksum follows the data; only bytes that arrived count.
+    bool dataChecksumOk() const;
+};
+
+// Finds the reply in the receive buffer (skipping noise before 0x55 0xAA), checks the header
+// checksum and the command echo; nothing when either fails.
+std::optional<Reply> parse(std::uint8_t command);
 
 // Header-only request / 11-byte echo exchange with up to three attempts (access and key checks).
 int headerExchange(std::uint8_t node, std::uint8_t command, std::uint8_t length, std::uint32_t address);

@@ -31,17 +31,8 @@ int abandonOpen(int code) {
     return code;
 }
 
-} // namespace
-
-} // namespace pyrolink
-
-using namespace pyrolink;
-
-extern "C" {
-
-PYROLINK_API int OpenComm(int port, int baud, short controllerType, short t1, short t2, short t3) {
+int serialOpen(int port, int baud, short controllerType, short t1, short t2, short t3) {
     LinkState &s = state();
-    if (proxyMode()) return proxyOpen(port, baud, controllerType, t1, t2, t3);
     if (port < 0 || port >= kPortCount) return -1;
 
     s.active = port;
@@ -73,18 +64,54 @@ PYROLINK_API int OpenComm(int port, int baud, short controllerType, short t1, sh
     return 0;
 }
 
-PYROLINK_API void CloseComm(void) {
+void serialClose() {
     LinkState &s = state();
-    if (proxyMode()) {
-        proxyClose();
-        return;
-    }
     if (!s.work.open) return;
     serialBackend.close(s.work.handle);
     // The handle is dropped with the device: a stale number could name another file later.
     setField(&PortSlot::handle, kInvalidHandle);
     setField(&PortSlot::open, 0);
     setField(&PortSlot::canOpen, 0);
+}
+
+int serialWrite(const unsigned char *data, int count) {
+    LinkState &s = state();
+    if (!s.work.open || !data || count <= 0) return 0;
+    std::uint32_t written = 0;
+    serialBackend.write(s.work.handle, data, static_cast<std::uint32_t>(count), &written);
+    s.lastWritten = written;
+    return written == static_cast<std::uint32_t>(count) ? 1 : 0;
+}
+
+int serialRead(unsigned char *buffer, int count, unsigned int *got) {
+    LinkState &s = state();
+    if (!s.work.open || !buffer || count <= 0) return 0;
+    std::uint32_t n = 0;
+    int ok = serialBackend.read(s.work.handle, buffer, static_cast<std::uint32_t>(count), &n);
+    if (got) *got = n;
+    return ok ? 1 : 0;
+}
+
+void serialWaitInput(int ms) {
+    serialBackend.waitReadable(state().work.handle, ms);
+}
+
+} // namespace
+
+const Transport serialTransport = {serialOpen, serialClose, serialWrite, serialRead, serialWaitInput};
+
+} // namespace pyrolink
+
+using namespace pyrolink;
+
+extern "C" {
+
+PYROLINK_API int OpenComm(int port, int baud, short controllerType, short t1, short t2, short t3) {
+    return transport().open(port, baud, controllerType, t1, t2, t3);
+}
+
+PYROLINK_API void CloseComm(void) {
+    transport().close();
 }
 
 PYROLINK_API void SetActiveComm(int port) {
@@ -96,23 +123,11 @@ PYROLINK_API void SetActiveComm(int port) {
 }
 
 PYROLINK_API int WriteComm(const unsigned char *data, int count) {
-    if (proxyMode()) return proxyWrite(data, count);
-    LinkState &s = state();
-    if (!s.work.open || !data || count <= 0) return 0;
-    std::uint32_t written = 0;
-    serialBackend.write(s.work.handle, data, static_cast<std::uint32_t>(count), &written);
-    s.lastWritten = written;
-    return written == static_cast<std::uint32_t>(count) ? 1 : 0;
+    return transport().write(data, count);
 }
 
 PYROLINK_API int ReadComm(unsigned char *buffer, int count, unsigned int *got) {
-    if (proxyMode()) return proxyRead(buffer, count, got);
-    LinkState &s = state();
-    if (!s.work.open || !buffer || count <= 0) return 0;
-    std::uint32_t n = 0;
-    int ok = serialBackend.read(s.work.handle, buffer, static_cast<std::uint32_t>(count), &n);
-    if (got) *got = n;
-    return ok ? 1 : 0;
+    return transport().read(buffer, count, got);
 }
 
 PYROLINK_API int ClearComm(void) {

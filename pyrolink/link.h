@@ -13,6 +13,21 @@ constexpr int kPortCount = 16;
 constexpr std::uint32_t kNoProxy = 0xFFFFFFFFu;
 constexpr std::size_t kBufferSize = 256;
 
+// How the raw exchange reaches the board: the serial device or the TCP proxy. Each slot names
+// its transport, chosen with the slot's proxy address (SetRemoteIP); the exports and everything
+// above them run the same code over either.
+struct Transport {
+    int (*open)(int port, int baud, short controllerType, short t1, short t2, short t3);
+    void (*close)();
+    int (*write)(const unsigned char *data, int count);
+    int (*read)(unsigned char *buffer, int count, unsigned int *got);
+    // Blocks until input may be there or `ms` passed, so the poll-mode frame receiver never spins.
+    void (*waitInput)(int ms);
+};
+
+extern const Transport serialTransport; // link.cpp
+extern const Transport proxyTransport;  // proxy.cpp
+
 struct PortSlot {
     Handle handle = kInvalidHandle;
     std::int32_t open = 0;
@@ -21,6 +36,7 @@ struct PortSlot {
     std::int32_t proxyConnected = 0;
     std::int32_t proxyPortIndex = -1;
     std::int32_t canOpen = 0;
+    const Transport *transport = &serialTransport; // proxy exactly while proxyAddress is set
 };
 
 struct LinkState {
@@ -48,8 +64,8 @@ template <typename T> void setField(T PortSlot::*field, T value) {
 inline bool portOpen() {
     return state().work.open != 0;
 }
-inline bool proxyMode() {
-    return state().work.proxyAddress != kNoProxy;
+inline const Transport &transport() {
+    return *state().work.transport;
 }
 inline bool pollMode() {
     return state().timeouts.interval == kMaxDword;
@@ -66,11 +82,5 @@ int proxyReadReplySize(const std::uint8_t *message, int have);
 ProxyReply checkReadReply(const std::uint8_t *message, int size, std::uint8_t index, unsigned char *buffer,
                           int count, unsigned int *got);
 ProxyReply checkWriteReply(const std::uint8_t *message, int size, std::uint8_t index, int count);
-
-// Proxy branches of the raw exchange (proxy.cpp).
-int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3);
-void proxyClose();
-int proxyRead(unsigned char *buffer, int count, unsigned int *got);
-int proxyWrite(const unsigned char *data, int count);
 
 } // namespace pyrolink

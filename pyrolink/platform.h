@@ -25,6 +25,8 @@ constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
 struct SerialBackend {
     // Opens port index 0..15 for exclusive read/write access; kInvalidHandle on failure.
     Handle (*open)(int port);
+    // The same for a device named by its path (the proxy server's one device).
+    Handle (*openPath)(const char *path);
     // Applies `baud`, 8 data bits, no parity, 1 stop bit, no flow control, raw. 1 = applied.
     int (*configure)(Handle handle, int baud);
     int (*setTimeouts)(Handle handle, const ReadTimeouts &timeouts);

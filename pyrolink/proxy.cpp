@@ -9,6 +9,7 @@
 #include "pyrolink.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace pyrolink {
@@ -25,6 +26,16 @@ constexpr int kReplyCapacity = 16384;
 Socket g_socket = kInvalidSocket;
 int g_reportNotConnected = 1;
 std::uint8_t g_message[kReplyCapacity + 8];
+
+// The proxy listens on 1996. Tests run their own proxy on a free port and name it in
+// PYROLINK_PROXY_PORT; anything but a port number 1..65535 there leaves 1996.
+std::uint16_t proxyPort() {
+    const char *text = std::getenv("PYROLINK_PROXY_PORT");
+    if (!text || !*text) return kProxyPort;
+    char *end = nullptr;
+    const long port = std::strtol(text, &end, 10);
+    return *end == '\0' && port > 0 && port <= 65535 ? static_cast<std::uint16_t>(port) : kProxyPort;
+}
 
 void alwaysMessage(const char *text) {
     showMessage("PyroLink", text);
@@ -87,7 +98,7 @@ int openProxy() {
         socketBackend.cleanup();
         return -3;
     }
-    if (!socketBackend.connect(sock, s.work.proxyAddress, kProxyPort, kConnectTimeoutMs)) {
+    if (!socketBackend.connect(sock, s.work.proxyAddress, proxyPort(), kConnectTimeoutMs)) {
         char text[64];
         std::snprintf(text, sizeof text, "connect() Error %d", socketBackend.lastError());
         debugMessage(text);
@@ -176,6 +187,8 @@ ProxyReply checkWriteReply(const std::uint8_t *message, int size, std::uint8_t i
     if (message[0] != 0x01 || message[1] != index || message[2] != 0x00) return ProxyReply::Wrong;
     return le16(message + 3) == count ? ProxyReply::Ok : ProxyReply::Mismatch;
 }
+
+namespace {
 
 int proxyOpen(int port, int baud, short controllerType, short t1, short t2, short t3) {
     LinkState &s = state();
@@ -294,6 +307,15 @@ int proxyWrite(const unsigned char *data, int count) {
                          "ProxyWriteComm wrong answer");
 }
 
+// Proxy replies take milliseconds to come; a short nap between looks keeps the receiver calm.
+void proxyWaitInput(int) {
+    sleepMs(1);
+}
+
+} // namespace
+
+const Transport proxyTransport = {proxyOpen, proxyClose, proxyWrite, proxyRead, proxyWaitInput};
+
 } // namespace pyrolink
 
 extern "C" PYROLINK_API void SetRemoteIP(int a, int b, int c, int d) {
@@ -302,4 +324,7 @@ extern "C" PYROLINK_API void SetRemoteIP(int a, int b, int c, int d) {
                                 256u +
                             static_cast<std::uint32_t>(d);
     pyrolink::setField(&pyrolink::PortSlot::proxyAddress, address);
+    pyrolink::setField(&pyrolink::PortSlot::transport, address == pyrolink::kNoProxy
+                                                           ? &pyrolink::serialTransport
+                                                           : &pyrolink::proxyTransport);
 }

@@ -76,24 +76,14 @@ speed_t speedOf(int baud) {
     }
 }
 
-// Port index n is "COM<n+1>": PYROLINK_COM<n+1> names its device when set, else /dev/ttyS<n>.
-Handle posixOpen(int port) {
-    if (port < 0 || port > 15) return kInvalidHandle;
-    char key[32];
-    std::snprintf(key, sizeof key, "PYROLINK_COM%d", port + 1);
-    char path[64];
-    const char *name = std::getenv(key);
-    if (!name || !*name) {
-        std::snprintf(path, sizeof path, "/dev/ttyS%d", port);
-        name = path;
-    }
+Handle posixOpenPath(const char *name) {
     Device *slot = nullptr;
     for (Device &d : g_devices)
         if (d.fd < 0) {
             slot = &d;
             break;
         }
-    if (!slot) return kInvalidHandle;
+    if (!slot || !name) return kInvalidHandle;
     int fd = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidHandle;
     if (!isatty(fd)) {
@@ -108,6 +98,20 @@ Handle posixOpen(int port) {
     slot->fd = fd;
     slot->timeouts = ReadTimeouts{};
     return fd;
+}
+
+// Port index n is "COM<n+1>": PYROLINK_COM<n+1> names its device when set, else /dev/ttyS<n>.
+Handle posixOpen(int port) {
+    if (port < 0 || port > 15) return kInvalidHandle;
+    char key[32];
+    std::snprintf(key, sizeof key, "PYROLINK_COM%d", port + 1);
+    char path[64];
+    const char *name = std::getenv(key);
+    if (!name || !*name) {
+        std::snprintf(path, sizeof path, "/dev/ttyS%d", port);
+        name = path;
+    }
+    return posixOpenPath(name);
 }
 
 int posixConfigure(Handle handle, int baud) {
@@ -246,8 +250,8 @@ int posixSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {posixOpen,  posixConfigure, posixSetTimeouts,
-                                     posixRead,  posixWrite,     posixWaitReadable,
-                                     posixClose, posixReadCts,   posixSetCtsFlow};
+const SerialBackend serialBackend = {posixOpen,    posixOpenPath,  posixConfigure,    posixSetTimeouts,
+                                     posixRead,    posixWrite,     posixWaitReadable, posixClose,
+                                     posixReadCts, posixSetCtsFlow};
 
 } // namespace pyrolink

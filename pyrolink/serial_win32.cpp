@@ -7,8 +7,18 @@
 namespace pyrolink {
 namespace {
 
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+
 HANDLE toHandle(Handle h) {
     return reinterpret_cast<HANDLE>(h);
+}
+
+Handle winOpenPath(const char *name) {
+    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return kInvalidHandle;
+    return reinterpret_cast<Handle>(h);
 }
 
 // Ports 0..8 are "COM1".."COM9"; 9..15 need the device-namespace form "\\.\COM10".."\\.\COM16".
@@ -19,10 +29,7 @@ Handle winOpen(int port) {
         std::snprintf(name, sizeof name, "COM%d", port + 1);
     else
         std::snprintf(name, sizeof name, "\\\\.\\COM1%d", port - 9);
-    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return kInvalidHandle;
-    return reinterpret_cast<Handle>(h);
+    return winOpenPath(name);
 }
 
 int winConfigure(Handle handle, int baud) {
@@ -32,6 +39,10 @@ int winConfigure(Handle handle, int baud) {
     ZeroMemory(&dcb, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
     BuildCommDCBA(mode, &dcb);
+    // The mode text leaves the XON/XOFF characters at zero; a driver that refuses equal
+    // characters would then refuse the whole block, so give them their usual values.
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
     return SetCommState(toHandle(handle), &dcb) ? 1 : 0;
 }
 
@@ -93,7 +104,7 @@ int winSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {winOpen,         winConfigure, winSetTimeouts, winRead,      winWrite,
-                                     winWaitReadable, winClose,     winReadCts,     winSetCtsFlow};
+const SerialBackend serialBackend = {winOpen,  winOpenPath,     winConfigure, winSetTimeouts, winRead,
+                                     winWrite, winWaitReadable, winClose,     winReadCts,     winSetCtsFlow};
 
 } // namespace pyrolink

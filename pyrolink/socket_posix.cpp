@@ -56,11 +56,13 @@ int posixConnect(Socket s, std::uint32_t address, std::uint16_t port, int timeou
             g_lastError = r == 0 ? ETIMEDOUT : errno;
             return 0;
         }
+        // poll() succeeded, so errno says nothing about the connection: the cause is the
+        // socket's pending error.
         int err = 0;
         socklen_t len = sizeof err;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-        if (err != 0) {
-            g_lastError = err;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) return fail();
+        if (err != 0 || !(p.revents & POLLOUT)) {
+            g_lastError = err != 0 ? err : ECONNREFUSED;
             return 0;
         }
     }

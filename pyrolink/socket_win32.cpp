@@ -49,7 +49,18 @@ int winConnect(Socket s, std::uint32_t address, std::uint16_t port, int timeoutM
         FD_SET(sock, &writable);
         FD_SET(sock, &failed);
         timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-        if (select(0, nullptr, &writable, &failed, &tv) <= 0 || FD_ISSET(sock, &failed)) return 0;
+        const int ready = select(0, nullptr, &writable, &failed, &tv);
+        if (ready == 0) WSASetLastError(WSAETIMEDOUT);
+        if (ready <= 0) return 0;
+        // select() itself succeeded, so the last error says nothing about the connection: the
+        // cause (refused, timed out, unreachable) is the socket's pending error.
+        int pending = 0;
+        int size = sizeof pending;
+        if (getsockopt(sock, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&pending), &size) != 0) return 0;
+        if (pending != 0 || FD_ISSET(sock, &failed)) {
+            WSASetLastError(pending != 0 ? pending : WSAECONNREFUSED);
+            return 0;
+        }
     }
     u_long blocking = 0;
     ioctlsocket(sock, FIONBIO, &blocking);

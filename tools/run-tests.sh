@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the packages, builds everything under AddressSanitizer and UndefinedBehaviorSanitizer,
-# cross-builds pyrolink.dll for Windows, gives every fuzz target a short run, then runs all tests.
+# cross-builds pyrolink.dll and its test program for Windows, gives every fuzz target a short run,
+# then runs all tests (the Windows test program under Wine among them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "$(id -u)" -eq 0 ]; then bash "$root/tools/setup-debian.sh"; else sudo bash "$root/tools/setup-debian.sh"; fi
@@ -8,7 +9,7 @@ if [ "$(id -u)" -eq 0 ]; then bash "$root/tools/setup-debian.sh"; else sudo bash
 jobs=${JOBS:-$(nproc)}
 out=${BUILD_ROOT:-$root/build}
 
-echo "== Windows cross build of pyrolink.dll"
+echo "== Windows cross build of pyrolink.dll and its test program"
 cmake -S "$root" -B "$out/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
 cmake --build "$out/win64" -j "$jobs"
@@ -38,7 +39,9 @@ for fuzzer in $(find "$out/fuzz/fuzz" -type f -name 'fuzz_*' -perm -u+x | sort);
 done
 
 echo "== Sanitizer build and tests"
-cmake -S "$root" -B "$out/test" -G Ninja -DHB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+# The Windows test program built above runs under Wine as one of the tests (test pyrolink_wine).
+cmake -S "$root" -B "$out/test" -G Ninja -DHB_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+    -DHB_WINE_TEST_EXE="$out/win64/pyrolink/pyrolink_wine_test.exe"
 cmake --build "$out/test" -j "$jobs"
 echo "== Layers of the program (includes only run downward)"
 python3 "$root/tools/check-layers.py" "$out/test"

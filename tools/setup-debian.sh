@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev clang-format
-    g++-mingw-w64-x86-64
+    g++-mingw-w64-x86-64 wine wine64
     python3 python3-pymodbus python3-serial socat
     xvfb xauth
 )

@@ -17,12 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memset(s.rx, 0xEE, sizeof s.rx);
     std::memcpy(s.rx, data, n);
     s.rxCount = static_cast<std::uint32_t>(size); // may exceed what fits: the parser takes it modulo 256
-    const std::uint8_t *reply = nullptr;
-    int length = 0;
-    if (frame::parse(command, &reply, &length)) {
+    if (const std::optional<frame::Reply> reply = frame::parse(command)) {
         std::uint8_t destination[frame::kMaxChunk];
-        if (length > 0 && length <= chunk && frame::dataChecksumOk(reply, length))
-            std::memcpy(destination, reply, static_cast<std::size_t>(length));
+        if (reply->length > 0 && reply->length <= chunk && reply->dataChecksumOk())
+            std::memcpy(destination, reply->data, static_cast<std::size_t>(reply->length));
     }
     return 0;
 }

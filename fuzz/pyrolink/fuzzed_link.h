@@ -40,6 +40,7 @@ public:
         s.work.canOpen = can ? 1 : 0;
         s.work.handle = kInvalidHandle;
         s.work.proxyAddress = kNoProxy;
+        s.work.transport = &serialTransport;
         replySource = reply;
         g_data = data;
         g_left = size;

@@ -2,7 +2,10 @@
 #include "link_fixture.h"
 #include "tcp_peer.h"
 
+#include <arpa/inet.h>
 #include <future>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using namespace linktest;
 using testsupport::TcpPeer;
@@ -85,8 +88,8 @@ TEST_F(ProxyTest, WrongOpenAnswerDropsTheConnection) {
     EXPECT_EQ(WriteComm(&b, 1), 0);
 }
 
-// Nothing listens on 1996 outside the fixture.
-TEST(ProxyUnreachable, ReportsConnectErrorWhenDebugging) {
+// A proxy open that cannot connect, with diagnostics on: the open's result and what was shown.
+static std::string failedConnectDiagnostics() {
     SetActiveComm(2);
     SetRemoteIP(127, 0, 0, 1);
     DoDebug(1);
@@ -95,8 +98,41 @@ TEST(ProxyUnreachable, ReportsConnectErrorWhenDebugging) {
     std::string text = err.text();
     DoDebug(0);
     SetRemoteIP(255, 255, 255, 255);
+    return text;
+}
+
+// Nothing listens on 1996 outside the fixture.
+TEST(ProxyUnreachable, ReportsConnectErrorWhenDebugging) {
+    const std::string text = failedConnectDiagnostics();
     EXPECT_NE(text.find("PyroLink: connect() Error "), std::string::npos) << text;
+    EXPECT_NE(text.find("PyroLink: connect() Error 111\n"), std::string::npos) << text; // refused
     EXPECT_NE(text.find("PyroLink: ProxyOpenComm OpenProxy() error"), std::string::npos) << text;
+}
+
+// A listener whose queue is already full never answers a further connection attempt: the
+// diagnostic names the time-out, not the success of the wait that ended it.
+TEST(ProxyUnreachable, ReportsConnectTimeoutWhenDebugging) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&a), size), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&a), &size);
+    std::vector<int> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        connect(fillers.back(), reinterpret_cast<sockaddr *>(&a), sizeof a);
+    }
+    std::this_thread::sleep_for(100ms);
+    setenv("PYROLINK_PROXY_PORT", std::to_string(ntohs(a.sin_port)).c_str(), 1);
+    const std::string text = failedConnectDiagnostics();
+    unsetenv("PYROLINK_PROXY_PORT");
+    for (int fd : fillers)
+        close(fd);
+    close(listener);
+    EXPECT_NE(text.find("PyroLink: connect() Error 110\n"), std::string::npos) << text;
 }
 
 TEST(ProxyUnreachable, AllOnesAddressIsTheSerialDevice) {
