@@ -1,7 +1,10 @@
 #include "admin/authenticationpage.h"
 
 #include "app/session.h"
+#include "app/settings.h"
 #include "ui_authenticationpage.h"
+
+#include <QSettings>
 
 AuthenticationPage::AuthenticationPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::AuthenticationPageForm>()) {
@@ -27,7 +30,10 @@ void AuthenticationPage::focusPassword() {
 }
 
 bool AuthenticationPage::checkPassword() {
-    // The administrator panel comes with its own feature; until then it cannot be entered.
+    // Compared exactly: letter case matters.
+    const QString stored =
+        QSettings().value(settingkeys::password, QString::fromLatin1(builtInPassword)).toString();
+    const bool match = m_ui->pswdLineEdit->text() == stored;
     m_ui->pswdLineEdit->clear();
-    return false;
+    return match;
 }

@@ -1,8 +1,121 @@
 #include "admin/boardconfigurationpage.h"
 
+#include "admin/boardsteps.h"
+#include "admin/firmwareprogress.h"
+#include "admin/parameterbackup.h"
+#include "admin/srecord.h"
+#include "app/messages.h"
 #include "app/session.h"
+#include "app/settings.h"
 #include "app/texts.h"
 #include "ui_boardconfigurationpage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPointer>
+#include <QSaveFile>
+#include <QSettings>
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+const QString kConfirmedIcon = QStringLiteral(":/icons/Resources/confirmed.png");
+const QString kCautionIcon = QStringLiteral(":/icons/Resources/caution.png");
+
+QString applicationTitle() {
+    return QCoreApplication::applicationName();
+}
+
+QString hexAddress(std::uint32_t address) {
+    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(6, QLatin1Char('0'));
+}
+
+// Runs `work` on a worker thread while this thread's event loop goes on with `flags` (repaints and
+// the queued progress always; user input only when a modal window limits it to that window), and
+// returns the work's result. The board link serialises the work's own board exchanges.
+template <typename Work> auto runAside(Work work, QEventLoop::ProcessEventsFlags flags) {
+    decltype(work()) result{};
+    QEventLoop loop;
+    std::unique_ptr<QThread> thread(QThread::create([&] { result = work(); }));
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    thread->start();
+    loop.exec(flags);
+    thread->wait();
+    return result;
+}
+
+constexpr auto kNoInput = QEventLoop::ExcludeUserInputEvents;
+constexpr auto kModalInput = QEventLoop::AllEvents;
+
+} // namespace
+
+// Marks the page busy and keeps its controls from starting anything else until the work is done.
+class BoardConfigurationPage::Busy {
+public:
+    explicit Busy(BoardConfigurationPage &page)
+        : m_page(page),
+          m_controls({page.m_ui->modelComboBox, page.m_ui->defaultButton, page.m_ui->firmwareUpdateButton,
+                      page.m_ui->eepromCheckBox, page.m_ui->homeBAdmin}) {
+        m_page.m_busy = true;
+        for (QWidget *control : m_controls) {
+            m_enabled.append(control->isEnabled());
+            control->setEnabled(false);
+        }
+    }
+    ~Busy() {
+        for (qsizetype i = 0; i < m_controls.size(); ++i)
+            m_controls[i]->setEnabled(m_enabled[i]);
+        m_page.m_busy = false;
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    BoardConfigurationPage &m_page;
+    QList<QWidget *> m_controls;
+    QList<bool> m_enabled;
+};
+
+// Carries the update's progress from the worker thread to the progress window and the error
+// counter (queued, so both are touched on the window thread only), and its Stop button back.
+class BoardConfigurationPage::ProgressRelay final : public firmware::Observer {
+public:
+    ProgressRelay(FirmwareProgress &progress, QLCDNumber &errors) : m_progress(&progress), m_errors(&errors) {
+        QObject::connect(&progress, &FirmwareProgress::stopRequested, &progress, [this] { m_stop = true; });
+    }
+    void erasing(int done, int) override {
+        post(m_progress, [progress = m_progress, done] { progress->setValue(done); });
+    }
+    void programming(int records, int totalRecords, qint64 bytes, qint64 totalBytes) override {
+        post(m_progress, [=, progress = m_progress] {
+            if (records == 0) progress->start(textAt(26) + QStringLiteral("..."), totalRecords);
+            progress->setValue(records);
+            progress->showBytes(bytes, totalBytes);
+        });
+    }
+    void verificationError(int errors) override {
+        post(m_errors, [lcd = m_errors, errors] { lcd->display(errors); });
+    }
+    bool cancelRequested() override { return m_stop.load(); }
+
+private:
+    template <typename Call> static void post(QObject *target, Call call) {
+        QMetaObject::invokeMethod(target, std::move(call), Qt::QueuedConnection);
+    }
+    FirmwareProgress *m_progress;
+    QLCDNumber *m_errors;
+    std::atomic<bool> m_stop{false};
+};
 
 BoardConfigurationPage::BoardConfigurationPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::BoardConfigurationPageForm>()) {
@@ -31,7 +144,29 @@ void BoardConfigurationPage::applyTexts() {
     m_ui->writeErrorLabel->setText(textAt(257));
 }
 
-void BoardConfigurationPage::prepare() {}
+void BoardConfigurationPage::prepare() {
+    m_ui->eepromCheckBox->setChecked(false);
+    m_ui->modelComboBox->clear();
+    m_ui->confirmationParDefLabel->clear();
+    m_ui->confirmationUpdateFWLabel->clear();
+    m_ui->motFileLineEdit->clear();
+    const QString last = QSettings().value(settingkeys::updateFwLastBoard, QString()).toString();
+    if (last.isEmpty()) {
+        // No model chosen yet: a placeholder first, and nothing to run until one is.
+        m_ui->modelComboBox->addItem(textAt(230), QString());
+        m_ui->defaultButton->setEnabled(false);
+        m_ui->firmwareUpdateButton->setEnabled(false);
+    }
+    for (const firmware::BoardProfile &profile : firmware::boardProfiles())
+        m_ui->modelComboBox->addItem(profile.entry, profile.entry);
+    if (!last.isEmpty()) {
+        m_ui->modelComboBox->setCurrentIndex(
+            m_ui->modelComboBox->findData(last, Qt::UserRole, Qt::MatchExactly));
+        const auto profile = firmware::boardProfile(last);
+        m_ui->defaultButton->setEnabled(profile && profile->resettable);
+        m_ui->firmwareUpdateButton->setEnabled(true);
+    }
+}
 
 void BoardConfigurationPage::clearResults() {
     m_ui->confirmationParDefLabel->clear();
@@ -40,9 +175,217 @@ void BoardConfigurationPage::clearResults() {
 }
 
 void BoardConfigurationPage::chooseModel(int index) {
-    Q_UNUSED(index);
+    Q_UNUSED(index); // the current entry decides, as for every other use of the list
+    const QString data = m_ui->modelComboBox->currentData().toString();
+    const auto profile = firmware::boardProfile(data);
+    m_ui->defaultButton->setEnabled(profile && profile->resettable);
+    m_ui->firmwareUpdateButton->setEnabled(!data.isEmpty());
 }
 
-void BoardConfigurationPage::parDef() {}
+void BoardConfigurationPage::showResult(QLabel *label, bool success) {
+    label->setPixmap(QPixmap(success ? kConfirmedIcon : kCautionIcon));
+}
 
-void BoardConfigurationPage::updateFWSlot() {}
+bool BoardConfigurationPage::reopenLink() {
+    BoardLink &link = m_session.link();
+    link.close();
+    const LinkSettings settings = readLinkSettings();
+    if (link.open(settings) == 0) return true;
+    messages::critical(applicationTitle(),
+                       QStringLiteral("%0 %1").arg(textAt(62), comPortName(settings.com)));
+    return false;
+}
+
+void BoardConfigurationPage::parDef() {
+    if (m_busy) return;
+    Busy busy(*this);
+    WaitCursor cursor;
+    if (reopenLink()) {
+        BoardLink &link = m_session.link();
+        const bool reset = runAside([&link] { return boardsteps::resetParameters(link); }, kNoInput);
+        showResult(m_ui->confirmationParDefLabel, reset);
+        cursor.restore();
+        if (reset) {
+            messages::warning(textAt(104), textAt(103));
+            emit homeRequested();
+        } else {
+            messages::critical(textAt(104), textAt(32));
+        }
+    }
+    m_session.link().close();
+    m_ui->motFileLineEdit->clear();
+}
+
+void BoardConfigurationPage::updateFWSlot() {
+    if (m_busy) return;
+    m_updated = false;
+    {
+        Busy busy(*this);
+        if (!reopenLink()) return;
+        BoardLink &link = m_session.link();
+        if (const auto profile = firmware::boardProfile(m_ui->modelComboBox->currentData().toString())) {
+            if (m_session.model() != StoveModel::Unknown && !offerParameterCopy()) {
+                // The technician stopped for want of a copy of the parameters.
+            } else if (profile->switchesByCommand) {
+                bool switched;
+                {
+                    WaitCursor cursor;
+                    switched = runAside([&link] { return boardsteps::switchToBootLoader(link); }, kNoInput);
+                }
+                if (switched) {
+                    messages::warning(textAt(104),
+                                      QStringLiteral("%0 %1 %2")
+                                          .arg(textAt(28), textAt(103).toLower(), textAt(29).toLower()));
+                    checkBootLoader(*profile);
+                } else {
+                    messages::critical(textAt(104), textAt(32));
+                }
+            } else {
+                checkBootLoader(*profile);
+            }
+        }
+        link.close();
+    }
+    // The new firmware is used from the next start: leave the event loop; the window's destruction
+    // then stops the polling thread and closes the link as on any other way out.
+    if (m_updated) QCoreApplication::exit(0);
+}
+
+bool BoardConfigurationPage::offerParameterCopy() {
+    const StoveModel model = m_session.model();
+    const QString stored = QSettings().value(settingkeys::paramsFileName, QString()).toString();
+    const QFileInfo storedInfo(stored);
+    const QString folder = !stored.isEmpty() && storedInfo.isDir() ? stored : QStringLiteral("par");
+    const QString path =
+        QFileInfo(backup::backupPath(folder, model, QDate::currentDate())).absoluteFilePath();
+    if (!messages::ask(applicationTitle(),
+                       QStringLiteral("%0\n%1").arg(textAt(281), QDir::toNativeSeparators(path)),
+                       QMessageBox::Yes))
+        return true;
+
+    std::optional<QByteArray> content;
+    {
+        FirmwareProgress progress(*this);
+        std::atomic<bool> stop{false};
+        connect(&progress, &FirmwareProgress::stopRequested, &progress, [&stop] { stop = true; });
+        progress.start(textAt(64), 1);
+        BoardLink &link = m_session.link();
+        const QString firmwareVersion = m_session.firmwareVersion();
+        const bool hubaMode = m_session.hubaMode();
+        QPointer<FirmwareProgress> target(&progress);
+        backup::Progress report;
+        report.step = [target](int done, int total) {
+            QMetaObject::invokeMethod(
+                target.data(),
+                [target, done, total] {
+                    if (target.isNull()) return;
+                    target->setMaximum(total);
+                    target->setValue(done);
+                },
+                Qt::QueuedConnection);
+        };
+        report.cancelled = [&stop] { return stop.load(); };
+        content = runAside(
+            [&] { return backup::readParameterFile(link, model, firmwareVersion, hubaMode, report); },
+            kModalInput);
+    }
+
+    bool saved = false;
+    if (content) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        // Written whole or not at all.
+        QSaveFile file(path);
+        saved = file.open(QIODevice::WriteOnly) && file.write(*content) == content->size() && file.commit();
+    }
+    return saved || messages::ask(applicationTitle(), textAt(282), QMessageBox::No);
+}
+
+void BoardConfigurationPage::checkBootLoader(const firmware::BoardProfile &profile) {
+    BoardLink &link = m_session.link();
+    for (;;) {
+        bool answered;
+        {
+            WaitCursor cursor;
+            answered =
+                runAside([&] { return firmware::probeBootLoader(link, profile.probeAddress); }, kNoInput);
+        }
+        if (answered) {
+            programFirmware(profile);
+            return;
+        }
+        QMessageBox box(QMessageBox::Warning, applicationTitle(), QString(),
+                        QMessageBox::Abort | QMessageBox::Retry);
+        box.setTextFormat(Qt::PlainText);
+        box.setInformativeText(textAt(226));
+        box.setDefaultButton(QMessageBox::Retry);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Retry) continue;
+        if (answer == QMessageBox::Abort) link.close();
+        return;
+    }
+}
+
+void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profile) {
+    const QString start = QSettings().value(settingkeys::motFileName, defaultMotFileName()).toString();
+    const QString path = QFileDialog::getOpenFileName(window(), textAt(89), start,
+                                                      QStringLiteral("%0 (*.mot)").arg(textAt(90)));
+    if (path.isEmpty()) return;
+
+    WaitCursor cursor;
+    m_ui->motFileLineEdit->setText(QDir::toNativeSeparators(path));
+    m_ui->confirmationUpdateFWLabel->clear();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QSettings().setValue(settingkeys::motFileName, QFileInfo(path).absolutePath());
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        cursor.restore();
+        messages::critical(textAt(104), QStringLiteral("%0 %1").arg(textAt(27), path));
+        return;
+    }
+    // One byte over the limit is enough to refuse a file that is too large.
+    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1));
+    file.close();
+    if (!checked.ok()) {
+        cursor.restore();
+        showResult(m_ui->confirmationUpdateFWLabel, false);
+        return;
+    }
+
+    firmware::Options options;
+    options.eraseDataArea = m_ui->eepromCheckBox->isChecked();
+    options.verifyLimit = profile.verifyLimit;
+    m_ui->writeErrorLcdNumber->display(0);
+    firmware::Result result;
+    {
+        FirmwareProgress progress(*this);
+        progress.start(textAt(25) + QStringLiteral("..."),
+                       static_cast<int>(firmware::sectorsToErase(options.eraseDataArea).size()));
+        ProgressRelay relay(progress, *m_ui->writeErrorLcdNumber);
+        BoardLink &link = m_session.link();
+        result =
+            runAside([&] { return firmware::update(link, checked.records, options, relay); }, kModalInput);
+    }
+    m_ui->writeErrorLcdNumber->display(result.errors);
+    showResult(m_ui->confirmationUpdateFWLabel, result.success());
+    cursor.restore();
+    reportUpdate(result);
+}
+
+void BoardConfigurationPage::reportUpdate(const firmware::Result &result) {
+    if (result.success()) {
+        messages::information(applicationTitle(),
+                              QStringLiteral("%0 %1.\n%2").arg(textAt(24), textAt(103), textAt(21)));
+        m_updated = true;
+        return;
+    }
+    QString text = QStringLiteral("%0. %1").arg(textAt(23), textAt(22));
+    if (result.failedWrite)
+        text += QStringLiteral("\n%0 %1").arg(textAt(286), hexAddress(*result.failedWrite));
+    if (result.errors > 0) text += QStringLiteral("\n%0: %1").arg(textAt(257)).arg(result.errors);
+    if (result.firstDifference)
+        text += QStringLiteral("\n%0: %1").arg(textAt(285), hexAddress(*result.firstDifference));
+    if (result.firstUnreadable)
+        text += QStringLiteral("\n%0 %1").arg(textAt(287), hexAddress(*result.firstUnreadable));
+    messages::warning(applicationTitle(), text);
+}

@@ -32,7 +32,8 @@ cmake --build "$BUILD" --target hearthbench stovesim -- -j2
 
 # The simulator prints its pseudo-terminal's path on its first line, then keeps serving.
 OUT=$(mktemp)
-"$BUILD/tools/stovesim/stovesim" --model "$MODEL" </dev/null >"$OUT" 2>/dev/null &
+# At its end it writes its flash memory to stovesim-flash.bin, to compare with a firmware update.
+"$BUILD/tools/stovesim/stovesim" --model "$MODEL" --dump-flash "$BUILD/stovesim-flash.bin" </dev/null >"$OUT" 2>/dev/null &
 SIM=$!
 trap 'kill $SIM 2>/dev/null; rm -f "$OUT"' EXIT INT TERM
 i=0

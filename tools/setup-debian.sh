@@ -9,6 +9,7 @@ packages=(
     clang-14 libclang-rt-14-dev clang-format
     g++-mingw-w64-x86-64 wine wine64
     python3 python3-pymodbus python3-serial socat
+    srecord
     xvfb xauth
 )
 missing=()

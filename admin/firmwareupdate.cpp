@@ -1,0 +1,145 @@
+#include "admin/firmwareupdate.h"
+
+#include <pyrolink.h>
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <array>
+
+namespace firmware {
+
+const QList<BoardProfile> &boardProfiles() {
+    static const QList<BoardProfile> profiles = {
+        {BoardFamily::Basic, QStringLiteral("Basic"), true, true, 0x41F8, 0x13FFF},
+        {BoardFamily::TextPanel, QStringLiteral("Text Panel Water/Air"), false, false, 0x80A0, 0xFFFF},
+        {BoardFamily::TouchPanel, QStringLiteral("Touch Panel Water/Air"), false, false, 0x41F8, 0x13FFF},
+    };
+    return profiles;
+}
+
+std::optional<BoardProfile> boardProfile(const QString &entryData) {
+    for (const BoardProfile &profile : boardProfiles())
+        if (profile.entry == entryData) return profile;
+    return std::nullopt;
+}
+
+QList<Sector> sectorsToErase(bool dataArea) {
+    if (dataArea) return {DataLow, DataHigh, ProgramLow, ProgramHigh};
+    return {ProgramLow, ProgramHigh};
+}
+
+bool probeBootLoader(BoardLink &link, std::uint32_t address) {
+    std::array<unsigned char, kProbeBytes> buffer{};
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+        const int result = link.exclusive(
+            [&] { return ReadBytes(kNode, static_cast<int>(address), kProbeBytes, buffer.data()); });
+        if (result == 1) return true;
+    }
+    return false;
+}
+
+bool eraseSector(BoardLink &link, Sector sector) {
+    for (int attempt = 0; attempt < kEraseAttempts; ++attempt)
+        if (link.exclusive([&] { return DelOneSect(kNode, sector); }) == 1) return true;
+    return false;
+}
+
+namespace {
+
+bool writeRecord(BoardLink &link, const srec::Record &record) {
+    const auto *data = reinterpret_cast<const unsigned char *>(record.data.constData());
+    const auto count = static_cast<short>(record.data.size());
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        if (link.exclusive(
+                [&] { return WriteBytesFlash(kNode, static_cast<int>(record.address), count, data); }) != 0)
+            return true;
+    }
+    return false;
+}
+
+bool readBack(BoardLink &link, std::uint32_t address, QByteArray &buffer) {
+    auto *data = reinterpret_cast<unsigned char *>(buffer.data());
+    const auto count = static_cast<short>(buffer.size());
+    for (int attempt = 0; attempt < kReadBackAttempts; ++attempt)
+        if (link.exclusive([&] { return ReadBytes(kNode, static_cast<int>(address), count, data); }) == 1)
+            return true;
+    return false;
+}
+
+// Bytes of a record at `address` that lie at or below the verification limit.
+qsizetype verifiedLength(const srec::Record &record, const Options &options) {
+    if (!options.verifyLimit) return 0;
+    const qint64 room = qint64{*options.verifyLimit} - qint64{record.address} + 1;
+    return static_cast<qsizetype>(std::clamp<qint64>(room, 0, record.data.size()));
+}
+
+} // namespace
+
+Result update(BoardLink &link, const QList<srec::Record> &records, const Options &options,
+              Observer &observer) {
+    Result result;
+    QElapsedTimer clock;
+    clock.start();
+
+    // Every sector is tried even after one failed, as the board may still take the next ones.
+    const QList<Sector> sectors = sectorsToErase(options.eraseDataArea);
+    bool erased = true;
+    observer.erasing(0, static_cast<int>(sectors.size()));
+    for (qsizetype i = 0; i < sectors.size(); ++i) {
+        if (observer.cancelRequested()) return result;
+        erased = eraseSector(link, sectors[i]) && erased;
+        observer.erasing(static_cast<int>(i + 1), static_cast<int>(sectors.size()));
+    }
+    result.eraseMs = clock.restart();
+    if (!erased) {
+        result.outcome = Result::Outcome::EraseFailed;
+        return result;
+    }
+
+    const auto totalRecords = static_cast<int>(records.size());
+    qint64 totalBytes = 0;
+    for (const srec::Record &record : records)
+        totalBytes += record.data.size();
+    observer.programming(0, totalRecords, 0, totalBytes);
+
+    QByteArray readBuffer;
+    for (const srec::Record &record : records) {
+        if (observer.cancelRequested()) {
+            result.programMs = clock.elapsed();
+            return result;
+        }
+        // A record without data bytes has nothing to write.
+        if (!record.data.isEmpty() && !writeRecord(link, record)) {
+            result.outcome = Result::Outcome::WriteFailed;
+            result.failedWrite = record.address;
+            result.programMs = clock.elapsed();
+            return result;
+        }
+        ++result.recordsWritten;
+        result.bytesWritten += record.data.size();
+
+        if (const qsizetype length = verifiedLength(record, options); length > 0) {
+            readBuffer.resize(length);
+            if (!readBack(link, record.address, readBuffer)) {
+                ++result.errors;
+                if (!result.firstUnreadable) result.firstUnreadable = record.address;
+                observer.verificationError(result.errors);
+            } else if (const auto mismatch =
+                           std::mismatch(readBuffer.cbegin(), readBuffer.cend(), record.data.cbegin());
+                       mismatch.first != readBuffer.cend()) {
+                ++result.errors;
+                if (!result.firstDifference)
+                    result.firstDifference =
+                        record.address + static_cast<std::uint32_t>(mismatch.first - readBuffer.cbegin());
+                observer.verificationError(result.errors);
+            }
+        }
+        observer.programming(result.recordsWritten, totalRecords, result.bytesWritten, totalBytes);
+    }
+    result.programMs = clock.elapsed();
+    result.outcome = result.errors == 0 ? Result::Outcome::Verified : Result::Outcome::NotVerified;
+    return result;
+}
+
+} // namespace firmware
