@@ -1,9 +1,109 @@
 #include "hwtest/testhwpage.h"
 
+#include "app/indicators.h"
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/texts.h"
+#include "board/boardlink.h"
+#include "hwtest/textentries.h"
 #include "ui_testhwpage.h"
+
+#include <QDial>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QThread>
+#include <QToolButton>
+
+#include <functional>
+
+using namespace hwtest;
+
+namespace {
+
+// Geometry of the page's controls.
+constexpr int kFieldWidth = 60;
+constexpr int kDialSize = 60;
+constexpr int kDialMinimum = 24;
+constexpr int kDialMaximum = 100;
+constexpr int kOutputPicture = 64;
+constexpr int kIndicatorSize = 40;
+constexpr int kSliderStep = 10;
+constexpr int kSpinBoxWidth = 60;
+constexpr int kSliderMinimumWidth = 180;
+
+// The names the page gives its controls, after the output they drive.
+QString outputKey(OutputId id) {
+    switch (id) {
+    case OutputId::Resistance:
+        return QStringLiteral("resistance");
+    case OutputId::SmokesExtractor:
+        return QStringLiteral("smokesExtractor");
+    case OutputId::Cochlea:
+        return QStringLiteral("cochlea");
+    case OutputId::FanEnvironment:
+        return QStringLiteral("fanEnvironment");
+    case OutputId::Led:
+        return QStringLiteral("led");
+    case OutputId::HeatingPump:
+        return QStringLiteral("heatingPump");
+    case OutputId::SanitaryPump:
+        return QStringLiteral("sanitaryPump");
+    case OutputId::Channel1:
+        return QStringLiteral("channel1");
+    case OutputId::Channel2:
+        return QStringLiteral("channel2");
+    case OutputId::Free:
+        break;
+    }
+    return QStringLiteral("free");
+}
+
+// The on pictures of the LED buttons, in LED-state order (green, red, yellow).
+const char *const kLedPictures[kLedButtons] = {
+    ":/icons/Resources/greenled.png", ":/icons/Resources/redled.png", ":/icons/Resources/yellowled.png"};
+const char *const kLedNames[kLedButtons] = {"greenLedButton", "redLedButton", "yellowLedButton"};
+
+// A checkable button without border that shows `onPicture` when checked and the dark LED when not.
+QToolButton *outputButton(const QString &onPicture, const QString &name, QWidget *parent) {
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setCheckable(true);
+    button->setChecked(false);
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/Resources/ledoff.png"), QSize(), QIcon::Normal, QIcon::Off);
+    icon.addFile(onPicture, QSize(), QIcon::Normal, QIcon::On);
+    button->setIcon(icon);
+    button->setIconSize(QSize(kOutputPicture, kOutputPicture));
+    button->setStyleSheet(QStringLiteral("QToolButton { border: none; }"));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QLabel *rowLabel(QWidget *parent) {
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+// Runs `work` on a thread of its own while this thread goes on handling events, so that the window
+// stays responsive and the page can be left meanwhile; returns once the work has finished.
+void runAside(const std::function<void()> &work) {
+    std::unique_ptr<QThread> worker(QThread::create(work));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(); // returns at once when the application is quitting: the wait below still holds
+    worker->wait();
+}
+
+} // namespace
 
 TestHwPage::TestHwPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::TestHwPageForm>()) {
@@ -11,20 +111,33 @@ TestHwPage::TestHwPage(Session &session, QWidget *parent)
     connect(m_ui->automaticTestButton, &QAbstractButton::clicked, this, &TestHwPage::automaticTestHW);
 }
 
-TestHwPage::~TestHwPage() = default;
+TestHwPage::~TestHwPage() {
+    endAutomaticTest();
+}
 
 QAbstractButton *TestHwPage::homeButton() const {
     return m_ui->homeBTest;
 }
 
 void TestHwPage::applyTexts() {
-    m_ui->inputGroupBox->setTitle(textAt(52));
-    m_ui->outputGroupBox->setTitle(textAt(53));
+    m_ui->inputGroupBox->setTitle(textAt(entry::inputs));
+    m_ui->outputGroupBox->setTitle(textAt(entry::releases));
     const QString colon = QStringLiteral(":");
-    m_ui->modelLabel->setText(textAt(96) + colon);
-    m_ui->versionLabel->setText(textAt(97) + colon);
-    m_ui->revisionLabel->setText(textAt(98) + colon);
-    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(121)));
+    m_ui->modelLabel->setText(textAt(entry::model) + colon);
+    m_ui->versionLabel->setText(textAt(entry::firmwareVersion) + colon);
+    m_ui->revisionLabel->setText(textAt(entry::revision) + colon);
+    m_ui->automaticTestButton->setText(textAt(entry::automatic));
+    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(entry::automatic)));
+    applyRowTexts();
+}
+
+void TestHwPage::applyRowTexts() {
+    for (const InputWidgets &input : m_inputs)
+        input.label->setText(inputLabel(input.row));
+    for (const IndicatorWidgets &indicator : m_indicators)
+        indicator.label->setText(digitalInputLabel(indicator.input));
+    for (const OutputWidgets &output : m_outputs)
+        output.label->setText(outputLabel(output.row));
 }
 
 void TestHwPage::showIdentity(StoveModel model, const QString &identity) {
@@ -34,40 +147,345 @@ void TestHwPage::showIdentity(StoveModel model, const QString &identity) {
     m_ui->revisionValue->setText(fields.revision);
 }
 
-void TestHwPage::build() {}
+void TestHwPage::build() {
+    if (m_model != StoveModel::Unknown) return; // built already
+    m_model = m_session.model();
+    buildInputs();
+    buildOutputs();
+    applyRowTexts();
+}
 
 void TestHwPage::setGroupStyleSheet(const QString &styleSheet) {
     m_ui->inputGroupBox->setStyleSheet(styleSheet);
     m_ui->outputGroupBox->setStyleSheet(styleSheet);
 }
 
-void TestHwPage::enterTestMode() {}
-
-void TestHwPage::leaveTestMode() {}
-
-void TestHwPage::testhwinputSlot(short input, short val) {
-    Q_UNUSED(input);
-    Q_UNUSED(val);
+void TestHwPage::buildInputs() {
+    QGridLayout *grid = m_ui->inputGridLayout;
+    QWidget *box = m_ui->inputGroupBox;
+    int line = 0;
+    for (const InputRow &row : inputRows(m_model)) {
+        if (row.format == InputFormat::DigitalInputs) {
+            for (const DigitalInput &bit : digitalInputs(m_model)) {
+                IndicatorWidgets indicator{bit, rowLabel(box), new QLabel(box)};
+                indicator.label->setObjectName(QStringLiteral("digitalInputLabel%1").arg(bit.bit));
+                indicator.picture->setObjectName(QStringLiteral("digitalInputBit%1").arg(bit.bit));
+                indicator.picture->setFixedSize(kIndicatorSize, kIndicatorSize);
+                indicator.picture->setScaledContents(true);
+                setInputIndicator(indicator.picture, false, IndicatorStyle::DigitalInput);
+                grid->addWidget(indicator.label, line, 0);
+                grid->addWidget(indicator.picture, line, 1, Qt::AlignHCenter);
+                m_indicators.append(indicator);
+                ++line;
+            }
+            continue;
+        }
+        InputWidgets input{row, rowLabel(box), new QLineEdit(box), nullptr};
+        input.label->setObjectName(QStringLiteral("inputLabel%1").arg(row.input));
+        input.field->setObjectName(QStringLiteral("inputField%1").arg(row.input));
+        input.field->setReadOnly(true);
+        input.field->setAlignment(Qt::AlignCenter);
+        input.field->setFixedWidth(kFieldWidth);
+        input.field->setFocusPolicy(Qt::NoFocus);
+        grid->addWidget(input.label, line, 0);
+        grid->addWidget(input.field, line, 1);
+        if (row.format == InputFormat::Potentiometer) {
+            input.dial = new QDial(box);
+            input.dial->setObjectName(QStringLiteral("potentiometerDial"));
+            input.dial->setRange(kDialMinimum, kDialMaximum);
+            input.dial->setNotchesVisible(true);
+            input.dial->setFixedSize(kDialSize, kDialSize);
+            // It shows the board's knob; turning it here would change nothing.
+            input.dial->setAttribute(Qt::WA_TransparentForMouseEvents);
+            input.dial->setFocusPolicy(Qt::NoFocus);
+            grid->addWidget(input.dial, line, 2);
+        }
+        m_inputs.append(input);
+        ++line;
+    }
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(line, 1); // the rows stay together at the top
 }
 
-void TestHwPage::automaticTestHW() {}
+void TestHwPage::buildOutputs() {
+    int line = 0;
+    for (const OutputRow &row : outputRows(m_model)) {
+        OutputWidgets output{row, rowLabel(m_ui->outputGroupBox)};
+        output.label->setObjectName(outputKey(row.id) + QStringLiteral("Label"));
+        m_ui->outputGridLayout->addWidget(output.label, line, 0);
+        switch (row.control) {
+        case OutputControl::Digital:
+            addDigitalOutput(output, line);
+            break;
+        case OutputControl::Analogue:
+            addAnalogueOutput(output, line);
+            break;
+        case OutputControl::LedGroup:
+            addLedGroup(output, line);
+            break;
+        }
+        m_outputs.append(output);
+        ++line;
+    }
+    m_ui->outputGridLayout->setColumnStretch(1, 1);
+    m_ui->outputGridLayout->setRowStretch(line, 1);
+}
+
+void TestHwPage::addDigitalOutput(OutputWidgets &output, int row) {
+    output.button = outputButton(QStringLiteral(":/icons/Resources/greenled.png"),
+                                 outputKey(output.row.id) + QStringLiteral("Button"), m_ui->outputGroupBox);
+    m_ui->outputGridLayout->addWidget(output.button, row, 1, Qt::AlignLeft);
+    QAbstractButton *button = output.button;
+    if (m_model == StoveModel::Basic)
+        connect(button, &QAbstractButton::toggled, this, [this, button] { digOutpBasic(button); });
+    else
+        connect(button, &QAbstractButton::toggled, this, [this, button] { digOutpDisplay(button); });
+}
+
+void TestHwPage::addAnalogueOutput(OutputWidgets &output, int row) {
+    QWidget *box = m_ui->outputGroupBox;
+    const QString key = outputKey(output.row.id);
+    auto *slider = new QSlider(Qt::Horizontal, box);
+    slider->setObjectName(key + QStringLiteral("Slider"));
+    slider->setRange(0, output.row.maximum);
+    slider->setSingleStep(kSliderStep);
+    slider->setPageStep(kSliderStep);
+    slider->setTickPosition(QSlider::TicksBothSides);
+    slider->setTickInterval(kSliderStep);
+    slider->setValue(0);
+    slider->setMinimumWidth(kSliderMinimumWidth);
+    auto *spinBox = new QSpinBox(box);
+    spinBox->setObjectName(key + QStringLiteral("SpinBox"));
+    spinBox->setRange(0, output.row.maximum);
+    spinBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    spinBox->setAlignment(Qt::AlignCenter);
+    spinBox->setFixedWidth(kSpinBoxWidth);
+    if (output.row.percent) spinBox->setSuffix(QStringLiteral("%"));
+    spinBox->setValue(0);
+    connect(slider, &QSlider::valueChanged, spinBox, &QSpinBox::setValue);
+    connect(spinBox, &QSpinBox::valueChanged, slider, &QSlider::setValue);
+    // Only a released slider or a finished edit drives the output, with the value at that moment.
+    if (m_model == StoveModel::Basic) {
+        connect(slider, &QSlider::sliderReleased, this, [this, slider] { anaOutpBasic(slider); });
+        connect(spinBox, &QSpinBox::editingFinished, this, [this, spinBox] { anaOutpBasic(spinBox); });
+    } else {
+        connect(slider, &QSlider::sliderReleased, this, [this, slider] { anaOutpDisplay(slider); });
+        connect(spinBox, &QSpinBox::editingFinished, this, [this, spinBox] { anaOutpDisplay(spinBox); });
+    }
+    output.slider = slider;
+    output.spinBox = spinBox;
+    m_ui->outputGridLayout->addWidget(slider, row, 1);
+    m_ui->outputGridLayout->addWidget(spinBox, row, 2);
+}
+
+void TestHwPage::addLedGroup(OutputWidgets &output, int row) {
+    auto *group = new QWidget(m_ui->outputGroupBox);
+    auto *layout = new QHBoxLayout(group);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (int i = 0; i < kLedButtons; ++i) {
+        QToolButton *button =
+            outputButton(QString::fromLatin1(kLedPictures[i]), QString::fromLatin1(kLedNames[i]), group);
+        connect(button, &QAbstractButton::clicked, this, [this, button] { triLed(button); });
+        layout->addWidget(button);
+        output.leds[i] = button;
+    }
+    layout->addStretch(1);
+    m_ui->outputGridLayout->addWidget(group, row, 1, 1, 2);
+}
+
+const TestHwPage::OutputWidgets *TestHwPage::outputOf(const QObject *control) const {
+    if (control == nullptr) return nullptr;
+    for (const OutputWidgets &output : m_outputs) {
+        if (control == output.button || control == output.slider || control == output.spinBox) return &output;
+        for (const QAbstractButton *led : output.leds)
+            if (control == led) return &output;
+    }
+    return nullptr;
+}
+
+const TestHwPage::OutputWidgets *TestHwPage::output(OutputId id) const {
+    for (const OutputWidgets &output : m_outputs)
+        if (output.row.id == id) return &output;
+    return nullptr;
+}
+
+void TestHwPage::sendManual(const OutputWidgets &output, int value) {
+    const OutputCommand command = outputCommand(m_model, output.row, value);
+    m_session.link().transact(manualPolicy(output.row.control),
+                              [&command](int wait) { return sendOutputCommand(command, wait); });
+}
+
+void TestHwPage::driveAnalogue(const QObject *sender, bool basicSlot) {
+    WaitCursor cursor;
+    const OutputWidgets *output = outputOf(sender);
+    if (output == nullptr || output->row.control != OutputControl::Analogue ||
+        (m_model == StoveModel::Basic) != basicSlot)
+        return;
+    sendManual(*output, sender == output->spinBox ? output->spinBox->value() : output->slider->value());
+}
+
+void TestHwPage::driveDigital(const QObject *sender, bool basicSlot, const char *slotName) {
+    WaitCursor cursor;
+    const OutputWidgets *output = outputOf(sender);
+    if (output == nullptr || sender != output->button || (m_model == StoveModel::Basic) != basicSlot) {
+        messages::critical(textAt(entry::testHw),
+                           QStringLiteral("%1 unhandled exception").arg(QLatin1String(slotName)));
+        return;
+    }
+    sendManual(*output, output->button->isChecked() ? 1 : 0);
+}
 
 void TestHwPage::anaOutpBasic(const QObject *sender) {
-    Q_UNUSED(sender);
-}
-
-void TestHwPage::digOutpBasic(const QObject *sender) {
-    Q_UNUSED(sender);
-}
-
-void TestHwPage::triLed(const QObject *sender) {
-    Q_UNUSED(sender);
+    driveAnalogue(sender, true);
 }
 
 void TestHwPage::anaOutpDisplay(const QObject *sender) {
-    Q_UNUSED(sender);
+    driveAnalogue(sender, false);
+}
+
+void TestHwPage::digOutpBasic(const QObject *sender) {
+    driveDigital(sender, true, "digOutpBasic");
 }
 
 void TestHwPage::digOutpDisplay(const QObject *sender) {
-    Q_UNUSED(sender);
+    driveDigital(sender, false, "digOutpDisplay");
+}
+
+void TestHwPage::triLed(const QObject *sender) {
+    WaitCursor cursor;
+    const OutputWidgets *led = output(OutputId::Led);
+    if (led == nullptr) return;
+    int position = 0;
+    for (int i = 0; i < kLedButtons; ++i)
+        if (sender == led->leds[i]) position = i + 1;
+    if (position == 0) return;
+    // At most one of the three is on: the others go off.
+    const bool on = led->leds[position - 1]->isChecked();
+    for (int i = 0; i < kLedButtons; ++i)
+        if (i != position - 1 && led->leds[i]->isChecked()) led->leds[i]->setChecked(false);
+    sendManual(*led, on ? position : static_cast<int>(LedState::Off));
+}
+
+void TestHwPage::testhwinputSlot(short input, short val) {
+    const std::optional<InputRow> row = findInputRow(m_model, input);
+    if (!row) return;
+    if (row->format == InputFormat::DigitalInputs) {
+        for (const IndicatorWidgets &indicator : m_indicators)
+            setInputIndicator(indicator.picture, digitalInputOn(val, indicator.input.bit),
+                              IndicatorStyle::DigitalInput);
+        return;
+    }
+    for (const InputWidgets &widgets : m_inputs) {
+        if (widgets.row.input != row->input) continue;
+        widgets.field->setText(inputText(row->format, val));
+        if (widgets.dial != nullptr) widgets.dial->setValue(val);
+    }
+}
+
+void TestHwPage::automaticTestHW() {
+    if (m_automaticRunning) return; // one run at a time
+    m_automaticRunning = true;
+    m_ui->automaticTestButton->setEnabled(false);
+    {
+        WaitCursor cursor;
+        runAutomaticSequence(m_generation.load());
+    }
+    m_ui->automaticTestButton->setEnabled(true);
+    m_automaticRunning = false;
+}
+
+void TestHwPage::runAutomaticSequence(int generation) {
+    BoardLink &link = m_session.link();
+    const auto current = [this, generation] { return m_generation.load() == generation; };
+    // An attempt checks, while it holds the link, that the test was not ended meanwhile: once
+    // leaveTestMode has switched the outputs off, nothing of this run switches one on again.
+    const auto checked = [current](const OutputCommand &command) {
+        return [current, command](int wait) { return current() && sendOutputCommand(command, wait) != 0; };
+    };
+    for (const AutomaticStep &step : automaticSequence(m_model)) {
+        const OutputWidgets *target = output(step.output);
+        if (target == nullptr) continue;
+        StepAttempts attempts;
+        for (int value : step.values) {
+            const auto attempt = checked(outputCommand(m_model, target->row, value));
+            runAside([&] {
+                attempts.send([&](int wait) { return link.exclusive([&] { return attempt(wait); }); },
+                              current);
+            });
+            if (!current()) return;
+            if (showAutomaticValue(*target, value)) {
+                // A button that changed state sends it once more, with the attempts of a click.
+                const auto again = checked(outputCommand(m_model, target->row, value));
+                runAside([&] { link.transact(manualPolicy(target->row.control), again, current); });
+            }
+            if (!current()) return;
+        }
+    }
+}
+
+bool TestHwPage::showAutomaticValue(const OutputWidgets &output, int value) {
+    switch (output.row.control) {
+    case OutputControl::Digital: {
+        const bool on = value != 0;
+        if (output.button->isChecked() == on) return false;
+        // The run sends what the button's own slot would, without blocking the window meanwhile.
+        const QSignalBlocker blocker(output.button);
+        output.button->setChecked(on);
+        return true;
+    }
+    case OutputControl::Analogue:
+        output.slider->setValue(value); // the slider keeps to its range; the spin box follows
+        if (m_model != StoveModel::Basic) output.slider->setToolTip(QStringLiteral("%1%").arg(value));
+        break;
+    case OutputControl::LedGroup:
+        for (int i = 0; i < kLedButtons; ++i)
+            output.leds[i]->setChecked(value == i + 1);
+        break;
+    }
+    return false;
+}
+
+void TestHwPage::enterTestMode() {
+    endAutomaticTest();
+    BoardLink &link = m_session.link();
+    link.transact(retry::testOn, [](int wait) { return sendTestModeCommand(TestModeCommand::Enter, wait); });
+    if (m_model == StoveModel::Unknown) return;
+    clearInputFields();
+    bringOutputsToRest();
+    switchAllOutputsOff();
+}
+
+void TestHwPage::leaveTestMode() {
+    endAutomaticTest();
+    switchAllOutputsOff();
+    m_session.link().transact(retry::testOff,
+                              [](int wait) { return sendTestModeCommand(TestModeCommand::Leave, wait); });
+}
+
+void TestHwPage::clearInputFields() {
+    for (const InputWidgets &input : m_inputs)
+        input.field->clear();
+}
+
+void TestHwPage::bringOutputsToRest() {
+    // The all-off command that follows switches the board's outputs: the controls only follow it,
+    // without sending anything of their own.
+    for (const OutputWidgets &output : m_outputs) {
+        if (output.button != nullptr) {
+            const QSignalBlocker blocker(output.button);
+            output.button->setChecked(false);
+        }
+        if (output.slider != nullptr) {
+            output.slider->setValue(0);
+            output.slider->setToolTip(QString());
+        }
+        for (QAbstractButton *led : output.leds)
+            if (led != nullptr) led->setChecked(false);
+    }
+}
+
+void TestHwPage::switchAllOutputsOff() {
+    const std::optional<OutputCommand> off = allOutputsOff(m_model);
+    if (!off) return;
+    m_session.link().transact(retry::allOff, [&off](int wait) { return sendOutputCommand(*off, wait); });
 }

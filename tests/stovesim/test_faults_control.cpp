@@ -147,6 +147,24 @@ TEST(Control, StatusModesAndErrors) {
     EXPECT_TRUE(quit.quit);
 }
 
+TEST(Control, OutputsFollowTheTestCommands) {
+    Board basic(Model::Basic);
+    EXPECT_EQ(basic.control("outputs"), "ok outputs 0 0 0 0 0 0 0 0 0 0 led 0");
+    basic.ask("TESTON\r");
+    basic.ask("RESISTENCEON\r");
+    basic.ask("EFUMI250\r");
+    basic.ask("VVENT45\r");
+    basic.ask("LEDR\r");
+    EXPECT_EQ(basic.control("outputs"), "ok outputs 1 0 0 0 0 250 45 0 0 0 led 2");
+    Board water(Model::Water);
+    water.ask("TESTON\r");
+    water.ask("OUT06300\r");
+    water.ask("OUT03001\r");
+    EXPECT_EQ(water.control("outputs"), "ok outputs 0 0 0 1 0 0 300 0 0 0 led 0");
+    water.ask("OUT10000\r");
+    EXPECT_EQ(water.control("outputs"), "ok outputs 0 0 0 0 0 0 0 0 0 0 led 0");
+}
+
 TEST(Control, SpeedRunsSimulatedTimeFaster) {
     Board basic(Model::Basic);
     basic.control("speed 60");

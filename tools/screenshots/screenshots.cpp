@@ -1,6 +1,7 @@
 // Renders the pages of the main window to PNG files, offscreen, after the model detection against
-// the simulator: hb_screenshots <stovesim> <output folder> [model]. Run it from the project root so
-// that the "lang" folder is found.
+// the simulator: hb_screenshots <stovesim> <output folder> [model [model-pages]]. Besides the seven
+// pages it renders the model's own pictures (the hardware test page at work: testhw-<model>.png);
+// with "model-pages" only those. Run it from the project root so that the "lang" folder is found.
 #include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
@@ -8,11 +9,13 @@
 #include "board/serialthread.h"
 #include "ui/hearthbench.h"
 
+#include <QAbstractSlider>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,10 +29,12 @@ int main(int argc, char *argv[]) {
     setApplicationIdentity();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {
-        std::fprintf(stderr, "usage: hb_screenshots <stovesim> <output folder> [basic|water|air]\n");
+        std::fprintf(stderr,
+                     "usage: hb_screenshots <stovesim> <output folder> [basic|water|air [model-pages]]\n");
         return 2;
     }
     const QString model = arguments.value(3, QStringLiteral("water"));
+    const bool modelPagesOnly = arguments.value(4) == QLatin1String("model-pages");
 
     // Private settings: the pictures show the defaults, never the user's own choices.
     QTemporaryDir settingsDir;
@@ -63,21 +68,46 @@ int main(int argc, char *argv[]) {
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             std::fprintf(stderr, "hb_screenshots: window not exposed\n");
+        const QDir out(arguments.at(2));
+        const auto save = [&](const QString &name) {
+            const QString file = out.filePath(name + QStringLiteral(".png"));
+            if (!window.grab().save(file)) {
+                std::fprintf(stderr, "hb_screenshots: cannot write %s\n", qPrintable(file));
+                result = 1;
+            }
+        };
+
         window.findChild<QToolButton *>(QStringLiteral("testHWToolButton"))->click();
         window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
         auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         const char *names[] = {
             "home", "setup", "testhw", "parameters", "debug", "authentication", "boardConfiguration"};
-        const QDir out(arguments.at(2));
-        for (int page = 0; page < 7; ++page) {
+        for (int page = 0; page < 7 && !modelPagesOnly; ++page) {
             stack->setCurrentIndex(page);
             QTest::qWait(100);
-            const QString file = out.filePath(QStringLiteral("%1.png").arg(QLatin1String(names[page])));
-            if (!window.grab().save(file)) {
-                std::fprintf(stderr, "hb_screenshots: cannot write %s\n", qPrintable(file));
-                result = 1;
-            }
+            save(QLatin1String(names[page]));
         }
+
+        // The hardware test page at work: a few outputs on, the inputs as the polling thread reads them.
+        window.findChild<QToolButton *>(QStringLiteral("testHWToolButton"))->click();
+        if (auto *resistance = window.findChild<QAbstractButton *>(QStringLiteral("resistanceButton")))
+            resistance->click();
+        if (auto *extractor = window.findChild<QAbstractSlider *>(QStringLiteral("smokesExtractorSlider"))) {
+            extractor->setSliderDown(true);
+            extractor->setValue(150);
+            extractor->setSliderDown(false);
+        }
+        if (auto *green = window.findChild<QAbstractButton *>(QStringLiteral("greenLedButton")))
+            green->click();
+        // Two polling cycles: every input shown, and the inputs that follow the outputs have moved.
+        QSignalSpy inputsRead(&thread, &SerialThread::testhwinputRead);
+        const auto cycle = SerialThread::inputsFor(session.model()).size();
+        if (!QTest::qWaitFor([&] { return inputsRead.count() >= 2 * cycle; }, 30000))
+            std::fprintf(stderr, "hb_screenshots: the inputs were not all read\n");
+        QTest::qWait(100);
+        save(QStringLiteral("testhw-%1").arg(model));
+        window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
+
         thread.requestStop();
         thread.wait();
     }

@@ -72,7 +72,8 @@ std::string error(const std::string &what) {
 } // namespace
 
 std::string_view controlHelp() {
-    return "commands: help | quit | status | start | stop | power N | alarm CODE | input NAME VALUE|auto | "
+    return "commands: help | quit | status | outputs | start | stop | power N | alarm CODE | input NAME "
+           "VALUE|auto | "
            "get gen|tec INDEX | set gen|tec INDEX VALUE | bank [N] | save | defaults | reboot | bootloader | "
            "normal | speed X | dump-flash FILE";
 }
@@ -105,6 +106,11 @@ ControlResult control(Engine &engine, std::string_view line, Clock::time_point n
         r.reply = std::string("ok mode ") + modeName(engine.mode()) + " model " +
                   std::string(modelKeyword(engine.model())) + " bank " + std::to_string(params.bank()) +
                   (engine.modemSilenced() ? " modem on" : "") + " " + stove.describe();
+    } else if (cmd == "outputs" && w.size() == 1) {
+        r.reply = "ok outputs";
+        for (int channel = 0; channel < Stove::All; ++channel)
+            r.reply += " " + std::to_string(stove.output(channel));
+        r.reply += " led " + std::to_string(stove.led());
     } else if (cmd == "start") {
         r.reply = stove.start() ? "ok starting" : error("cannot start (alarm, test mode or powering off)");
     } else if (cmd == "stop") {

@@ -1,0 +1,118 @@
+#include "hwtest/inputs.h"
+
+#include "app/texts.h"
+#include "hwtest/textentries.h"
+
+namespace hwtest {
+
+namespace {
+using F = InputFormat;
+using S = DigitalInput::Suffix;
+using namespace entry;
+} // namespace
+
+QList<InputRow> inputRows(StoveModel model) {
+    switch (model) {
+    case StoveModel::Basic:
+        return {{1, F::Decimal, environmentProbe},         {2, F::Decimal, smokesProbe},
+                {4, F::Potentiometer, potentiometerInput}, {6, F::TimesTen, encoderCurrent},
+                {8, F::Decimal, instantaneousPressure},    {9, F::FuelCorrection, fuelCorrection}};
+    case StoveModel::Water:
+        return {{1, F::Decimal, environmentProbe}, {2, F::Decimal, smokesProbe},
+                {3, F::Decimal, waterProbe},       {5, F::Tenths, pressureSensor},
+                {6, F::TimesTen, encoder},         {kDigitalInputsNumber, F::DigitalInputs, 0}};
+    case StoveModel::AirDucted:
+        return {{1, F::Decimal, environmentProbe},      {2, F::Decimal, smokesProbe},
+                {3, F::Decimal, probeChannel1},         {6, F::TimesTen, encoder},
+                {8, F::Decimal, instantaneousPressure}, {kDigitalInputsNumber, F::DigitalInputs, 0}};
+    case StoveModel::Unknown:
+        break;
+    }
+    return {};
+}
+
+std::optional<InputRow> findInputRow(StoveModel model, short input) {
+    for (const InputRow &row : inputRows(model))
+        if (row.input == input) return row;
+    return std::nullopt;
+}
+
+QList<DigitalInput> digitalInputs(StoveModel model) {
+    switch (model) {
+    case StoveModel::Water:
+        return {{1, depressimetro, S::PinG},
+                {3, pelletThermostat, S::PinD},
+                {4, fluxstate, S::None},
+                {5, externalThermostat, S::None},
+                {7, heatThermostat, S::PinT}};
+    case StoveModel::AirDucted:
+        return {{1, depressimetro, S::PinG},
+                {3, pelletThermostat, S::PinD},
+                {4, externalThermostat, S::LowerChannel2},
+                {5, externalThermostat, S::None},
+                {7, heatThermostat, S::PinT}};
+    case StoveModel::Basic:
+    case StoveModel::Unknown:
+        break;
+    }
+    return {};
+}
+
+QString inputLabel(const InputRow &row) {
+    return textAt(row.text);
+}
+
+QString digitalInputLabel(const DigitalInput &input) {
+    const QString text = textAt(input.text);
+    // The pin names of the board's connector are the same in every language.
+    switch (input.suffix) {
+    case S::PinG:
+        return text + QStringLiteral("\n(INP-G)");
+    case S::PinD:
+        return text + QStringLiteral("\n(INP-D)");
+    case S::PinT:
+        return text + QStringLiteral("\n(INP-T)");
+    case S::LowerChannel2:
+        return text + QStringLiteral("\n") + textAt(channel2).toLower();
+    case S::None:
+        break;
+    }
+    return text;
+}
+
+QString inputText(InputFormat format, short value) {
+    const int v = value;
+    switch (format) {
+    case F::Decimal:
+        return QString::number(v);
+    case F::Potentiometer:
+        return potentiometerText(value);
+    case F::TimesTen:
+        return QString::number(v * 10);
+    case F::FuelCorrection:
+        return QString::number((v - 100) * 10);
+    case F::Tenths:
+        return QString::number(v / 10.0, 'f', 1);
+    case F::DigitalInputs:
+        break;
+    }
+    return {};
+}
+
+QString potentiometerText(short level) {
+    // The knob's positions: off, minimum, the steps between, maximum.
+    constexpr short kOff = 0, kMinimum = 15, kMaximum = 29;
+    if (level == kOff) return QStringLiteral("OFF");
+    if (level == kMinimum) return QStringLiteral("MIN");
+    if (level == kMaximum) return QStringLiteral("MAX");
+    if (level > kMinimum && level < kMaximum) return QString::number(level);
+    return {};
+}
+
+bool digitalInputOn(short value, int bit) {
+    constexpr int kBits = 16;
+    if (bit < 0 || bit >= kBits) return false;
+    return ((static_cast<unsigned short>(value) >> bit) & 1U) != 0;
+}
+
+} // namespace hwtest

@@ -1,0 +1,633 @@
+// The hardware test page against scripted boards and the simulator: the exact commands of every
+// control and of the automatic test per model, the inputs shown, test mode entered and left, and the
+// automatic test ended by leaving the page or closing the window.
+#include "helpers.h"
+
+#include "Resources/resourcebundle.h"
+#include "app/session.h"
+#include "app/settings.h"
+#include "app/texts.h"
+#include "board/boardlink.h"
+#include "board/serialthread.h"
+#include "hwtest/testhwpage.h"
+#include "ui/hearthbench.h"
+
+#include <QDial>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QToolButton>
+
+#include <regex>
+
+using namespace hbtest;
+using Commands = std::vector<std::string>;
+
+Q_DECLARE_METATYPE(StoveModel)
+
+namespace {
+
+// A board in test mode: echoes the BASIC board's commands and TESTON/TESTOFF, answers OUTiivvv as
+// the WATER and AIR - DUCTED boards do, and leaves everything else unanswered.
+std::optional<std::string> testModeReply(const std::string &c) {
+    static const std::regex echoed(
+        "TESTON|TESTOFF|RESISTENCEO(N|FF)|COCLEAO(N|FF)|LED(G|R|GR|OFF)|OUTO(N|FF)|"
+        "EFUMI[0-9]{3}|VVENT[0-9]{2}|VENT1ON");
+    static const std::regex channel("OUT([0-9]{2})[0-9]([0-9]{2})");
+    std::smatch m;
+    if (std::regex_match(c, m, channel))
+        return "O" + m[1].str() + "=" + (c.substr(5) != "000" ? "1" : "0") + m[2].str() + "\r";
+    if (std::regex_match(c, echoed)) return c + "\r";
+    return std::nullopt;
+}
+
+// Every command but those listed gets its test-mode answer.
+ScriptedBoard::Responder silentTo(std::vector<std::string> unanswered) {
+    return [unanswered](const std::string &c, int) -> std::optional<std::string> {
+        if (std::find(unanswered.begin(), unanswered.end(), c) != unanswered.end()) return std::nullopt;
+        return testModeReply(c);
+    };
+}
+
+Commands repeated(const std::string &command, int times) {
+    return Commands(static_cast<std::size_t>(times), command);
+}
+
+Commands joined(std::initializer_list<Commands> parts) {
+    Commands all;
+    for (const Commands &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+QString toString(const Commands &commands) {
+    QStringList list;
+    for (const std::string &c : commands)
+        list << QString::fromStdString(c);
+    return list.join(QLatin1Char(' '));
+}
+
+// The faster line settings: draining the line before each command waits for 255 byte times, which
+// the shorter byte time-out of 19200 baud halves.
+constexpr LinkSettings kFastLine{0, 19200, 20};
+
+bool lit(const QLabel *indicator) {
+    return indicator->pixmap().toImage() ==
+           QPixmap(QStringLiteral(":/icons/Resources/digitalinput.png")).toImage();
+}
+
+// A page built for `model`, linked to a scripted board on COM1.
+struct PageOnBoard {
+    explicit PageOnBoard(StoveModel model) : session(link), page(session) {
+        board.setResponder([](const std::string &c, int) { return testModeReply(c); });
+        link.open(kFastLine);
+        session.setModel(model);
+        page.build();
+        page.applyTexts();
+        page.show();
+    }
+    template <typename T> T *find(const QString &name) const {
+        T *widget = page.findChild<T *>(name);
+        if (widget == nullptr) qFatal("no widget %s", qPrintable(name));
+        return widget;
+    }
+    QString field(int input) const {
+        return find<QLineEdit>(QStringLiteral("inputField%1").arg(input))->text();
+    }
+    QAbstractButton *button(const char *name) const { return find<QAbstractButton>(QLatin1String(name)); }
+    QSlider *slider(const char *key) const {
+        return find<QSlider>(QLatin1String(key) + QStringLiteral("Slider"));
+    }
+    QSpinBox *spinBox(const char *key) const {
+        return find<QSpinBox>(QLatin1String(key) + QStringLiteral("SpinBox"));
+    }
+    // Drags a slider to `value` and lets it go.
+    void drag(const char *key, int value) const {
+        QSlider *s = slider(key);
+        s->setSliderDown(true);
+        s->setValue(value / 2);
+        s->setValue(value);
+        s->setSliderDown(false);
+    }
+    // Types a value into a spin box and finishes the edit.
+    void type(const char *key, int value) const {
+        spinBox(key)->setValue(value);
+        QTest::keyClick(spinBox(key), Qt::Key_Return);
+    }
+    // The input fields' texts, to see that an ignored input changed nothing.
+    QStringList fieldTexts() const {
+        QStringList texts;
+        for (const QLineEdit *edit : page.findChildren<QLineEdit *>())
+            texts << edit->objectName() + QLatin1Char('=') + edit->text();
+        return texts;
+    }
+
+    ScriptedBoard board;
+    BoardLink link;
+    Session session;
+    TestHwPage page;
+};
+
+// The simulator's answer to a control-channel command.
+QString control(Simulator &simulator, const QString &line) {
+    simulator.process.write((line + QLatin1Char('\n')).toLatin1());
+    simulator.process.waitForBytesWritten(1000);
+    QElapsedTimer clock;
+    clock.start();
+    while (!simulator.process.canReadLine() && clock.elapsed() < 3000)
+        simulator.process.waitForReadyRead(50);
+    return QString::fromLatin1(simulator.process.readLine()).trimmed();
+}
+
+} // namespace
+
+class TestHwPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        setApplicationIdentity();
+        loadResourceBundle();
+        useDefaultTexts();
+    }
+    void init() { unbindAllPorts(); }
+
+    void inputsPerModel() {
+        PageOnBoard basic(StoveModel::Basic);
+        auto *dial = basic.find<QDial>(QStringLiteral("potentiometerDial"));
+        basic.page.testhwinputSlot(1, 25);
+        basic.page.testhwinputSlot(2, -5);
+        basic.page.testhwinputSlot(6, 12);
+        basic.page.testhwinputSlot(8, 1234);
+        basic.page.testhwinputSlot(9, 95);
+        basic.page.testhwinputSlot(4, 29);
+        QCOMPARE(basic.field(4), QStringLiteral("MAX"));
+        QCOMPARE(dial->value(), 29);
+        basic.page.testhwinputSlot(4, 12); // no position of the knob: empty, the dial at its minimum
+        QCOMPARE(basic.field(4), QString());
+        QCOMPARE(dial->value(), 24);
+        QCOMPARE(basic.field(1), QStringLiteral("25"));
+        QCOMPARE(basic.field(2), QStringLiteral("-5"));
+        QCOMPARE(basic.field(6), QStringLiteral("120"));
+        QCOMPARE(basic.field(8), QStringLiteral("1234"));
+        QCOMPARE(basic.field(9), QStringLiteral("-50"));
+        // Inputs the BASIC board does not list change nothing.
+        const QStringList before = basic.fieldTexts();
+        for (short input : {0, 3, 5, 7, 10, -1})
+            basic.page.testhwinputSlot(input, 77);
+        QCOMPARE(basic.fieldTexts(), before);
+        QCOMPARE(dial->value(), 24);
+        QVERIFY(basic.page.findChildren<QLabel *>(QRegularExpression(QStringLiteral("^digitalInputBit")))
+                    .isEmpty());
+
+        PageOnBoard water(StoveModel::Water);
+        water.page.testhwinputSlot(3, 61);
+        water.page.testhwinputSlot(5, 25);
+        water.page.testhwinputSlot(6, 7);
+        water.page.testhwinputSlot(7, 0x0A);
+        QCOMPARE(water.field(3), QStringLiteral("61"));
+        QCOMPARE(water.field(5), QStringLiteral("2.5"));
+        QCOMPARE(water.field(6), QStringLiteral("70"));
+        const auto bits = [](const PageOnBoard &p) {
+            QList<int> on;
+            for (int bit : {1, 3, 4, 5, 7})
+                if (lit(p.find<QLabel>(QStringLiteral("digitalInputBit%1").arg(bit)))) on << bit;
+            return on;
+        };
+        QCOMPARE(bits(water), (QList<int>{1, 3}));
+        const QStringList waterBefore = water.fieldTexts();
+        for (short input : {4, 8, 9})
+            water.page.testhwinputSlot(input, 5);
+        QCOMPARE(water.fieldTexts(), waterBefore);
+
+        PageOnBoard air(StoveModel::AirDucted);
+        air.page.testhwinputSlot(7, 0x30);
+        air.page.testhwinputSlot(8, 12);
+        QCOMPARE(bits(air), (QList<int>{4, 5}));
+        QCOMPARE(air.field(8), QStringLiteral("12"));
+        air.page.testhwinputSlot(7, static_cast<short>(0xFF7F)); // every bit but 7
+        QCOMPARE(bits(air), (QList<int>{1, 3, 4, 5}));
+        const QStringList airBefore = air.fieldTexts();
+        air.page.testhwinputSlot(5, 40);
+        QCOMPARE(air.fieldTexts(), airBefore);
+
+        // Before a model is known the page has nothing to show.
+        PageOnBoard unknown(StoveModel::Unknown);
+        unknown.page.testhwinputSlot(1, 25);
+        QVERIFY(unknown.page.findChildren<QLineEdit *>().isEmpty());
+    }
+
+    void labelsInBothLanguages() {
+        PageOnBoard water(StoveModel::Water);
+        const auto text = [&](const QString &name) { return water.find<QLabel>(name)->text(); };
+        QCOMPARE(text(QStringLiteral("inputLabel5")), QStringLiteral("WPX 250"));
+        QCOMPARE(text(QStringLiteral("inputLabel6")), QStringLiteral("Encoder"));
+        QCOMPARE(text(QStringLiteral("digitalInputLabel1")), QStringLiteral("Depressimetro\n(INP-G)"));
+        QCOMPARE(text(QStringLiteral("heatingPumpLabel")), QStringLiteral("Heating pump"));
+        QCOMPARE(water.button("automaticTestButton")->text(), QStringLiteral("Automatic"));
+
+        QVERIFY(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng")));
+        water.page.applyTexts();
+        QCOMPARE(text(QStringLiteral("heatingPumpLabel")), QStringLiteral("Pompa riscaldamento"));
+        QCOMPARE(text(QStringLiteral("inputLabel1")), QStringLiteral("Sonda Ntc ambiente"));
+        QCOMPARE(text(QStringLiteral("digitalInputLabel7")),
+                 QStringLiteral("Termostato riscaldamento\n(INP-T)"));
+        QCOMPARE(text(QStringLiteral("inputLabel5")), QStringLiteral("WPX 250"));
+        QCOMPARE(text(QStringLiteral("inputLabel6")), QStringLiteral("Encoder"));
+        QCOMPARE(water.button("automaticTestButton")->text(), QStringLiteral("Automatico"));
+        QCOMPARE(water.find<QGroupBox>(QStringLiteral("outputGroupBox"))->title(), textAt(53));
+        useDefaultTexts();
+        QVERIFY(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/English.lng")));
+        for (int entry : {268, 269})
+            QCOMPARE(textAt(entry), defaultTexts.at(entry));
+        useDefaultTexts();
+    }
+
+    void manualControlsBasic() {
+        PageOnBoard p(StoveModel::Basic);
+        p.button("resistanceButton")->click();
+        p.button("resistanceButton")->click();
+        p.button("cochleaButton")->click();
+        // Dragging sends nothing until the slider is let go, then the value at release.
+        p.slider("smokesExtractor")->setSliderDown(true);
+        p.slider("smokesExtractor")->setValue(60);
+        p.slider("smokesExtractor")->setValue(120);
+        QCOMPARE(p.spinBox("smokesExtractor")->value(), 120);
+        QCOMPARE(p.board.commands().size(), 3u);
+        p.slider("smokesExtractor")->setSliderDown(false);
+        // A spin box is sent when its edit is finished; the slider follows it.
+        p.spinBox("fanEnvironment")->setValue(100);
+        QCOMPARE(p.slider("fanEnvironment")->value(), 100);
+        QCOMPARE(p.board.commands().size(), 4u);
+        QTest::keyClick(p.spinBox("fanEnvironment"), Qt::Key_Return);
+        p.type("fanEnvironment", 7);
+        // The LED group: at most one on; switching it off sends LEDOFF.
+        QAbstractButton *green = p.button("greenLedButton");
+        QAbstractButton *red = p.button("redLedButton");
+        QAbstractButton *yellow = p.button("yellowLedButton");
+        green->click();
+        red->click();
+        QVERIFY(!green->isChecked() && red->isChecked());
+        red->click();
+        QVERIFY(!green->isChecked() && !red->isChecked() && !yellow->isChecked());
+        yellow->click();
+        green->click();
+        QVERIFY(green->isChecked() && !yellow->isChecked());
+        QCOMPARE(toString(p.board.commands()),
+                 toString({"RESISTENCEON", "RESISTENCEOFF", "COCLEAON", "EFUMI120", "VENT1ON", "VVENT07",
+                           "LEDG", "LEDR", "LEDOFF", "LEDGR", "LEDG"}));
+    }
+
+    void manualControlsChannels() {
+        PageOnBoard water(StoveModel::Water);
+        for (const char *name : {"resistanceButton", "cochleaButton", "heatingPumpButton",
+                                 "sanitaryPumpButton", "freeButton", "freeButton"})
+            water.button(name)->click();
+        water.drag("smokesExtractor", 250);
+        water.type("fanEnvironment", 60);
+        QCOMPARE(toString(water.board.commands()),
+                 toString({"OUT00001", "OUT01001", "OUT03001", "OUT04001", "OUT07001", "OUT07000", "OUT05250",
+                           "OUT06060"}));
+
+        PageOnBoard air(StoveModel::AirDucted);
+        air.drag("channel1", 40);
+        air.type("channel2", 100);
+        air.drag("fanEnvironment", 30);
+        air.type("smokesExtractor", 300);
+        air.button("resistanceButton")->click();
+        air.button("cochleaButton")->click();
+        air.button("freeButton")->click();
+        QCOMPARE(toString(air.board.commands()), toString({"OUT03040", "OUT04100", "OUT06030", "OUT05300",
+                                                           "OUT00001", "OUT01001", "OUT07001"}));
+        QVERIFY(air.page.findChild<QAbstractButton *>(QStringLiteral("heatingPumpButton")) == nullptr);
+    }
+
+    void failedCommandsKeepTheControls() {
+        PageOnBoard p(StoveModel::Basic);
+        p.board.setResponder([](const std::string &, int) { return std::nullopt; });
+        p.button("resistanceButton")->click();
+        QVERIFY(p.button("resistanceButton")->isChecked());
+        p.drag("smokesExtractor", 30);
+        QCOMPARE(p.slider("smokesExtractor")->value(), 30);
+        p.button("redLedButton")->click();
+        QVERIFY(p.button("redLedButton")->isChecked());
+        QCOMPARE(
+            toString(p.board.commands()),
+            toString(joined({repeated("RESISTENCEON", 4), repeated("EFUMI030", 3), repeated("LEDR", 4)})));
+        // Each attempt waits longer for its reply: 75, 100, 125 ms (buttons) and 100, 150 ms (sliders).
+        const auto arrivals = p.board.arrivals();
+        const int least[] = {0, 75, 100, 125, 0, 100, 150};
+        for (std::size_t i = 1; i < std::size(least); ++i)
+            QVERIFY2(gapMs(arrivals, i) >= least[i], qPrintable(QString::number(i)));
+    }
+
+    void unknownSenders() {
+        PageOnBoard p(StoveModel::Basic);
+        BoxAnswerer answerer;
+        p.page.digOutpBasic(nullptr);
+        p.page.digOutpDisplay(p.button("resistanceButton")); // a BASIC button is not a channel
+        p.page.anaOutpBasic(nullptr);
+        p.page.anaOutpDisplay(p.slider("smokesExtractor"));
+        p.page.triLed(p.button("resistanceButton"));
+        QCOMPARE(answerer.seen.size(), 2u);
+        QCOMPARE(answerer.seen[0].title, QStringLiteral("Test HW"));
+        QCOMPARE(answerer.seen[0].text, QStringLiteral("digOutpBasic unhandled exception"));
+        QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
+        QVERIFY(!answerer.seen[0].hadParent);
+        QCOMPARE(answerer.seen[1].text, QStringLiteral("digOutpDisplay unhandled exception"));
+        QVERIFY(p.board.commands().empty());
+    }
+
+    void automaticSequence_data() {
+        QTest::addColumn<StoveModel>("model");
+        QTest::addColumn<QString>("expected");
+        const auto onOff = [](const std::string &on, const std::string &off) {
+            // The button's own slot repeats each state once the control shows it.
+            return joined({repeated(on, 2), repeated(off, 2)});
+        };
+        QTest::newRow("BASIC") << StoveModel::Basic
+                               << toString(joined({onOff("RESISTENCEON", "RESISTENCEOFF"),
+                                                   {"EFUMI100", "EFUMI200", "EFUMI300", "EFUMI000"},
+                                                   onOff("COCLEAON", "COCLEAOFF"),
+                                                   {"VVENT20", "VVENT50", "VENT1ON", "VVENT00"},
+                                                   {"LEDG", "LEDR", "LEDGR", "LEDOFF"}}));
+        QTest::newRow("WATER") << StoveModel::Water
+                               << toString(joined({onOff("OUT00001", "OUT00000"),
+                                                   {"OUT05100", "OUT05200", "OUT05300", "OUT05000"},
+                                                   onOff("OUT01001", "OUT01000"),
+                                                   {"OUT06100", "OUT06200", "OUT06300", "OUT06000"},
+                                                   onOff("OUT03001", "OUT03000"),
+                                                   onOff("OUT04001", "OUT04000"),
+                                                   onOff("OUT07001", "OUT07000")}));
+        QTest::newRow("AIR - DUCTED") << StoveModel::AirDucted
+                                      << toString(joined({onOff("OUT00001", "OUT00000"),
+                                                          {"OUT05020", "OUT05050", "OUT05100", "OUT05000"},
+                                                          onOff("OUT01001", "OUT01000"),
+                                                          {"OUT06020", "OUT06050", "OUT06100", "OUT06000"},
+                                                          {"OUT03020", "OUT03050", "OUT03100", "OUT03000"},
+                                                          {"OUT04020", "OUT04050", "OUT04100", "OUT04000"},
+                                                          onOff("OUT07001", "OUT07000")}));
+    }
+    void automaticSequence() {
+        QFETCH(StoveModel, model);
+        QFETCH(QString, expected);
+        PageOnBoard p(model);
+        QSignalSpy fanSlider(p.slider("fanEnvironment"), &QSlider::valueChanged);
+        QSignalSpy fanSpinBox(p.spinBox("fanEnvironment"), &QSpinBox::valueChanged);
+        QSignalSpy extractor(p.slider("smokesExtractor"), &QSlider::valueChanged);
+        p.button("automaticTestButton")->click();
+        QCOMPARE(toString(p.board.commands()), expected);
+        // The controls showed each value; the fan's 0..100 slider stops at 100 while the WATER board
+        // gets 200 and 300.
+        const auto values = [](const QSignalSpy &spy) {
+            QList<int> list;
+            for (const QList<QVariant> &call : spy)
+                list << call.at(0).toInt();
+            return list;
+        };
+        QCOMPARE(values(extractor), model == StoveModel::AirDucted ? (QList<int>{20, 50, 100, 0})
+                                                                   : (QList<int>{100, 200, 300, 0}));
+        QCOMPARE(values(fanSlider),
+                 model == StoveModel::Water ? (QList<int>{100, 0}) : (QList<int>{20, 50, 100, 0}));
+        QCOMPARE(values(fanSpinBox), values(fanSlider));
+        QCOMPARE(p.slider("fanEnvironment")->toolTip(),
+                 model == StoveModel::Basic ? QString() : QStringLiteral("0%"));
+        QVERIFY(p.button("automaticTestButton")->isEnabled());
+        QVERIFY(!p.page.automaticTestRunning());
+        QVERIFY(!p.button("resistanceButton")->isChecked());
+    }
+
+    void automaticAttemptsShareOneCounter() {
+        PageOnBoard p(StoveModel::Water);
+        p.board.setResponder(silentTo({"OUT00001", "OUT05300"}));
+        p.page.automaticTestHW();
+        const Commands commands = p.board.commands();
+        // The first value spends the step's four attempts, the button's own slot four more, and the
+        // second value of the step has a single attempt left. In the extractor's step the counter
+        // runs on from value to value: 300 gets the two attempts that remain.
+        const Commands expected =
+            joined({repeated("OUT00001", 8),
+                    repeated("OUT00000", 2),
+                    {"OUT05100", "OUT05200", "OUT05300", "OUT05300", "OUT05000", "OUT01001"}});
+        QCOMPARE(toString(Commands(commands.begin(), commands.begin() + expected.size())),
+                 toString(expected));
+        // The waits of the extractor's attempts: 75, 100, 125 and 150 ms.
+        const auto arrivals = p.board.arrivals();
+        for (std::size_t i = 11, least = 75; i <= 14; ++i, least += 25)
+            QVERIFY2(gapMs(arrivals, i) >= static_cast<long long>(least), qPrintable(QString::number(i)));
+    }
+
+    void testModeEntryAndExit_data() {
+        QTest::addColumn<StoveModel>("model");
+        QTest::addColumn<QString>("allOff");
+        QTest::newRow("BASIC") << StoveModel::Basic << QStringLiteral("OUTOFF");
+        QTest::newRow("WATER") << StoveModel::Water << QStringLiteral("OUT10000");
+        QTest::newRow("AIR - DUCTED") << StoveModel::AirDucted << QStringLiteral("OUT10000");
+        QTest::newRow("unknown") << StoveModel::Unknown << QString();
+    }
+    void testModeEntryAndExit() {
+        QFETCH(StoveModel, model);
+        QFETCH(QString, allOff);
+        const std::string off = allOff.toStdString();
+        const bool known = model != StoveModel::Unknown;
+        PageOnBoard p(model);
+        p.page.enterTestMode();
+        p.page.leaveTestMode();
+        QCOMPARE(toString(p.board.commands()),
+                 toString(known ? Commands{"TESTON", off, off, "TESTOFF"} : Commands{"TESTON", "TESTOFF"}));
+        if (known) {
+            // Outputs left on and values shown before: entering again brings every control to rest
+            // and empties the fields; only the all-off command reaches the board.
+            p.button("resistanceButton")->click();
+            p.drag("smokesExtractor", 100);
+            if (model == StoveModel::Basic) p.button("greenLedButton")->click();
+            p.page.testhwinputSlot(1, 21);
+            p.page.testhwinputSlot(model == StoveModel::Water ? 5 : 8, 33);
+            p.board.clear();
+            p.page.enterTestMode();
+            QCOMPARE(toString(p.board.commands()), toString({"TESTON", off}));
+            QVERIFY(!p.button("resistanceButton")->isChecked());
+            QCOMPARE(p.slider("smokesExtractor")->value(), 0);
+            QCOMPARE(p.spinBox("smokesExtractor")->value(), 0);
+            if (model == StoveModel::Basic) QVERIFY(!p.button("greenLedButton")->isChecked());
+            for (const QLineEdit *field :
+                 p.page.findChildren<QLineEdit *>(QRegularExpression(QStringLiteral("^inputField"))))
+                QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
+        }
+        // A board that does not answer: every command gets all its attempts.
+        p.board.setResponder([](const std::string &, int) { return std::nullopt; });
+        p.board.clear();
+        p.page.enterTestMode();
+        p.page.leaveTestMode();
+        QCOMPARE(toString(p.board.commands()),
+                 toString(known ? joined({repeated("TESTON", 4), repeated(off, 6), repeated("TESTOFF", 3)})
+                                : joined({repeated("TESTON", 4), repeated("TESTOFF", 3)})));
+    }
+
+    void automaticTestEndsWhenTestModeIsLeft() {
+        PageOnBoard p(StoveModel::Water);
+        // The board does not answer the first output: its attempts are still going on when the page
+        // is left, which the window handles meanwhile.
+        bool stillRunning = false, buttonWasDisabled = false;
+        std::atomic<bool> posted{false};
+        std::size_t commandsWhenLeft = 0;
+        p.board.setResponder([&](const std::string &c, int) -> std::optional<std::string> {
+            if (c == "OUT00001" && !posted.exchange(true)) {
+                QMetaObject::invokeMethod(
+                    &p.page,
+                    [&] {
+                        buttonWasDisabled = !p.button("automaticTestButton")->isEnabled();
+                        p.page.automaticTestHW(); // a second run does not start
+                        stillRunning = p.page.automaticTestRunning();
+                        commandsWhenLeft = p.board.commands().size();
+                        p.page.leaveTestMode();
+                    },
+                    Qt::QueuedConnection);
+            }
+            if (c == "OUT00001") return std::nullopt;
+            return testModeReply(c);
+        });
+        p.page.automaticTestHW();
+        QTest::qWait(300);
+        QVERIFY(stillRunning);
+        QVERIFY(buttonWasDisabled);
+        QVERIFY(commandsWhenLeft >= 1 && commandsWhenLeft < 4);
+        const Commands commands = p.board.commands();
+        const auto first = std::count(commands.begin(), commands.end(), std::string("OUT00001"));
+        QVERIFY(first >= 1 && first < 4);
+        QCOMPARE(toString(commands),
+                 toString(joined({repeated("OUT00001", static_cast<int>(first)), {"OUT10000", "TESTOFF"}})));
+        QVERIFY(!p.page.automaticTestRunning());
+        QVERIFY(p.button("automaticTestButton")->isEnabled());
+        QVERIFY(!p.button("resistanceButton")->isChecked()); // the ended step never showed its value
+    }
+
+    void simulatorFollowsThePage_data() {
+        QTest::addColumn<StoveModel>("model");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("BASIC") << StoveModel::Basic << QStringLiteral("basic");
+        QTest::newRow("WATER") << StoveModel::Water << QStringLiteral("water");
+        QTest::newRow("AIR - DUCTED") << StoveModel::AirDucted << QStringLiteral("air");
+    }
+    void simulatorFollowsThePage() {
+        QFETCH(StoveModel, model);
+        QFETCH(QString, name);
+        Simulator simulator({QStringLiteral("--model"), name, QStringLiteral("--no-pacing")});
+        QVERIFY(simulator.ok());
+        BoardLink link;
+        QCOMPARE(link.open(kFastLine), 0);
+        Session session(link);
+        session.setModel(model);
+        TestHwPage page(session);
+        page.build();
+        page.enterTestMode();
+        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+
+        page.findChild<QAbstractButton *>(QStringLiteral("resistanceButton"))->click();
+        auto *extractor = page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"));
+        extractor->setSliderDown(true);
+        extractor->setValue(150);
+        extractor->setSliderDown(false);
+        if (model == StoveModel::Basic)
+            page.findChild<QAbstractButton *>(QStringLiteral("redLedButton"))->click();
+        QCOMPARE(control(simulator, QStringLiteral("outputs")),
+                 model == StoveModel::Basic ? QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 2")
+                                            : QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 0"));
+
+        // During the automatic test the board's extractor follows each value the slider shows.
+        QStringList extractorSeen;
+        connect(extractor, &QSlider::valueChanged, this, [&](int value) {
+            extractorSeen
+                << QString::number(value) + QLatin1Char('=') +
+                       control(simulator, QStringLiteral("outputs")).section(QLatin1Char(' '), 7, 7);
+        });
+        page.automaticTestHW();
+        const QStringList expected = model == StoveModel::AirDucted
+                                         ? QStringList{QStringLiteral("20=20"), QStringLiteral("50=50"),
+                                                       QStringLiteral("100=100"), QStringLiteral("0=0")}
+                                         : QStringList{QStringLiteral("100=100"), QStringLiteral("200=200"),
+                                                       QStringLiteral("300=300"), QStringLiteral("0=0")};
+        QCOMPARE(extractorSeen, expected);
+        QCOMPARE(control(simulator, QStringLiteral("outputs")),
+                 QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+        page.leaveTestMode();
+        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
+    }
+
+    void leavingThePageStopsPolling() {
+        ScriptedBoard board;
+        board.setResponder([](const std::string &, int) { return std::nullopt; }); // inputs never answer
+        BoardLink link;
+        QCOMPARE(link.open(kFastLine), 0);
+        SerialThread thread(link);
+        thread.setModel(StoveModel::Water);
+        thread.start();
+        thread.setMode(PollMode::Inputs);
+        QTRY_VERIFY_WITH_TIMEOUT(board.commands().size() >= 2, 5000);
+        thread.setMode(PollMode::Idle);
+        const auto left = ScriptedBoard::Clock::now();
+        QTest::qWait(1200); // longer than the remaining attempts of an input would take
+        int after = 0;
+        for (const ScriptedBoard::Arrival &a : board.arrivals())
+            if (a.at >= left) ++after;
+        QVERIFY2(after <= 1, qPrintable(QString::number(after))); // at most the attempt already under way
+        thread.requestStop();
+        thread.wait();
+    }
+
+    void windowEndsTheAutomaticTest() {
+        CleanSlate slate;
+        QSettings().setValue(settingkeys::baudRate, kFastLine.baudRate);
+        QApplication::setQuitOnLastWindowClosed(false);
+        Simulator simulator(
+            {QStringLiteral("--model"), QStringLiteral("water"), QStringLiteral("--no-pacing")});
+        QVERIFY(simulator.ok());
+        BoardLink link;
+        Session session(link);
+        SerialThread thread(link);
+        HearthBench window(session, &thread);
+        window.show();
+        auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
+        auto *automatic = window.findChild<QAbstractButton *>(QStringLiteral("automaticTestButton"));
+        const auto outputsOffAndNormal = [&] {
+            QCOMPARE(control(simulator, QStringLiteral("outputs")),
+                     QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+            QVERIFY(
+                control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
+        };
+
+        // Leaving the page while the test runs.
+        window.findChild<QAbstractButton *>(QStringLiteral("testHWToolButton"))->click();
+        QCOMPARE(stack->currentIndex(), static_cast<int>(Page::TestHw));
+        QSignalSpy freeToggled(window.findChild<QAbstractButton *>(QStringLiteral("freeButton")),
+                               &QAbstractButton::toggled);
+        QTimer::singleShot(
+            700, &window, [&] { window.findChild<QAbstractButton *>(QStringLiteral("homeBTest"))->click(); });
+        automatic->click();
+        QCOMPARE(stack->currentIndex(), static_cast<int>(Page::Home));
+        QCOMPARE(thread.mode(), PollMode::Idle);
+        QCOMPARE(freeToggled.count(), 0); // the last step never came
+        QVERIFY(automatic->isEnabled());
+        outputsOffAndNormal();
+
+        // Closing the window while the test runs.
+        window.findChild<QAbstractButton *>(QStringLiteral("testHWToolButton"))->click();
+        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+        BoxAnswerer answerer(QMessageBox::Yes);
+        QTimer::singleShot(700, &window, [&] { window.close(); });
+        automatic->click();
+        QCOMPARE(answerer.seen.size(), 1u);
+        QVERIFY(!window.isVisible());
+        QVERIFY(thread.isFinished());
+        QVERIFY(!session.linkOpen());
+        QCOMPARE(freeToggled.count(), 0);
+        outputsOffAndNormal();
+    }
+};
+
+QTEST_MAIN(TestHwPageTest)
+#include "tst_testhwpage.moc"
