@@ -177,6 +177,7 @@ DialRange dialRange(F field) {
     return {-1000, 1000};
 }
 
+constexpr int kGridSpacing = 9;
 constexpr int kFieldWidth = 60;
 constexpr int kWideFieldWidth = 2 * kFieldWidth + 60;
 constexpr int kDialSize = 38;
@@ -194,6 +195,51 @@ void setInputIndicator(QLabel *label, bool on, bool digitalStyle) {
         {QStringLiteral(":/icons/Resources/digitalinputoff.png"),
          QStringLiteral(":/icons/Resources/digitalinput.png")}};
     label->setPixmap(QPixmap(pictures[digitalStyle ? 1 : 0][on ? 1 : 0]));
+}
+
+QLabel *makeIndicator(QWidget *parent, F field, bool digitalStyle) {
+    auto *picture = new QLabel(parent);
+    picture->setObjectName(objectNameOf(field));
+    picture->setFixedSize(kIndicatorSize, kIndicatorSize);
+    picture->setScaledContents(true);
+    setInputIndicator(picture, false, digitalStyle);
+    return picture;
+}
+
+// A read-only value field; a wide one holds a text (the state, the alarm).
+QLineEdit *makeField(QWidget *parent, F field, bool wide) {
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(objectNameOf(field));
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setAlignment(Qt::AlignCenter);
+    if (wide)
+        edit->setMinimumWidth(kWideFieldWidth);
+    else
+        edit->setFixedWidth(kFieldWidth);
+    if (field == F::Alarm) {
+        edit->setStyleSheet(QStringLiteral("color: red;"));
+        // The field has no label: without an alarm it names itself in grey.
+        edit->setPlaceholderText(textAt(251));
+    }
+    return edit;
+}
+
+// The dial beside a field: it only shows the value.
+QDial *makeDial(QWidget *parent, F field) {
+    auto *dial = new QDial(parent);
+    dial->setObjectName(objectNameOf(field) + QStringLiteral("Dial"));
+    const DialRange range = dialRange(field);
+    dial->setRange(range.minimum, range.maximum);
+    // Notches at every tenth of the range, whatever its size (the dial spaces them by its steps).
+    const int step = (range.maximum - range.minimum) / kDialNotches;
+    dial->setSingleStep(step);
+    dial->setPageStep(step);
+    dial->setNotchesVisible(true);
+    dial->setFixedSize(kDialSize, kDialSize);
+    dial->setFocusPolicy(Qt::NoFocus);
+    dial->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return dial;
 }
 
 } // namespace
@@ -266,63 +312,34 @@ void DebugPage::build() {
     if (m_builtModel != StoveModel::Unknown) return;
     m_builtModel = m_session.model();
     QGridLayout *grid = m_ui->debugGridLayout;
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(8);
+    grid->setHorizontalSpacing(kGridSpacing);
+    grid->setVerticalSpacing(kGridSpacing);
     const QList<Row> rows = gridOf(m_builtModel);
     for (int row = 0; row < rows.size(); ++row) {
         for (int cell = 0; cell < rows.at(row).size(); ++cell) {
             const Cell &spec = rows.at(row).at(cell);
             const int column = 2 * cell;
-            const QString name = objectNameOf(spec.field);
             if (spec.kind == CellKind::Indicator || spec.kind == CellKind::Lamp) {
                 addLabel(row, column, spec.field);
-                auto *picture = new QLabel(m_ui->debugGB);
-                picture->setObjectName(name);
-                picture->setFixedSize(kIndicatorSize, kIndicatorSize);
-                picture->setScaledContents(true);
-                setInputIndicator(picture, false, spec.kind == CellKind::Indicator);
+                QLabel *picture = makeIndicator(m_ui->debugGB, spec.field, spec.kind == CellKind::Indicator);
                 grid->addWidget(picture, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
                 m_indicators.insert(spec.field, picture);
                 continue;
             }
-            auto *field = new QLineEdit(m_ui->debugGB);
-            field->setObjectName(name);
-            field->setReadOnly(true);
-            field->setFocusPolicy(Qt::NoFocus);
-            field->setAlignment(Qt::AlignCenter);
+            QLineEdit *field = makeField(m_ui->debugGB, spec.field, spec.kind == CellKind::Wide);
             m_fields.insert(spec.field, field);
             if (spec.kind == CellKind::Wide) {
-                field->setMinimumWidth(kWideFieldWidth);
-                if (spec.field == F::Alarm) {
-                    field->setStyleSheet(QStringLiteral("color: red;"));
-                    // The field has no label: without an alarm it names itself in grey.
-                    field->setPlaceholderText(textAt(251));
-                }
                 grid->addWidget(field, row, column, 1, 2);
                 continue;
             }
             addLabel(row, column, spec.field);
-            field->setFixedWidth(kFieldWidth);
             if (spec.kind == CellKind::Value) {
                 grid->addWidget(field, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
                 continue;
             }
-            // A field with its dial beside it; the dial only shows the value.
-            auto *dial = new QDial(m_ui->debugGB);
-            dial->setObjectName(name + QStringLiteral("Dial"));
-            const DialRange range = dialRange(spec.field);
-            dial->setRange(range.minimum, range.maximum);
-            // Notches at every tenth of the range, whatever its size (the dial spaces them by its steps).
-            const int step = (range.maximum - range.minimum) / kDialNotches;
-            dial->setSingleStep(step);
-            dial->setPageStep(step);
-            dial->setNotchesVisible(true);
-            dial->setFixedSize(kDialSize, kDialSize);
-            dial->setFocusPolicy(Qt::NoFocus);
-            dial->setAttribute(Qt::WA_TransparentForMouseEvents);
+            QDial *dial = makeDial(m_ui->debugGB, spec.field);
             m_dials.insert(spec.field, dial);
             auto *pair = new QHBoxLayout;
-            pair->setSpacing(6);
             pair->addWidget(field);
             pair->addWidget(dial);
             pair->addStretch();

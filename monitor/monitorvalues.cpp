@@ -133,38 +133,30 @@ void decodeBasic(Decoding &d, int index, short t1, short t2, short t3, bool huba
     }
 }
 
-void decodeWater(Decoding &d, int index, short t1, short t2, short t3, bool hubaMode) {
+// WATER and AIR - DUCTED: a probe, the state and the inputs at index 3; the set point and a model's
+// own value at index 4; the pumps (WATER) or channel 2 (AIR - DUCTED) with the pressures at index 5.
+void decodeWaterOrAirDucted(Decoding &d, StoveModel model, int index, short t1, short t2, short t3,
+                            bool hubaMode) {
+    const bool water = model == StoveModel::Water;
     switch (index) {
     case 3:
-        d.value(F::WaterProbe, number(t1));
+        d.value(water ? F::WaterProbe : F::ProbeChannel1, number(t1));
         decodeState(d, t2);
-        decodeInputs(d, StoveModel::Water, t3);
+        decodeInputs(d, model, t3);
         break;
     case 4:
         decodeSetPoint(d, t1, t2, hubaMode);
-        d.value(F::Wpx250, tenthsText(t3));
+        if (water)
+            d.value(F::Wpx250, tenthsText(t3));
+        else
+            d.value(F::Channel1, number(t3));
         break;
     case 5:
-        d.indicator(F::HeatingPump, bit(t1, kHeatingPumpBit))
-            .indicator(F::SanitaryPump, bit(t1, kSanitaryPumpBit));
-        decodePressures(d, t2, t3);
-        break;
-    }
-}
-
-void decodeAirDucted(Decoding &d, int index, short t1, short t2, short t3, bool hubaMode) {
-    switch (index) {
-    case 3:
-        d.value(F::ProbeChannel1, number(t1));
-        decodeState(d, t2);
-        decodeInputs(d, StoveModel::AirDucted, t3);
-        break;
-    case 4:
-        decodeSetPoint(d, t1, t2, hubaMode);
-        d.value(F::Channel1, number(t3));
-        break;
-    case 5:
-        d.value(F::Channel2, number(t1));
+        if (water)
+            d.indicator(F::HeatingPump, bit(t1, kHeatingPumpBit))
+                .indicator(F::SanitaryPump, bit(t1, kSanitaryPumpBit));
+        else
+            d.value(F::Channel2, number(t1));
         decodePressures(d, t2, t3);
         break;
     }
@@ -322,10 +314,8 @@ std::optional<DecodedTriplet> decodeTriplet(StoveModel model, int index, short t
         decodeSpeeds(d, t1, t2, t3);
     else if (model == StoveModel::Basic)
         decodeBasic(d, index, t1, t2, t3, hubaMode);
-    else if (model == StoveModel::Water)
-        decodeWater(d, index, t1, t2, t3, hubaMode);
     else
-        decodeAirDucted(d, index, t1, t2, t3, hubaMode);
+        decodeWaterOrAirDucted(d, model, index, t1, t2, t3, hubaMode);
     return d.take();
 }
 
