@@ -3,12 +3,23 @@
 #pragma once
 
 #include "board/stovemodel.h"
+#include "monitor/monitorvalues.h"
+#include "monitor/recording.h"
 
+#include <QBasicTimer>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
+class QDial;
+class QLabel;
+class QLineEdit;
 class Session;
 
 namespace Ui {
@@ -43,8 +54,39 @@ public:
     void toggleRec(bool on);
     void pulse();
 
+    // Where a recording takes its start time from (the wall clock unless a test sets another).
+    void setWallClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
 private:
+    void startRecording();
+    void showIdleRecordingControls();
+    void writeDueLines();
+    void reportWriteFailure();
+    void relabelSetPoint();
+    QLabel *addLabel(int row, int column, MonitorField field);
+
     Session &m_session;
     std::unique_ptr<Ui::DebugPageForm> m_ui;
+    StoveModel m_builtModel = StoveModel::Unknown;
+    QHash<MonitorField, QLineEdit *> m_fields;
+    QHash<MonitorField, QDial *> m_dials;
+    QHash<MonitorField, QLabel *> m_indicators;
+    QHash<MonitorField, QLabel *> m_labels;
+    RecordFields m_recordFields;
+
     bool m_recording = false;
+    QString m_fileName;
+    StoveModel m_recordedModel = StoveModel::Unknown;
+    RecordingClock m_clock;
+    QElapsedTimer m_elapsed;
+    QBasicTimer m_secondTimer;
+    QBasicTimer m_intervalTimer;
+    QTimer m_pulseTimer;
+    QTimer m_ledTimer;
+    qint64 m_unwrittenLines = 0;
+    bool m_failureShown = false;
+    std::function<QDateTime()> m_now = [] { return QDateTime::currentDateTime(); };
 };

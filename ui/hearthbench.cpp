@@ -202,7 +202,9 @@ void HearthBench::change() {
     } else if (source == m_testHw->homeButton()) {
         if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
         m_testHw->leaveTestMode();
-    } else if (source == m_debug->homeButton()) {
+    } else if (source == m_debug->homeButton() || source == m_debug->parametersButton()) {
+        // Polling stops with the page, so a recording would go on writing frozen values: leaving
+        // either way asks first and ends it.
         if (m_debug->isRecording() &&
             !messages::ask(QCoreApplication::applicationName(),
                            textAt(252) + QStringLiteral("\n") + textAt(253), QMessageBox::No)) {
@@ -210,11 +212,11 @@ void HearthBench::change() {
         } else {
             m_debug->stopRecording();
             if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
+            if (source == m_debug->parametersButton()) {
+                page = Page::Parameters;
+                m_entry->enterPage(page);
+            }
         }
-    } else if (source == m_debug->parametersButton()) {
-        if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
-        page = Page::Parameters;
-        m_entry->enterPage(page);
     } else if (source == m_boardConfiguration->homeButton()) {
         m_boardConfiguration->clearResults();
     }

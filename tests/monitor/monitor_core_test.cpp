@@ -1,0 +1,246 @@
+// Monitor triplet decoding, the recording file and the recording clock (no window).
+#include "app/texts.h"
+#include "monitor/monitorvalues.h"
+#include "monitor/recording.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string s(const QString &text) {
+    return text.toStdString();
+}
+
+QString shownText(const DecodedTriplet &decoded, MonitorField field) {
+    for (const ShownValue &value : decoded.shown)
+        if (value.field == field) return value.text;
+    return QStringLiteral("<absent>");
+}
+
+int shownNumber(const DecodedTriplet &decoded, MonitorField field) {
+    for (const ShownValue &value : decoded.shown)
+        if (value.field == field) return value.number;
+    return -99999;
+}
+
+std::string fragment(StoveModel model, int index, short t1, short t2, short t3, bool huba = true) {
+    const auto decoded = decodeTriplet(model, index, t1, t2, t3, huba);
+    return decoded ? s(decoded->fragment) : "<none>";
+}
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+class Texts : public ::testing::Test {
+protected:
+    void SetUp() override { useDefaultTexts(); }
+    void TearDown() override { useDefaultTexts(); }
+};
+
+} // namespace
+
+TEST_F(Texts, SpeedsTenthsStatesAndAlarms) {
+    EXPECT_EQ(s(fanSpeedText(0)), "OFF");
+    EXPECT_EQ(s(fanSpeedText(100)), "MAX");
+    EXPECT_EQ(s(fanSpeedText(55)), "55%");
+    EXPECT_EQ(s(fanSpeedText(-3)), "-3%");
+    EXPECT_EQ(s(extractorSpeedText(0)), "OFF");
+    EXPECT_EQ(s(extractorSpeedText(123)), "123");
+    EXPECT_EQ(s(tenthsText(25)), "2.5");
+    EXPECT_EQ(s(tenthsText(0)), "0.0");
+    EXPECT_EQ(s(tenthsText(-5)), "-0.5");
+    EXPECT_EQ(s(tenthsText(-32768)), "-3276.8");
+
+    // State 13 carries its sub-state in bits 5..12; other states ignore those bits.
+    EXPECT_EQ(s(stoveStateText(13 + 2 * 32)), "Stove On (maximum efficiency)");
+    EXPECT_EQ(stoveStateNumber(13 + 2 * 32), 13);
+    EXPECT_EQ(s(stoveStateText(13 + 32)), "Stove On (modulation)");
+    EXPECT_EQ(s(stoveStateText(13)), "Stove On");
+    EXPECT_EQ(s(stoveStateText(13 + 3 * 32)), "Stove On");
+    EXPECT_EQ(s(stoveStateText(13 + 257 * 32)), "Stove On (modulation)"); // sub-state is 8 bits
+    EXPECT_EQ(s(stoveStateText(8 + 32)), "Stove Off");
+    EXPECT_EQ(s(stoveStateText(20)), "Stove Power Off");
+    EXPECT_EQ(s(stoveStateText(15)), "Stove Power Off");
+    EXPECT_EQ(s(stoveStateText(7)), "");
+    EXPECT_EQ(stoveStateNumber(7), 7);
+    EXPECT_EQ(s(stoveStateText(0)), "");
+    // A negative word: the sign bits do not disturb the state.
+    EXPECT_EQ(s(stoveStateText(static_cast<short>(0x8008))), "Stove Off");
+    EXPECT_EQ(s(stoveStateText(static_cast<short>(0xFFED))), "Stove On"); // sub-state 0xFF
+
+    EXPECT_EQ(s(alarmText(1)), "End fuel alarm");
+    EXPECT_EQ(s(alarmText(7)), "Electric alarm");
+    EXPECT_EQ(s(alarmText(8)), "Huba alarm");
+    EXPECT_EQ(s(alarmText(0)), "");
+    EXPECT_EQ(s(alarmText(9)), "");
+    EXPECT_EQ(s(alarmText(-1)), "");
+}
+
+TEST_F(Texts, ItalianStatesAlarmsFragmentsAndColumns) {
+    ASSERT_TRUE(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng")));
+    EXPECT_EQ(s(stoveStateText(77)), "Stufa accesa (massimo rendimento)");
+    EXPECT_EQ(s(stoveStateText(9)), "Stufa in raffreddamento");
+    EXPECT_EQ(s(alarmText(4)), "Allarme mancata accensione");
+    EXPECT_EQ(s(alarmText(8)), "Allarme Huba");
+    EXPECT_EQ(fragment(StoveModel::Basic, 6, 2, 0, 0), "Allarme sonda fumi;");
+    EXPECT_EQ(fragment(StoveModel::Water, 3, 60, 12, 0), "60;Stabilizzazione fiamma;0;0;0;0;0;");
+    EXPECT_EQ(s(recordingColumns(StoveModel::AirDucted).mid(10, 3).join(';')),
+              "Termostato pellet;Termostato esterno canale 2;Termostato esterno");
+    // Values are written the same in every language.
+    EXPECT_EQ(fragment(StoveModel::Basic, 2, 100, 0, 25), "100;0;2.5;");
+}
+
+TEST_F(Texts, BasicTripletsShownAndRecorded) {
+    const auto speeds = decodeTriplet(StoveModel::Basic, 2, 100, 0, 25, true);
+    ASSERT_TRUE(speeds);
+    EXPECT_EQ(s(shownText(*speeds, MonitorField::FanSpeed)), "MAX");
+    EXPECT_EQ(s(shownText(*speeds, MonitorField::ExtractorSpeed)), "OFF");
+    EXPECT_EQ(s(shownText(*speeds, MonitorField::CochleaTime)), "2.5");
+    EXPECT_EQ(s(speeds->fragment), "100;0;2.5;"); // raw numbers, not the OFF/MAX texts
+    EXPECT_EQ(fragment(StoveModel::Basic, 2, 0, 31, -3), "0;31;-0.3;");
+
+    const auto state = decodeTriplet(StoveModel::Basic, 3, 40, 77, 90, true);
+    ASSERT_TRUE(state);
+    EXPECT_EQ(s(shownText(*state, MonitorField::Potentiometer)), "40");
+    EXPECT_EQ(shownNumber(*state, MonitorField::Potentiometer), 40);
+    EXPECT_EQ(s(shownText(*state, MonitorField::StateNumber)), "13");
+    EXPECT_EQ(s(shownText(*state, MonitorField::StateText)), "Stove On (maximum efficiency)");
+    EXPECT_EQ(s(shownText(*state, MonitorField::FuelCorrection)), "-100");
+    EXPECT_EQ(shownNumber(*state, MonitorField::FuelCorrection), -100);
+    EXPECT_EQ(s(state->fragment), "40;Stove On (maximum efficiency);-100;"); // no status number
+    EXPECT_EQ(fragment(StoveModel::Basic, 3, 24, 7, 100), "24;;0;");
+
+    EXPECT_EQ(fragment(StoveModel::Basic, 1, 250, -21, 3), "250;-21;3;");
+    EXPECT_EQ(fragment(StoveModel::Basic, 4, 35, 12, 999, true), "35;120;");
+    EXPECT_EQ(fragment(StoveModel::Basic, 4, 35, 12, 999, false), "350;120;");
+    EXPECT_EQ(fragment(StoveModel::Basic, 5, 99, 17, 16), "17;16;"); // the first value is not used
+    EXPECT_EQ(fragment(StoveModel::Basic, 6, 5, 1, 1), "Blackout alarm;");
+    const auto noAlarm = decodeTriplet(StoveModel::Basic, 6, 0, 0, 0, true);
+    ASSERT_TRUE(noAlarm);
+    EXPECT_EQ(s(shownText(*noAlarm, MonitorField::Alarm)), "");
+    EXPECT_EQ(s(noAlarm->fragment), ";");
+    EXPECT_EQ(fragment(StoveModel::Basic, 0, 1, 2, 3), "<none>");
+    EXPECT_EQ(fragment(StoveModel::Basic, 7, 1, 2, 3), "<none>");
+    EXPECT_EQ(fragment(StoveModel::Unknown, 1, 1, 2, 3), "<none>");
+}
+
+TEST_F(Texts, WaterAndAirDuctedTripletsShownAndRecorded) {
+    // Bits 1, 3, 4, 5, 7 of the low byte; bit 2 and the high byte are not inputs.
+    const auto inputs = decodeTriplet(StoveModel::Water, 3, 55, 11, static_cast<short>(0x0100 | 0xB6), true);
+    ASSERT_TRUE(inputs);
+    EXPECT_EQ(s(inputs->fragment), "55;Fuel Load;1;0;1;1;1;");
+    EXPECT_EQ(shownNumber(*inputs, MonitorField::Depressimeter), 1);
+    EXPECT_EQ(shownNumber(*inputs, MonitorField::PelletThermostat), 0);
+    EXPECT_EQ(shownNumber(*inputs, MonitorField::Fluxstate), 1);
+    EXPECT_EQ(s(shownText(*inputs, MonitorField::StateNumber)), "11");
+    EXPECT_EQ(fragment(StoveModel::Water, 3, 55, 8, 0x08), "55;Stove Off;0;1;0;0;0;");
+    EXPECT_EQ(fragment(StoveModel::Water, 4, 35, 12, 37, true), "35;120;3.7;");
+    EXPECT_EQ(fragment(StoveModel::Water, 4, 35, 12, 37, false), "350;120;3.7;");
+    EXPECT_EQ(fragment(StoveModel::Water, 5, 0x18, 5, 6), "1;1;5;6;");
+    EXPECT_EQ(fragment(StoveModel::Water, 5, 0x08, -5, 6), "1;0;-5;6;");
+    EXPECT_EQ(fragment(StoveModel::Water, 6, 1, 2, 3), "<none>");
+
+    const auto air = decodeTriplet(StoveModel::AirDucted, 3, 30, 10, 0x10, true);
+    ASSERT_TRUE(air);
+    EXPECT_EQ(s(air->fragment), "30;Resistance Ignition;0;0;1;0;0;");
+    EXPECT_EQ(shownNumber(*air, MonitorField::ExternalThermostatChannel2), 1);
+    EXPECT_EQ(s(shownText(*air, MonitorField::ProbeChannel1)), "30");
+    EXPECT_EQ(fragment(StoveModel::AirDucted, 4, 35, 12, 80), "35;120;80;"); // channel 1 unscaled
+    EXPECT_EQ(fragment(StoveModel::AirDucted, 5, 60, 5, 6), "60;5;6;");
+    EXPECT_EQ(fragment(StoveModel::AirDucted, 6, 1, 2, 3), "<none>");
+}
+
+TEST_F(Texts, ColumnLinesAndFileNames) {
+    EXPECT_EQ(recordingColumns(StoveModel::Basic).size(), 15);
+    EXPECT_EQ(recordingColumns(StoveModel::Water).size(), 21);
+    EXPECT_EQ(recordingColumns(StoveModel::AirDucted).size(), 20);
+    EXPECT_EQ(
+        s(recordingHeader(StoveModel::Water)),
+        "MODEL=WATER\nDate;Smoke Temperature;Air Temperature;Power;Environment Fan Speed;Smoke Extractor "
+        "Speed;Cochlea ON time;Water probe;Stove Automa Status;Depressimetro;Pellet thermostat;Fluxstate;"
+        "External thermostat;Heat thermostat;Encoder Set;Encoder Current;wpx 250;Heating pump;Sanitary "
+        "pump;Instantaneous pressure;Average pressure\n");
+    EXPECT_EQ(
+        s(recordingHeader(StoveModel::AirDucted)),
+        "MODEL=AIR - DUCTED\nDate;Smoke Temperature;Air Temperature;Power;Environment Fan Speed;Smoke "
+        "Extractor Speed;Cochlea ON time;Probe channel 1;Stove Automa Status;Depressimetro;Pellet "
+        "thermostat;External thermostat channel 2;External thermostat;Heat thermostat;Encoder Set;Encoder "
+        "Current;Channel 1;Channel 2;Instantaneous pressure;Average pressure\n");
+    EXPECT_EQ(s(recordingColumns(StoveModel::Basic).mid(7).join(';')),
+              "Potenziometer;Stove Automa Status;Fuel Correction;Encoder Set;Encoder Current;Instantaneous "
+              "pressure;Average pressure;Alarms");
+
+    // Every index of every model filled: a data line has one item per column after the date, each
+    // followed by ';'.
+    for (StoveModel model : kKnownModels) {
+        RecordFields fields;
+        for (int index = 1; index <= monitorIndexCount(model); ++index)
+            fields.set(index, decodeTriplet(model, index, 1, 77, 3, false)->fragment);
+        const QString line = recordingLine(QDateTime(QDate(2024, 3, 5), QTime(7, 9, 2)), fields, model);
+        EXPECT_TRUE(line.startsWith(QStringLiteral("05/03/2024@07:09:02;"))) << s(line);
+        EXPECT_TRUE(line.endsWith(QStringLiteral(";\n"))) << s(line);
+        EXPECT_EQ(line.count(QLatin1Char(';')), recordingColumns(model).size()) << s(line);
+    }
+
+    const QDateTime now(QDate(2024, 3, 5), QTime(7, 9, 59));
+    EXPECT_EQ(s(proposedRecordingName(StoveModel::Water, now)), "log/WATER_05_03_24_07_09.csv");
+    EXPECT_EQ(s(proposedRecordingName(StoveModel::AirDucted, now)), "log/AIR - DUCTED_05_03_24_07_09.csv");
+    EXPECT_EQ(s(proposedRecordingName(StoveModel::Unknown, now)), "log/unknown_05_03_24_07_09.csv");
+}
+
+TEST_F(Texts, WriterAppendsAndReportsFailures) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rec.csv"));
+    {
+        QFile existing(path);
+        ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+        existing.write("earlier content\n");
+    }
+    RecordFields fields;
+    fields.set(1, QStringLiteral("250;21;3;"));
+    fields.set(6, decodeTriplet(StoveModel::Basic, 6, 0, 0, 0, true)->fragment); // alarm without text
+    fields.set(7, QStringLiteral("ignored;"));
+    const QDateTime stamp(QDate(2023, 12, 31), QTime(23, 59, 59));
+    ASSERT_TRUE(appendToRecording(path, recordingHeader(StoveModel::Basic)));
+    ASSERT_TRUE(writeRecordLine(path, stamp, fields, StoveModel::Basic));
+    fields.set(6, QStringLiteral("Huba alarm;"));
+    ASSERT_TRUE(writeRecordLine(path, stamp.addSecs(1), fields, StoveModel::Basic));
+    // Indexes that never arrived leave their columns out; WATER has no index 6.
+    ASSERT_TRUE(writeRecordLine(path, stamp.addSecs(2), fields, StoveModel::Water));
+    EXPECT_EQ(readAll(path).toStdString(), "earlier content\n" + s(recordingHeader(StoveModel::Basic)) +
+                                               "31/12/2023@23:59:59;250;21;3;;\n"
+                                               "01/01/2024@00:00:00;250;21;3;Huba alarm;\n"
+                                               "01/01/2024@00:00:01;250;21;3;\n");
+
+    // A device that takes nothing, a folder in place of the file, a folder that does not exist.
+    EXPECT_FALSE(writeRecordLine(QStringLiteral("/dev/full"), stamp, fields, StoveModel::Basic));
+    EXPECT_FALSE(appendToRecording(dir.path(), QStringLiteral("x\n")));
+    EXPECT_FALSE(appendToRecording(dir.filePath(QStringLiteral("missing/rec.csv")), QStringLiteral("x\n")));
+}
+
+TEST(RecordingClock, StampsFollowTheRecordingsOwnClock) {
+    const QDateTime start(QDate(2024, 2, 28), QTime(23, 59, 58, 700));
+    RecordingClock clock(start, 1000);
+    EXPECT_TRUE(clock.takeDue(999).isEmpty());
+    EXPECT_EQ(clock.untilNext(999), 1);
+    EXPECT_EQ(clock.takeDue(1000), QList<QDateTime>{start.addSecs(1)});
+    // A busy machine: the tick comes 2.5 intervals late and writes both lines due, each once, across
+    // midnight.
+    const QList<QDateTime> late = clock.takeDue(3500);
+    ASSERT_EQ(late.size(), 2);
+    EXPECT_EQ(s(recordingStamp(late.at(0))), "29/02/2024@00:00:00");
+    EXPECT_EQ(s(recordingStamp(late.at(1))), "29/02/2024@00:00:01");
+    EXPECT_TRUE(clock.takeDue(3999).isEmpty());
+    EXPECT_EQ(clock.untilNext(3600), 400);
+    EXPECT_EQ(clock.linesTaken(), 3);
+
+    RecordingClock slow(start, 90 * 1000);
+    EXPECT_TRUE(slow.takeDue(89999).isEmpty());
+    EXPECT_EQ(s(recordingStamp(slow.takeDue(90000).value(0))), "29/02/2024@00:01:28");
+    EXPECT_EQ(slow.untilNext(90000), 90000);
+}
