@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     python3 python3-pymodbus python3-serial socat
     xvfb xauth
+    dpkg-dev file lintian strace
 )
 missing=()
 for p in "${packages[@]}"; do
