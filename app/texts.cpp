@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QTranslator>
 
+#include <algorithm>
 #include <memory>
 
 const TextTable defaultTexts = {
@@ -103,14 +104,30 @@ void installQtTranslations(const QString &language) {
     }
 }
 
-QString languageFilePath(const QString &language) {
-    return QStringLiteral("lang%1%2.lng").arg(QDir::separator(), language);
+QStringList languageFolders() {
+    // HB_DATA_DIR: the installed data folder, set by the build.
+    return {QStringLiteral("lang"), QStringLiteral(HB_DATA_DIR "/lang")};
 }
 
-QStringList availableLanguages() {
-    const QDir dir(QStringLiteral("%1%2lang").arg(QDir::currentPath(), QDir::separator()));
-    const QStringList files =
-        dir.entryList({QStringLiteral("*.lng")}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+QString languageFilePath(const QString &language, const QStringList &folders) {
+    const QString fileName = language + QStringLiteral(".lng");
+    for (const QString &folder : folders) {
+        const QString path = folder + QDir::separator() + fileName;
+        if (QFileInfo(path).isFile()) return path;
+    }
+    return folders.isEmpty() ? fileName : folders.first() + QDir::separator() + fileName;
+}
+
+QStringList availableLanguages(const QStringList &folders) {
+    QStringList files;
+    for (const QString &folder : folders)
+        files += QDir(folder).entryList({QStringLiteral("*.lng")}, QDir::Files);
+    // Name order ignoring case; names that differ only in case keep a fixed order.
+    std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    files.erase(std::unique(files.begin(), files.end()), files.end());
     QStringList names;
     for (const QString &file : files)
         names.append(file.left(file.lastIndexOf(QLatin1Char('.'))));

@@ -34,9 +34,15 @@ void useDefaultTexts();
 // Qt's built-in English texts. Replaces the translations installed before.
 void installQtTranslations(const QString &language);
 
-// "lang/<language>.lng" relative to the working directory.
-QString languageFilePath(const QString &language);
+// The folders searched for language files, in this order: "lang" below the working directory, then
+// the "lang" folder of the installed program's data (so an installed program started from anywhere
+// finds its languages, and those below the working directory still come first).
+QStringList languageFolders();
 
-// The language names offered by the setup page: the "*.lng" files of "<cwd>/lang" in name order
-// ignoring case, each without its final extension.
-QStringList availableLanguages();
+// The language file of `language` ("<folder>/<language>.lng") in the first of `folders` that has
+// it; in the first folder when none has it.
+QString languageFilePath(const QString &language, const QStringList &folders = languageFolders());
+
+// The language names offered by the setup page: the "*.lng" files of all `folders` in name order
+// ignoring case, each without its final extension, each name once.
+QStringList availableLanguages(const QStringList &folders = languageFolders());

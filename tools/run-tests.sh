@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the packages, builds everything under AddressSanitizer and UndefinedBehaviorSanitizer,
 # cross-builds pyrolink.dll and its test program for Windows, gives every fuzz target a short run,
-# then runs all tests (the Windows test program under Wine among them).
+# then runs all tests (the Windows test program under Wine among them); last, builds the Debian
+# packages, checks them with lintian, installs, tries and purges them (tools/check-package.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "$(id -u)" -eq 0 ]; then bash "$root/tools/setup-debian.sh"; else sudo bash "$root/tools/setup-debian.sh"; fi
@@ -49,5 +50,6 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 [ -f "$root/tests/lsan.supp" ] && export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-cd "$out/test"
-ctest --output-on-failure -j "$jobs" --timeout 600
+(cd "$out/test" && ctest --output-on-failure -j "$jobs" --timeout 600)
+
+BUILD_ROOT=$out JOBS=$jobs bash "$root/tools/check-package.sh"

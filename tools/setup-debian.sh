@@ -11,6 +11,7 @@ packages=(
     python3 python3-pymodbus python3-serial socat
     srecord
     xvfb xauth
+    dpkg-dev file lintian strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,8 @@
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
     setApplicationIdentity();
+    // Lets the desktop match the window to the installed desktop entry (and its icon).
+    QGuiApplication::setDesktopFileName(QStringLiteral("hearthbench"));
 
     loadStartupTexts();
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 class StartupTest : public QObject {
@@ -224,6 +225,44 @@ private slots:
         QCOMPARE(box->itemText(1), QStringLiteral("English"));
         QCOMPARE(box->itemText(2), QStringLiteral("Italiano"));
         QCOMPARE(box->currentText(), QStringLiteral("Italiano"));
+    }
+
+    void installedLanguageFolder() {
+        // "lang" below the working directory first, then the installed data folder.
+        const QStringList folders = languageFolders();
+        QCOMPARE(folders.size(), 2);
+        QCOMPARE(folders.first(), QStringLiteral("lang"));
+        QVERIFY(QDir::isAbsolutePath(folders.last()));
+        QVERIFY(folders.last().endsWith(QStringLiteral("/hearthbench/lang")));
+
+        // A program started outside any "lang" folder finds the installed files alone.
+        QTemporaryDir dataDir;
+        const auto install = [&](const QString &name, const QByteArray &content) {
+            QFile file(dataDir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        };
+        install("English.lng", "0;Installed time\n");
+        install("Italiano.lng", "0;Tempo installato\n");
+        install("zulu.lng", "0;z\n");
+        const QStringList both{folders.first(), dataDir.path()};
+        QCOMPARE(availableLanguages(both), (QStringList{"English", "Italiano", "zulu"}));
+        QVERIFY(loadLanguageFile(languageFilePath("Italiano", both)));
+        QCOMPARE(textAt(0), QStringLiteral("Tempo installato"));
+
+        // With both: every name once, in name order ignoring case; the working folder's file wins.
+        sandbox->writeLanguage("Italiano.lng", "0;Tempo locale\n");
+        sandbox->writeLanguage("alpha.lng", "0;a\n");
+        QCOMPARE(availableLanguages(both), (QStringList{"alpha", "English", "Italiano", "zulu"}));
+        QCOMPARE(languageFilePath("Italiano", both), QStringLiteral("lang/Italiano.lng"));
+        QVERIFY(loadLanguageFile(languageFilePath("Italiano", both)));
+        QCOMPARE(textAt(0), QStringLiteral("Tempo locale"));
+        QVERIFY(loadLanguageFile(languageFilePath("English", both)));
+        QCOMPARE(textAt(0), QStringLiteral("Installed time"));
+        // A language found nowhere is looked for in the working folder, and is missing there.
+        QCOMPARE(languageFilePath("Klingon", both), QStringLiteral("lang/Klingon.lng"));
+        QVERIFY(!loadLanguageFile(languageFilePath("Klingon", both)));
+        QCOMPARE(textAt(0), QStringLiteral("Installed time"));
     }
 
     void languageSwitching() {
