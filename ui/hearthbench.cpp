@@ -256,6 +256,10 @@ void HearthBench::closeEvent(QCloseEvent *event) {
         event->ignore();
         return;
     }
+    // Leaving test mode can take seconds on a board that does not answer: the polling stops first so
+    // it does not compete for the link, and the cursor says that the program is still working.
+    WaitCursor cursor;
+    if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
     if (currentPage() == Page::TestHw) m_testHw->leaveTestMode();
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget != this && widget->isVisible()) widget->close();
