@@ -193,14 +193,21 @@ public:
         process.setProgram(QStringLiteral(HB_STOVESIM));
         process.setArguments(arguments);
         process.start();
-        if (!process.waitForStarted(5000)) return;
+        // The tests fail on ok(); these say which piece is missing.
+        if (!process.waitForStarted(5000)) {
+            qWarning("cannot run the simulator %s: %s", HB_STOVESIM, qPrintable(process.errorString()));
+            return;
+        }
         QElapsedTimer clock;
         clock.start();
         while (!process.canReadLine() && clock.elapsed() < 5000)
             process.waitForReadyRead(100);
         path = QString::fromLocal8Bit(process.readLine()).trimmed();
-        if (!path.isEmpty())
-            qputenv(QStringLiteral("PYROLINK_COM%1").arg(comNumber).toLatin1(), path.toLocal8Bit());
+        if (path.isEmpty()) {
+            qWarning("the simulator %s printed no pseudo-terminal path", HB_STOVESIM);
+            return;
+        }
+        qputenv(QStringLiteral("PYROLINK_COM%1").arg(comNumber).toLatin1(), path.toLocal8Bit());
     }
     ~Simulator() {
         process.kill();

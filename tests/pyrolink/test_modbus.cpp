@@ -174,10 +174,13 @@ void terminate(pid_t pid) {
 class ModbusThirdParty : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A missing peer fails by name: a skipped case would hide a missing install step.
         const std::string py = python();
-        if (!commandOk(py + " -c 'import pymodbus, serial'"))
-            GTEST_SKIP() << "python3 with pymodbus not installed";
-        if (!commandOk("command -v socat")) GTEST_SKIP() << "socat not installed";
+        if (!commandOk(py + " -c 'import pymodbus, serial, serial_asyncio'"))
+            GTEST_FAIL() << "the Modbus slave needs " << py << " with pymodbus, serial and serial_asyncio "
+                         << "(python3-pymodbus, python3-serial, python3-serial-asyncio)";
+        if (!commandOk("command -v socat"))
+            GTEST_FAIL() << "socat, which joins the Modbus slave by a pty pair, is not installed";
 
         char templ[] = "/tmp/pyrolink-modbus-XXXXXX";
         ASSERT_NE(mkdtemp(templ), nullptr);

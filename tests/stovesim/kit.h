@@ -68,6 +68,8 @@ inline Child spawn(const std::string &program, std::vector<std::string> args) {
         close(in[1]);
         return {};
     }
+    // Names the program when it cannot run; composed before fork, after which the child only writes.
+    const std::string failure = "cannot run " + program + "\n";
     Child c;
     c.pid = fork();
     if (c.pid < 0) {
@@ -87,6 +89,7 @@ inline Child spawn(const std::string &program, std::vector<std::string> args) {
             argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, failure.data(), failure.size());
         _exit(127);
     }
     close(in[0]);
