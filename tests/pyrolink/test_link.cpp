@@ -80,11 +80,12 @@ TEST_F(LinkTest, ReadEndsWhenGapAfterAByteExceedsInterval) {
     ASSERT_EQ(OpenComm(0, 9600, 0, 3000, 0, 60), 0);
     unsigned char buf[24];
     unsigned int got = 0;
+    // The clock starts before the writer, so a late start of this thread cannot shorten the gap.
+    auto start = std::chrono::steady_clock::now();
     auto writer = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(50ms);
         peer.write(std::string("abc"));
     });
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadComm(buf, 24, &got), 1);
     double took = msSince(start);
     writer.get();
