@@ -32,6 +32,7 @@ CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &
     m_table->setHorizontalHeaderLabels({textAt(40), textAt(291), textAt(292), textAt(42)});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
+    m_table->setFocusPolicy(Qt::NoFocus);
     QStringList codes;
     for (int r = 0; r < comparison.differences.size(); ++r) {
         const RowDifference &difference = comparison.differences[r];
@@ -65,7 +66,12 @@ CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &
     connect(m_writeAll, &QPushButton::clicked, this, [this] { choose(WriteAll); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(640, comparison.differences.isEmpty() ? 140 : 420);
+    // Room for the rows up to a screenful; more scroll.
+    constexpr int kRowHeight = 30;
+    constexpr int kMaxRowsShown = 12;
+    resize(640, comparison.differences.isEmpty()
+                    ? 140
+                    : 130 + kRowHeight * std::min<int>(kMaxRowsShown, comparison.differences.size()));
 }
 
 void CompareDialog::choose(Choice choice) {

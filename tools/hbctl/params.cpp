@@ -90,6 +90,21 @@ bool groupsAgree(const Context &context, StoveModel model, const paramfile::File
     return false;
 }
 
+// The file read and checked against the identified board: readable, of the board's model, its
+// range group agreeing with its selector. The file is read first, so a bad one costs no link.
+std::optional<paramfile::FileRows> boardAndFile(const Context &context, Board &board, const QString &path,
+                                                int &exit) {
+    const auto lines = readParameterFile(context, path, exit);
+    if (!lines) return std::nullopt;
+    if (const auto failed = openBoard(context, board, true)) {
+        exit = *failed;
+        return std::nullopt;
+    }
+    auto file = rowsOfFile(context, board, *lines, path, exit);
+    if (!file || !groupsAgree(context, board.model, *file, path, exit)) return std::nullopt;
+    return file;
+}
+
 // Reads every row of the board, each flags word once. The first row the board does not answer
 // ends the reading: a board gone silent would otherwise cost every row all its attempts.
 std::optional<QList<RawValue>> readBoard(const Context &context, Board &board, int &exit) {
@@ -160,13 +175,10 @@ int paramsRead(Context &context) {
 
 int paramsWrite(Context &context) {
     const QString path = context.arguments.value(0);
-    int exit = ExitOk;
-    const auto lines = readParameterFile(context, path, exit);
-    if (!lines) return exit;
     Board board;
-    if (const auto failed = openBoard(context, board, true)) return *failed;
-    auto file = rowsOfFile(context, board, *lines, path, exit);
-    if (!file || !groupsAgree(context, board.model, *file, path, exit)) return exit;
+    int exit = ExitOk;
+    auto file = boardAndFile(context, board, path, exit);
+    if (!file) return exit;
     const StoveModel model = board.model;
 
     // The check of Set all: every row has a value, and a value that stops the service link needs
@@ -238,13 +250,10 @@ int paramsWrite(Context &context) {
 
 int paramsDiff(Context &context) {
     const QString path = context.arguments.value(0);
-    int exit = ExitOk;
-    const auto lines = readParameterFile(context, path, exit);
-    if (!lines) return exit;
     Board board;
-    if (const auto failed = openBoard(context, board, true)) return *failed;
-    const auto file = rowsOfFile(context, board, *lines, path, exit);
-    if (!file || !groupsAgree(context, board.model, *file, path, exit)) return exit;
+    int exit = ExitOk;
+    const auto file = boardAndFile(context, board, path, exit);
+    if (!file) return exit;
     const auto raw = readBoard(context, board, exit);
     if (!raw) return exit;
     const StoveModel model = board.model;
