@@ -387,6 +387,16 @@ double shownValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw)
     return static_cast<double>(static_cast<std::int32_t>(std::trunc(v)) & (1 << d.bit));
 }
 
+double rowValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw) {
+    const double v = shownValue(d, hubaMode, raw);
+    return d.wholeValue ? v : static_cast<double>(v != 0);
+}
+
+QString valueText(const ParameterDescriptor &d, bool hubaMode, double value) {
+    // C-locale formatting; +0.0 turns -0 into 0.
+    return QString::number(value + 0.0, 'f', activeRange(d, hubaMode).decimals);
+}
+
 QString parameterCode(const ParameterDescriptor &d) {
     return QStringLiteral("%0%1")
         .arg(d.table == 0 ? QStringLiteral("PG") : QStringLiteral("PT"))

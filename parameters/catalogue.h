@@ -60,6 +60,12 @@ struct DisplayRange {
 DisplayRange displayRange(const ParameterDescriptor &d, bool hubaMode);
 // The value an entry shows for raw board value `raw`: the scaled value, or 0/2^bit for bit entries.
 double shownValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw);
+// The value a row holds for raw board value `raw`: the scaled value, or 0/1 for bit entries (the
+// state of its bit, as the row's 0..1 box shows it).
+double rowValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw);
+// A row value as text: fixed notation with the decimals of the active group, "." as decimal point,
+// no grouping, never "-0".
+QString valueText(const ParameterDescriptor &d, bool hubaMode, double value);
 
 QString parameterCode(const ParameterDescriptor &d);
 // First position with this table and display number, or nothing.

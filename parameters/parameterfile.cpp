@@ -9,6 +9,9 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cmath>
+
 namespace paramfile {
 
 bool writeFile(const QString &path, const QByteArray &content) {
@@ -48,9 +51,7 @@ QByteArray format(StoveModel model, const QString &firmware, bool hubaMode, cons
     const int count = std::min<int>(parameterCount(model), values.size());
     for (int i = 0; i < count; ++i) {
         const ParameterDescriptor &d = descriptor(model, i);
-        const int decimals = activeRange(d, hubaMode).decimals;
-        // C-locale formatting: "." as decimal point, no grouping; +0.0 avoids "-0".
-        line(parameterCode(d) + QLatin1Char('=') + QString::number(values[i] + 0.0, 'f', decimals));
+        line(parameterCode(d) + QLatin1Char('=') + valueText(d, hubaMode, values[i]));
     }
     return text.toLocal8Bit();
 }
@@ -114,6 +115,51 @@ std::optional<QList<Line>> parse(const QByteArray &content) {
 
 bool modelMatches(const QString &name, StoveModel model) {
     return name.compare(modelLongName(model), Qt::CaseInsensitive) == 0;
+}
+
+bool applyLines(StoveModel model, const QList<Line> &lines,
+                const std::function<void(bool hubaMode)> &selectGroup,
+                const std::function<void(int position, double value)> &setValue) {
+    for (const Line &line : lines) {
+        if (const auto *m = std::get_if<ModelLine>(&line)) {
+            if (!modelMatches(m->name, model)) return false;
+            selectGroup(false);
+        } else if (const auto *h = std::get_if<HubaLine>(&line)) {
+            if (h->value == 1) selectGroup(true);
+        } else if (const auto *v = std::get_if<ValueLine>(&line)) {
+            if (const auto position = findByCode(model, v->table, v->displayNumber))
+                setValue(*position, v->value);
+        }
+    }
+    return true;
+}
+
+FileRows fileRows(StoveModel model, const QList<Line> &lines, bool hubaMode) {
+    FileRows result;
+    result.hubaMode = hubaMode;
+    result.rows.resize(parameterCount(model));
+    const auto fits = [&](int position) {
+        const DisplayRange range = displayRange(descriptor(model, position), result.hubaMode);
+        const double v = result.rows[position].value;
+        if ((v < range.lo || v > range.hi) && !result.outOfRange.contains(position))
+            result.outOfRange.append(position);
+    };
+    result.sameModel = applyLines(
+        model, lines,
+        [&](bool huba) {
+            result.hubaMode = huba;
+            for (int i = 0; i < result.rows.size(); ++i)
+                if (!result.rows[i].empty) fits(i);
+        },
+        [&](int position, double value) {
+            const double scale =
+                std::pow(10.0, activeRange(descriptor(model, position), result.hubaMode).decimals);
+            result.rows[position] = RowValue{false, std::round(value * scale) / scale};
+            result.outOfRange.removeAll(position);
+            fits(position);
+        });
+    std::sort(result.outOfRange.begin(), result.outOfRange.end());
+    return result;
 }
 
 } // namespace paramfile

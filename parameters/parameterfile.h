@@ -3,11 +3,13 @@
 #pragma once
 
 #include "board/stovemodel.h"
+#include "parameters/setall.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -57,5 +59,26 @@ std::optional<QList<Line>> parse(const QByteArray &content);
 
 // True when the "MODEL=" text names `model` (letter case ignored).
 bool modelMatches(const QString &name, StoveModel model);
+
+// Loads the lines of a file into a model's rows, in file order, as the page does: a "MODEL=" line
+// naming the model selects the standard range group (false), "HUBA=1" the HUBA group (true); a
+// value line gives the value of the row with its code (codes the model lacks are skipped). Stops
+// at a "MODEL=" line naming another model and returns false; rows set before it keep their values.
+bool applyLines(StoveModel model, const QList<Line> &lines,
+                const std::function<void(bool hubaMode)> &selectGroup,
+                const std::function<void(int position, double value)> &setValue);
+
+// A file's values as a model's rows, as loading it into the page leaves them, without widgets.
+struct FileRows {
+    bool sameModel = true; // false: a "MODEL=" line names another model (nothing else is valid)
+    bool hubaMode = false; // the range group after the file's lines
+    QList<RowValue> rows;  // one per row of the model; empty where the file has no value
+    // Rows whose value lies outside the row's range in the group in effect when it was loaded or
+    // at a later group switch (the page would limit them to the range), in row order.
+    QList<int> outOfRange;
+};
+// Values are rounded to the decimals of the row's group, as the page's boxes hold them.
+// `hubaMode` is the group before the first line.
+FileRows fileRows(StoveModel model, const QList<Line> &lines, bool hubaMode);
 
 } // namespace paramfile

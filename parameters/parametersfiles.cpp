@@ -87,26 +87,19 @@ bool ParametersPage::loadParametersFrom(const QString &path) {
         return false;
     }
 
-    const StoveModel model = m_session.model();
-    for (const paramfile::Line &line : *lines) {
-        if (const auto *m = std::get_if<paramfile::ModelLine>(&line)) {
-            if (!paramfile::modelMatches(m->name, model)) {
-                cursor.restore();
-                messages::critical(textAt(3), textAt(100));
-                return false;
-            }
-            m_session.setHubaMode(false);
+    const bool loaded = paramfile::applyLines(
+        m_session.model(), *lines,
+        [this](bool hubaMode) {
+            m_session.setHubaMode(hubaMode);
             fillPages(FillMode::Refresh);
-        } else if (const auto *h = std::get_if<paramfile::HubaLine>(&line)) {
-            if (h->value == 1) {
-                m_session.setHubaMode(true);
-                fillPages(FillMode::Refresh);
-            }
-        } else if (const auto *v = std::get_if<paramfile::ValueLine>(&line)) {
-            const auto position = findByCode(model, v->table, v->displayNumber);
-            // Loaded values do not mark their rows as modified.
-            if (position && *position < rowCount()) setRowValue(*position, v->value);
-        }
+        },
+        // Loaded values do not mark their rows as modified.
+        [this](int position, double value) {
+            if (position < rowCount()) setRowValue(position, value);
+        });
+    if (!loaded) {
+        cursor.restore();
+        messages::critical(textAt(3), textAt(100));
     }
-    return true;
+    return loaded;
 }

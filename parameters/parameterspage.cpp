@@ -42,6 +42,7 @@ ParametersPage::ParametersPage(Session &session, QWidget *parent)
     connect(m_ui->setAllButton, &QAbstractButton::clicked, this, &ParametersPage::setAll);
     connect(m_ui->writeToFile, &QAbstractButton::clicked, this, &ParametersPage::saveToFile);
     connect(m_ui->readFromFile, &QAbstractButton::clicked, this, &ParametersPage::loadFromFile);
+    connect(m_ui->compareButton, &QAbstractButton::clicked, this, &ParametersPage::showComparison);
 }
 
 ParametersPage::~ParametersPage() = default;
@@ -56,6 +57,7 @@ void ParametersPage::applyTexts() {
     m_ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
     m_ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
     m_ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
+    m_ui->compareButton->setToolTip(plainToolTip(textAt(290)));
     for (int k = 0; k < m_bankButtons.size(); ++k)
         m_bankButtons[k]->setText(QStringLiteral("%1 %2").arg(textAt(227)).arg(k + 1));
 }

@@ -1,15 +1,17 @@
 // The parameters page: the model's general and technical parameters on sub-pages of rows (name,
-// value box, unit, Show, Set), the buttons that read, write and store them all, the parameter banks
-// of the WATER and AIR - DUCTED boards, and the parameter files.
+// value box, unit, Show, Set), the buttons that read, write and store them all or compare them with
+// the board, the parameter banks of the WATER and AIR - DUCTED boards, and the parameter files.
 #pragma once
 
 #include "board/stovemodel.h"
+#include "parameters/boardrows.h"
 
 #include <QList>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QDoubleSpinBox;
@@ -53,6 +55,13 @@ public:
     void setRow(int row);
     void viewAll();
     void setAll();
+    // Set all limited to the given rows: flags words change only in those rows' bits.
+    void setRows(const QList<int> &rows);
+    // Reads the board (the rows keep their values) and compares: nothing when the user stopped it.
+    std::optional<Comparison> compareWithBoard();
+    // "Compare with board": the comparison in a dialog, from which the different rows or all rows
+    // can be written.
+    void showComparison();
     void memo();
     void selectBank(int bank);
     void scrollPage(bool forward);
@@ -105,6 +114,8 @@ private:
     void detectHubaMode();
     QString rowName(int row) const;
     void readRowFromBoard(int row, bool viewingAll);
+    // Set all, or Set all of some rows.
+    void writeRows(const std::optional<QList<int>> &only);
     void showReadValue(int row, double value);
     void showReadFailure(int row);
     void setRowValue(int row, double value);

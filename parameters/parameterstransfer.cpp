@@ -1,10 +1,13 @@
 // Moving parameter values between the page rows and the board: Show and Set of one row, View all,
-// Set all, storing, and the parameter banks of the WATER and AIR - DUCTED boards.
+// Set all, the comparison with the board, storing, and the parameter banks of the WATER and
+// AIR - DUCTED boards.
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/texts.h"
+#include "parameters/boardrows.h"
 #include "parameters/boardtransfer.h"
 #include "parameters/catalogue.h"
+#include "parameters/comparedialog.h"
 #include "parameters/parameterspage.h"
 #include "parameters/setall.h"
 
@@ -79,16 +82,26 @@ void ParametersPage::viewRow(int row) {
 
 void ParametersPage::viewAll() {
     const int count = rowCount();
+    const StoveModel model = m_session.model();
     clearWindowFocus();
     WaitCursor cursor;
     const auto dialog = progressDialog(textAt(64), count);
-    for (int i = 0; i < count; ++i) {
-        dialog->setValue(i);
-        QCoreApplication::processEvents(); // a click on Stop is seen before the next row
-        m_stack->setCurrentWidget(m_rows[i].value->parentWidget());
-        if (dialog->wasCanceled()) break;
-        readRowFromBoard(i, true);
-    }
+    // Every row is read on its own, also the bit rows of one flags word, and shows its result at once.
+    readRows(
+        m_session.link(), model, FlagsWords::ReadPerRow,
+        [&](int i) {
+            if (i >= count) return false;
+            dialog->setValue(i);
+            QCoreApplication::processEvents(); // a click on Stop is seen before the next row
+            m_stack->setCurrentWidget(m_rows[i].value->parentWidget());
+            return !dialog->wasCanceled();
+        },
+        [&](int i, const RawValue &raw) {
+            if (raw)
+                setRowValue(i, rowValue(descriptor(model, i), m_session.hubaMode(), *raw));
+            else
+                showReadFailure(i);
+        });
     dialog->setValue(count);
     if (m_stack != nullptr) {
         m_currentSubPage = m_stack->currentIndex();
@@ -146,13 +159,21 @@ void ParametersPage::setRow(int row) {
 }
 
 void ParametersPage::setAll() {
+    writeRows(std::nullopt);
+}
+
+void ParametersPage::setRows(const QList<int> &rows) {
+    writeRows(rows);
+}
+
+void ParametersPage::writeRows(const std::optional<QList<int>> &only) {
     const StoveModel model = m_session.model();
     const int count = rowCount();
 
     // Check: every row must hold a value, and the user must consent to a link-stopping value.
     QList<RowValue> rows;
     for (int i = 0; i < count; ++i)
-        rows.append(RowValue{!hasKnownValue(i), m_rows[i].value->value()});
+        rows.append(RowValue{!hasKnownValue(i), m_rows[i].value->value(), !only || only->contains(i)});
     const CheckResult check = checkRows(model, rows, m_session.hubaMode(), [this](int i) {
         const QString question =
             QStringLiteral("%0 = 1.\n%1\n%2").arg(m_rows[i].name->text(), textAt(156), textAt(157));
@@ -168,27 +189,30 @@ void ParametersPage::setAll() {
     }
     if (check.outcome == CheckResult::Cancelled) return;
 
-    // Write: one value per board parameter, flags words composed from their bit rows.
+    // Write: one value per board parameter, flags words composed from their bit rows (only the
+    // given bits, the others as the board holds them, when some rows are written).
     QList<double> values;
     for (const RowValue &row : rows)
         values.append(row.value);
-    const QList<BoardWrite> writes = composeWrites(model, values, m_session.hubaMode());
+    const QList<BoardWrite> writes = only ? composeRowWrites(model, values, m_session.hubaMode(), *only)
+                                          : composeWrites(model, values, m_session.hubaMode());
     clearWindowFocus();
-    bool allOk = true;
+    bool allOk;
     {
         WaitCursor cursor;
         const auto dialog = progressDialog(textAt(65), static_cast<int>(writes.size()));
-        for (int k = 0; k < writes.size(); ++k) {
-            const BoardWrite &w = writes[k];
-            dialog->setValue(k);
-            QCoreApplication::processEvents();
-            m_stack->setCurrentWidget(m_rows[w.positions.first()].value->parentWidget());
-            if (dialog->wasCanceled()) break;
-            allOk =
-                writeBoardParameter(m_session.link(), w.table, w.boardIndex, w.raw, retry::setAll) && allOk;
-            for (int position : w.positions)
-                clearMark(position);
-        }
+        allOk = writeBoardParameters(
+            m_session.link(), writes,
+            [&](int k) {
+                dialog->setValue(k);
+                QCoreApplication::processEvents();
+                m_stack->setCurrentWidget(m_rows[writes[k].positions.first()].value->parentWidget());
+                return !dialog->wasCanceled();
+            },
+            [&](int k, bool) {
+                for (int position : writes[k].positions)
+                    clearMark(position);
+            });
         dialog->setValue(static_cast<int>(writes.size()));
         if (m_stack != nullptr) {
             m_currentSubPage = m_stack->currentIndex();
@@ -208,6 +232,52 @@ void ParametersPage::setAll() {
         stored = storeBoardParameters(m_session.link(), retry::storeOnce);
     }
     messages::information(parametersTitle(), textAt(stored ? 84 : 66));
+}
+
+std::optional<Comparison> ParametersPage::compareWithBoard() {
+    const StoveModel model = m_session.model();
+    const int count = rowCount();
+    QList<RowValue> rows;
+    for (int i = 0; i < count; ++i)
+        rows.append(RowValue{!hasKnownValue(i), m_rows[i].value->value()});
+    clearWindowFocus();
+    WaitCursor cursor;
+    const auto dialog = progressDialog(textAt(64), count);
+    bool cancelled = false;
+    // The board's values go into the comparison only; the rows keep what the page holds.
+    const QList<RawValue> board = readRows(m_session.link(), model, FlagsWords::ReadOnce, [&](int i) {
+        if (i >= count) return false;
+        dialog->setValue(i);
+        QCoreApplication::processEvents();
+        cancelled = dialog->wasCanceled();
+        return !cancelled;
+    });
+    dialog->setValue(count);
+    cursor.restore();
+    dialog->close();
+    if (cancelled) return std::nullopt;
+    return compareRows(model, rows, board, m_session.hubaMode());
+}
+
+void ParametersPage::showComparison() {
+    const auto comparison = compareWithBoard();
+    if (!comparison) return;
+    CompareDialog dialog(m_session.model(), m_session.hubaMode(), *comparison, this);
+    dialog.exec();
+    switch (dialog.choice()) {
+    case CompareDialog::WriteDifferent: {
+        QList<int> rows;
+        for (const RowDifference &d : comparison->differences)
+            rows.append(d.position);
+        setRows(rows);
+        break;
+    }
+    case CompareDialog::WriteAll:
+        setAll();
+        break;
+    case CompareDialog::Nothing:
+        break;
+    }
 }
 
 void ParametersPage::memo() {

@@ -12,6 +12,7 @@ CheckResult checkRows(StoveModel model, QList<RowValue> &rows, bool hubaMode,
     for (int i = 0; i < count; ++i) {
         const ParameterDescriptor &d = descriptor(model, i);
         RowValue &row = rows[i];
+        if (!row.included) continue;
         if (row.empty) {
             result.outcome = CheckResult::EmptyRow;
             result.emptyRow = i;
@@ -26,10 +27,14 @@ CheckResult checkRows(StoveModel model, QList<RowValue> &rows, bool hubaMode,
     return result;
 }
 
-QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, bool hubaMode) {
+namespace {
+
+QList<BoardWrite> compose(StoveModel model, const QList<double> &values, bool hubaMode,
+                          const QList<int> *only) {
     QList<BoardWrite> writes;
     const int count = std::min<int>(parameterCount(model), values.size());
     for (int i = 0; i < count; ++i) {
+        if (only != nullptr && !only->contains(i)) continue;
         const ParameterDescriptor &d = descriptor(model, i);
         const ParameterRange &r = activeRange(d, hubaMode);
         const std::int16_t raw = toRaw(r.scale, values[i], d.positive);
@@ -41,12 +46,25 @@ QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, b
             w = &writes.last();
         }
         w->positions.append(i);
-        if (d.wholeValue)
+        if (d.wholeValue) {
             w->raw = raw;
-        else if (d.bit >= 0 && d.bit < 16)
+        } else if (d.bit >= 0 && d.bit < 16) {
             w->raw = static_cast<std::int16_t>(w->raw + (raw << d.bit));
+            if (only != nullptr && d.bit < 8) w->bits = static_cast<std::uint8_t>(w->bits | (1 << d.bit));
+        }
     }
     return writes;
+}
+
+} // namespace
+
+QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, bool hubaMode) {
+    return compose(model, values, hubaMode, nullptr);
+}
+
+QList<BoardWrite> composeRowWrites(StoveModel model, const QList<double> &values, bool hubaMode,
+                                   const QList<int> &rows) {
+    return compose(model, values, hubaMode, &rows);
 }
 
 std::int16_t applyBit(std::int16_t word, int bit, double value) {

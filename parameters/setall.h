@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <functional>
 
-// One row as the check sees it: whether its value box is empty, and its value.
+// One row as the check sees it: whether its value box is empty, and its value. A row that is not
+// included is neither checked nor written (writing only some rows).
 struct RowValue {
     bool empty = true;
     double value = 0;
+    bool included = true;
 };
 
 struct CheckResult {
@@ -35,11 +37,18 @@ struct BoardWrite {
     int boardIndex = 0;
     std::int16_t raw = 0;
     QList<int> positions; // rows written by it, first row first
+    // Non-zero: only these bits of a flags word are written; the word is read from the board first
+    // and its other bits keep the board's values.
+    std::uint8_t bits = 0;
 };
 
 // One write per distinct board parameter, in the catalogue order of its first row. A flags word is
 // the sum of its bit rows' raw values shifted to their bits; bits without a row are 0.
 QList<BoardWrite> composeWrites(StoveModel model, const QList<double> &values, bool hubaMode);
+// The writes of some rows only (`rows` in any order): whole values as composeWrites gives them, and
+// for a flags word only the bits of the given rows (see BoardWrite::bits).
+QList<BoardWrite> composeRowWrites(StoveModel model, const QList<double> &values, bool hubaMode,
+                                   const QList<int> &rows);
 
 // Sets or clears one bit of a flags word read from the board. Clearing also clears the upper byte.
 std::int16_t applyBit(std::int16_t word, int bit, double value);

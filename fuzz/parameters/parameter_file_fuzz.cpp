@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the parameter-file reader and checks that what it accepts stays bounded.
+// Feeds arbitrary bytes to the parameter-file reader and checks that what it accepts stays bounded,
+// and that the file's values as a model's rows (what hbctl checks and writes) stay within the model.
 #include "parameters/catalogue.h"
 #include "parameters/parameterfile.h"
 
@@ -19,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         } else if (const auto *m = std::get_if<paramfile::ModelLine>(&line)) {
             (void)paramfile::modelMatches(m->name, StoveModel::Basic);
         }
+    }
+    for (const StoveModel model : kKnownModels) {
+        const paramfile::FileRows rows = paramfile::fileRows(model, *lines, false);
+        if (rows.rows.size() != parameterCount(model)) std::abort();
+        for (const int position : rows.outOfRange)
+            if (position < 0 || position >= rows.rows.size() || rows.rows[position].empty) std::abort();
     }
     return 0;
 }

@@ -129,3 +129,42 @@ TEST(ParameterFile, RefusesWhatIsNoParameterFile) {
 }
 
 } // namespace
+
+namespace {
+
+// Positions of a BASIC board by code.
+int basic(const char *code) {
+    for (int i = 0; i < parameterCount(modelOf(1)); ++i)
+        if (parameterCode(descriptor(modelOf(1), i)) == QLatin1String(code)) return i;
+    return -1;
+}
+
+} // namespace
+
+// A file as a model's rows: groups switched by MODEL and HUBA=1, values rounded as the boxes hold
+// them, rows the file lacks empty, values outside the range of their group listed.
+TEST(ParameterFile, FileRows) {
+    const auto rowsOf = [](const QByteArray &text, bool huba = true) {
+        return fileRows(modelOf(1), *parse(text), huba);
+    };
+    FileRows f =
+        rowsOf("PG1=17\nMODEL=basic\nPG24=4.55\nPG33=2000\nHUBA=1\nPG34=400\nPT5=1\nPG1=150\nPG99=4\n");
+    EXPECT_TRUE(f.sameModel);
+    EXPECT_TRUE(f.hubaMode);
+    ASSERT_EQ(f.rows.size(), 41);
+    EXPECT_DOUBLE_EQ(f.rows[basic("PG24")].value, 4.6);
+    EXPECT_DOUBLE_EQ(f.rows[basic("PG34")].value, 400);
+    EXPECT_DOUBLE_EQ(f.rows[basic("PT5")].value, 1);
+    EXPECT_FALSE(f.rows[basic("PT5")].empty);
+    EXPECT_TRUE(f.rows[basic("PG2")].empty);
+    // PG33 fits 550..3000 when loaded but not 100..1000 after HUBA=1; PG1=150 replaces 17.
+    EXPECT_EQ(f.outOfRange, (QList<int>{basic("PG1"), basic("PG33")}));
+    EXPECT_TRUE(rowsOf("PG1=150\nPG1=17\n").outOfRange.isEmpty());
+    // Without MODEL or HUBA lines the group given stays.
+    EXPECT_FALSE(rowsOf("PG1=3\n", false).hubaMode);
+
+    f = rowsOf("PG1=12\nMODEL=WATER\nPG2=7\n");
+    EXPECT_FALSE(f.sameModel);
+    EXPECT_DOUBLE_EQ(f.rows[0].value, 12); // loaded before the refusal, as the page keeps it
+    EXPECT_TRUE(f.rows[1].empty);
+}

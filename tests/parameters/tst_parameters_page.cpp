@@ -5,6 +5,8 @@
 #include "defaults.h"
 #include "helpers.h"
 #include "parameters/catalogue.h"
+#include "parameters/comparedialog.h"
+#include "parameters/parameterfile.h"
 #include "parameters/parameterspage.h"
 
 #include <QDoubleSpinBox>
@@ -12,7 +14,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QToolButton>
 
 #include <unistd.h>
@@ -28,7 +32,9 @@ const char *modelArgument(StoveModel model) {
 }
 
 std::string identityOf(StoveModel model) {
-    const std::string name = model == StoveModel::Basic ? "BASIC" : model == StoveModel::Water ? "WATER" : "AIR-DUCT";
+    const std::string name = model == StoveModel::Basic   ? "BASIC"
+                             : model == StoveModel::Water ? "WATER"
+                                                          : "AIR-DUCT";
     return name + std::string(10 - name.size(), ' ') + " 01.23150911\r";
 }
 
@@ -55,7 +61,8 @@ struct FakeBoard {
                 values[c.substr(2, 3) + c.substr(6, 2)] = std::stoi(c.substr(8, 3));
                 return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
             }
-            if (c.rfind("WRBANP0", 0) == 0 && c.size() == 11) return "P0" + c.substr(7, 1) + "=" + c.substr(8, 3) + "\r";
+            if (c.rfind("WRBANP0", 0) == 0 && c.size() == 11)
+                return "P0" + c.substr(7, 1) + "=" + c.substr(8, 3) + "\r";
             return std::nullopt;
         });
     }
@@ -110,7 +117,9 @@ class ParametersPageTest : public QObject {
     bool huba() const { return board->session.hubaMode(); }
     int count() const { return parameterCount(model()); }
     QDoubleSpinBox *box(int i) const { return page->valueBox(i); }
-    void click(const char *button) const { page->findChild<QAbstractButton *>(QLatin1String(button))->click(); }
+    void click(const char *button) const {
+        page->findChild<QAbstractButton *>(QLatin1String(button))->click();
+    }
     int position(const char *code) const {
         for (int i = 0; i < count(); ++i)
             if (parameterCode(descriptor(model(), i)) == QLatin1String(code)) return i;
@@ -129,6 +138,20 @@ class ParametersPageTest : public QObject {
         file.open(QIODevice::WriteOnly);
         file.write(content);
         return file.fileName();
+    }
+    // Clicks "Compare with board" and hands the dialog, once it shows, to `act`, which must close it.
+    void compare(const std::function<void(CompareDialog &)> &act) {
+        bool seen = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<CompareDialog *>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible() || seen) return;
+            seen = true;
+            act(*dialog);
+        });
+        poll.start(10);
+        click("compareButton");
+        QVERIFY(seen);
     }
     static QByteArray readFile(const QString &path) {
         QFile file(path);
@@ -585,9 +608,10 @@ private slots:
         answerer->queue(QMessageBox::No);
         click("setAllButton");
         QCOMPARE(fake.commands(true).size(), std::size_t(0));
-        QCOMPARE(answerer->seen.back().informative,
-                 QStringLiteral("Enable SMS Modem = 1.\nEnabling the selected parameter can no longer communicate "
-                                "with the board.\nTo disable it use the display. Continue anyway?"));
+        QCOMPARE(
+            answerer->seen.back().informative,
+            QStringLiteral("Enable SMS Modem = 1.\nEnabling the selected parameter can no longer communicate "
+                           "with the board.\nTo disable it use the display. Continue anyway?"));
         QCOMPARE(answerer->seen.back().title, QStringLiteral("Parameters"));
         QCOMPARE(box(position("PT10"))->value(), 0.0);
     }
@@ -633,7 +657,8 @@ private slots:
         QCOMPARE(answerer->seen.back().text, QStringLiteral("Storage successed"));
 
         auto *layout = page->findChild<QBoxLayout *>("parametersButtonLayout");
-        QLayout *banks = layout->itemAt(layout->indexOf(page->findChild<QWidget *>("memoButton")) + 1)->layout();
+        QLayout *banks =
+            layout->itemAt(layout->indexOf(page->findChild<QWidget *>("memoButton")) + 1)->layout();
         QVERIFY(banks);
         QCOMPARE(banks->indexOf(page->bankButtons()[3]), 3);
         QCOMPARE(page->bankButtons()[2]->text(), QStringLiteral("Bank 3"));
@@ -679,7 +704,8 @@ private slots:
         const QString path = sandbox->workPath() + QStringLiteral("/out.prm");
         QVERIFY(page->saveParametersTo(path));
         QCOMPARE(answerer->seen.back().text, QStringLiteral("File writing out.prm successed"));
-        const QStringList lines = QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromLatin1(readFile(path)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3 + count());
         QCOMPARE(lines[0], QStringLiteral("MODEL=") + modelName(model, false));
         QCOMPARE(lines[1], QStringLiteral("FIRMWARE=1.23"));
@@ -693,8 +719,8 @@ private slots:
         box(count() - 1)->clear();
         click("writeToFile");
         QCOMPARE(answerer->seen.back().icon, QMessageBox::Warning);
-        QCOMPARE(answerer->seen.back().text,
-                 QStringLiteral("\"%1\" wrong: impossible to write to file").arg(page->nameLabel(count() - 1)->text()));
+        QCOMPARE(answerer->seen.back().text, QStringLiteral("\"%1\" wrong: impossible to write to file")
+                                                 .arg(page->nameLabel(count() - 1)->text()));
         QCOMPARE(page->currentSubPage(), page->subPages().size() - 1);
 
         // A file that cannot be created is reported and nothing is left behind.
@@ -718,8 +744,7 @@ private slots:
         // Root ignores folder permissions; an immutable folder refuses new files to root as well.
         const bool root = geteuid() == 0;
         const auto closeFolder = [&](bool closed) {
-            if (root)
-                return QProcess::execute(QStringLiteral("chattr"), {closed ? "+i" : "-i", folder}) == 0;
+            if (root) return QProcess::execute(QStringLiteral("chattr"), {closed ? "+i" : "-i", folder}) == 0;
             return QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner |
                                                      (closed ? QFile::Permissions() : QFile::WriteOwner));
         };
@@ -779,6 +804,64 @@ private slots:
         QCOMPARE(box(position("PG1"))->value(), 12.0);
         QVERIFY(!page->loadParametersFrom(writeFile(QByteArray(1 << 20, 'P'))));
         QVERIFY(answerer->seen.back().text.startsWith("Impossible to read file"));
+    }
+
+    // "Compare with board": only the rows whose page value differs, with both values and units;
+    // writing them makes the comparison empty. Rows without a value are not compared.
+    void compareWithBoard() {
+        Simulator sim({"--model", "basic", "--no-pacing"});
+        QVERIFY(sim.ok());
+        QVERIFY(open(StoveModel::Basic));
+        page->applyTexts();
+        QCOMPARE(page->findChild<QToolButton *>("compareButton")->toolTip(),
+                 QStringLiteral("Compare with board"));
+        QList<double> values;
+        for (int i = 0; i < count(); ++i) {
+            const ParameterDescriptor &d = descriptor(model(), i);
+            values.append(rowValue(d, huba(), std::int16_t(sim.boardValue(d.table, d.boardIndex))));
+        }
+        values[position("PG1")] = 25;
+        values[position("PG24")] = 5.5;
+        values[position("PT5")] = 0;
+        QVERIFY(page->loadParametersFrom(writeFile(paramfile::format(model(), "2.07", huba(), values))));
+        box(position("PG2"))->clear();
+
+        compare([&](CompareDialog &dialog) {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Compare with board"));
+            QCOMPARE(dialog.summary()->text(), QStringLiteral("Compared 40 of 41 parameters: 3 different"));
+            QTableWidget *table = dialog.table();
+            QCOMPARE(table->rowCount(), 3);
+            QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("On the page"));
+            const QStringList expected[] = {{"PG1", "Maximum ignition time", "25", "18", "[min]"},
+                                            {"PG24", "Total cochlea time", "5.5", "4.0", "[sec]"},
+                                            {"PT5", "Enable fuel correction", "0", "1", "[OFF/ON]"}};
+            for (int r = 0; r < 3; ++r) {
+                QStringList cells{table->verticalHeaderItem(r)->text()};
+                for (int c = 0; c < 4; ++c)
+                    cells.append(table->item(r, c)->text());
+                QCOMPARE(cells, expected[r]);
+            }
+            dialog.writeDifferentButton()->click();
+        });
+        QCOMPARE(sim.boardValue(0, 1), 25);
+        QCOMPARE(sim.boardValue(0, 24), 55);
+        QCOMPARE(sim.boardValue(1, 4), 6 & ~2); // only PT5's bit changed
+        QCOMPARE(answerer->seen.size(), std::size_t(2));
+        QCOMPARE(answerer->seen[0].text, QStringLiteral("Parameters"));
+        QCOMPARE(answerer->seen[1].text, QStringLiteral("Storage successed"));
+        // The comparison left the page's values as they were.
+        QCOMPARE(box(position("PG1"))->value(), 25.0);
+        QVERIFY(!page->hasKnownValue(position("PG2")));
+
+        compare([&](CompareDialog &dialog) {
+            QCOMPARE(dialog.summary()->text(), QStringLiteral("Compared 40 of 41 parameters: 0 different\n"
+                                                              "The board holds the values on the page"));
+            QCOMPARE(dialog.table()->rowCount(), 0);
+            QVERIFY(!dialog.writeDifferentButton()->isEnabled());
+            dialog.writeAllButton()->click(); // Set all: stops at the row without a value
+        });
+        QCOMPARE(answerer->seen.back().text,
+                 page->nameLabel(position("PG2"))->text() + QStringLiteral(" wrong"));
     }
 
     void roundTripThroughTheBoard() {

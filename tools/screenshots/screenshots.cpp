@@ -1,12 +1,18 @@
 // Renders the pages of the main window to PNG files, offscreen, after the model detection against
 // the simulator: hb_screenshots <stovesim> <output folder> [model [model-pages]]. Besides the seven
-// pages it renders the model's own pictures (the hardware test page at work: testhw-<model>.png);
-// with "model-pages" only those. Run it from the project root so that the "lang" folder is found.
+// pages it renders the model's own pictures (the hardware test page at work: testhw-<model>.png)
+// and the "Compare with board" dialog for a parameter file that differs from the board in three
+// rows; with "model-pages" only the model's own pictures. Run it from the project root so that the
+// "lang" folder is found.
 #include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
 #include "board/boardlink.h"
 #include "board/serialthread.h"
+#include "parameters/catalogue.h"
+#include "parameters/comparedialog.h"
+#include "parameters/parameterfile.h"
+#include "parameters/parameterspage.h"
 #include "ui/hearthbench.h"
 
 #include <QAbstractSlider>
@@ -107,6 +113,49 @@ int main(int argc, char *argv[]) {
         QTest::qWait(100);
         save(QStringLiteral("testhw-%1").arg(model));
         window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
+
+        if (!modelPagesOnly) {
+            // The file: what the board holds (asked on the simulator's control channel), three rows
+            // changed.
+            stack->setCurrentIndex(3);
+            auto *parameters = window.findChild<ParametersPage *>();
+            const StoveModel stove = session.model();
+            QList<double> values;
+            for (int i = 0; i < parameterCount(stove); ++i) {
+                const ParameterDescriptor &d = descriptor(stove, i);
+                simulator.write(
+                    QStringLiteral("get %1 %2\n").arg(d.table ? "tec" : "gen").arg(d.boardIndex).toLatin1());
+                while (!simulator.canReadLine() && simulator.waitForReadyRead(2000)) {
+                }
+                const int raw =
+                    QString::fromLatin1(simulator.readLine()).section(QLatin1Char(' '), 3, 3).toInt();
+                values.append(rowValue(d, session.hubaMode(), static_cast<std::int16_t>(raw)));
+            }
+            values[0] += 7;
+            values[2] -= 15;
+            if (const auto bitRow = findByCode(stove, 1, 7))
+                values[*bitRow] = 1 - values[*bitRow]; // PT7, a bit row
+            const QString file = settingsDir.filePath(QStringLiteral("service.prm"));
+            if (!paramfile::writeFile(
+                    file, paramfile::format(stove, session.firmwareVersion(), session.hubaMode(), values)) ||
+                !parameters->loadParametersFrom(file))
+                result = 1;
+            const QString comparePicture = out.filePath(QStringLiteral("compare.png"));
+            QTimer dialogGrabber;
+            QObject::connect(&dialogGrabber, &QTimer::timeout, [&] {
+                auto *dialog = qobject_cast<CompareDialog *>(QApplication::activeModalWidget());
+                if (dialog == nullptr || !dialog->isVisible()) return;
+                QTest::qWait(100);
+                if (!dialog->grab().save(comparePicture)) {
+                    std::fprintf(stderr, "hb_screenshots: cannot write %s\n", qPrintable(comparePicture));
+                    result = 1;
+                }
+                dialog->reject();
+            });
+            dialogGrabber.start(50);
+            parameters->showComparison();
+            dialogGrabber.stop();
+        }
 
         thread.requestStop();
         thread.wait();

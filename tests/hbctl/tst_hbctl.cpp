@@ -1,0 +1,364 @@
+// The hbctl program as a script runs it: its output, its exit status and what reaches the board,
+// against the simulator, a scripted board and a scripted proxy.
+#include "app/texts.h"
+#include "defaults.h"
+#include "helpers.h"
+#include "parameters/catalogue.h"
+#include "parameters/parameterfile.h"
+#include "tcp_peer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using hbtest::ScriptedBoard;
+using hbtest::Simulator;
+
+namespace {
+
+struct Result {
+    int exit = -1;
+    QString out;
+    QString err;
+};
+
+// Runs hbctl with the link at 19200 baud (the drain before each command lasts half as long as at
+// 9600; the exchanges are the same).
+Result hbctl(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral(HB_HBCTL), QStringList{"--baud", "19200"} + arguments);
+    process.waitForFinished(110000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QJsonObject json(const Result &r) {
+    return QJsonDocument::fromJson(r.out.toUtf8()).object();
+}
+
+// The file that hbctl writes for what the simulator holds now: each row's board value as the row
+// shows it, in the group the board's selector chooses.
+QByteArray fileOfBoard(Simulator &sim, StoveModel model, const QString &firmware) {
+    const int selector = *groupSelectorPosition(model);
+    const ParameterDescriptor &s = descriptor(model, selector);
+    const bool huba = sim.boardValue(s.table, s.boardIndex) == 2;
+    QList<double> values;
+    for (int i = 0; i < parameterCount(model); ++i) {
+        const ParameterDescriptor &d = descriptor(model, i);
+        values.append(rowValue(d, huba, std::int16_t(sim.boardValue(d.table, d.boardIndex))));
+    }
+    return paramfile::format(model, firmware, huba, values);
+}
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+// The requests the simulator's transcript shows, without the line's time.
+QStringList requests(const QString &log) {
+    QStringList out;
+    for (const QString &line : QString::fromLatin1(readAll(log)).split('\n'))
+        if (line.section(' ', 1, 1) == QLatin1String("RX")) out.append(line.section(' ', 2).remove("\\r"));
+    return out;
+}
+
+} // namespace
+
+class HbctlTest : public QObject {
+    Q_OBJECT
+
+    hbtest::CleanSlate *sandbox = nullptr;
+    QString path(const char *name) const { return sandbox->workPath() + '/' + name; }
+
+private slots:
+    void initTestCase() { useDefaultTexts(); }
+    void init() { sandbox = new hbtest::CleanSlate; }
+    void cleanup() {
+        delete sandbox;
+        sandbox = nullptr;
+    }
+
+    // Bad command lines and ports: one line on standard error, status 2; a port that does not open
+    // or a silent board: status 3. With --json the error is also on standard output.
+    void usageAndLinkErrors() {
+        const struct {
+            QStringList arguments;
+            int exit;
+            QString error;
+        } cases[] = {
+            {{}, 2, "no command given (hbctl --help)"},
+            {{"frobnicate"}, 2, "unknown command \"frobnicate\" (hbctl --help)"},
+            {{"params"}, 2, "unknown command \"params\" (hbctl --help)"},
+            {{"identify", "--store"}, 2, "identify takes no option --store"},
+            {{"params", "read", "-o"}, 2, "Missing value after '-o'. (hbctl --help)"},
+            {{"params", "write"}, 2, "usage: hbctl params write FILE.prm [--store] [--allow-link-stop]"},
+            {{"--baud", "1200", "identify"}, 2, "bad baud rate 1200 (9600, 19200, 38400, 57600 or 115200)"},
+            {{"--delay", "5", "identify"}, 2, "bad delay 5 (10..32767 ms)"},
+            {{"--port", "COM17", "identify"},
+             2,
+             "unknown port COM17 (COM1..COM16 or the path of a serial device)"},
+            {{"--port", "/nonexistent/tty", "identify"},
+             2,
+             "unknown port /nonexistent/tty (COM1..COM16 or the path of a serial device)"},
+            {{"--proxy", "10.0.0.256", "identify"}, 2, "bad proxy address 10.0.0.256 (A.B.C.D)"},
+            {{"monitor", "--interval", "1"}, 2, "monitor: not available in this version"},
+            {{"flash", "fw.mot", "--board", "WATER"}, 2, "flash: not available in this version"},
+            {{"--port", "COM2", "identify"}, 3, "Error opening serial COM2"},
+        };
+        for (const auto &c : cases) {
+            const Result r = hbctl(c.arguments);
+            QCOMPARE(r.exit, c.exit);
+            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QVERIFY(r.out.isEmpty());
+        }
+        const Result r = hbctl({"--json", "--port", "COM17", "identify"});
+        QCOMPARE(json(r).value("exit").toInt(), 2);
+        QVERIFY(json(r).value("error").toString().startsWith("unknown port COM17"));
+
+        const Result help = hbctl({"--help"});
+        QCOMPARE(help.exit, 0);
+        QVERIFY(help.out.contains("params diff FILE.prm"));
+        QVERIFY(help.out.contains("Exit status:"));
+
+        Simulator silent({"--no-pacing", "--silent-after", "0"});
+        QVERIFY(silent.ok());
+        const Result s = hbctl({"identify"});
+        QCOMPARE(s.exit, 3);
+        QCOMPARE(s.err,
+                 QStringLiteral("hbctl: Communication error with the board (COM1). Make sure: the card is "
+                                "powered; the board is connected; to disable the technical parameter "
+                                "\"enable sms modem\".\n"));
+    }
+
+    // The identity as the window shows it, on a COM port, on a device path and through a proxy.
+    void identifyByPortPathAndProxy() {
+        Simulator sim({"--model", "water", "--no-pacing", "--firmware", "01.23", "--revision", "150911"});
+        QVERIFY(sim.ok());
+        Result r = hbctl({"identify"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out, QStringLiteral("Model       WATER\nFW Version  1.23\nRevision    15/09/11\n"));
+        QVERIFY(r.err.isEmpty());
+
+        hbtest::unbindAllPorts();
+        r = hbctl({"--json", "--port", sim.path, "identify"});
+        QCOMPARE(r.exit, 0);
+        const QJsonObject o = json(r);
+        QCOMPARE(o.value("model").toString(), QStringLiteral("WATER"));
+        QCOMPARE(o.value("firmware").toString(), QStringLiteral("1.23"));
+        QCOMPARE(o.value("revision").toString(), QStringLiteral("15/09/11"));
+        QCOMPARE(o.value("identity").toString(), QStringLiteral("WATER      01.23150911"));
+        QCOMPARE(o.value("port").toString(), sim.path);
+
+        // A proxy that serves its COM3 with a board answering MODELLO only.
+        testsupport::TcpPeer proxy;
+        QVERIFY2(proxy.listening(), "port 1996 is taken");
+        std::atomic<int> openedPort{-1};
+        proxy.serve([&openedPort](testsupport::TcpPeer &peer, testsupport::Bytes &pending) {
+            static testsupport::Bytes reply;
+            while (!pending.empty()) {
+                const std::uint8_t kind = pending[0];
+                if (kind == 0x00 && pending.size() >= 18) {
+                    openedPort = pending[1];
+                    peer.write({0x00, pending[1], 0x00});
+                    pending.erase(pending.begin(), pending.begin() + 18);
+                } else if (kind == 0x01 && pending.size() >= 4 && pending.size() >= 4u + pending[2]) {
+                    const std::string data(pending.begin() + 4, pending.begin() + 4 + pending[2]);
+                    peer.write({0x01, pending[1], 0x00, pending[2], pending[3]});
+                    if (data == "MODELLO\r") {
+                        const std::string identity = "AIR-DUCT   02.07240315\r";
+                        reply.assign(identity.begin(), identity.end());
+                    }
+                    pending.erase(pending.begin(), pending.begin() + 4 + pending[2]);
+                } else if (kind == 0x02 && pending.size() >= 2) {
+                    testsupport::Bytes message{0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
+                    message.insert(message.end(), reply.begin(), reply.end());
+                    reply.clear();
+                    peer.write(message);
+                    pending.erase(pending.begin(), pending.begin() + 2);
+                } else if (kind == 0x03 && pending.size() >= 2) {
+                    peer.write({0x03});
+                    pending.erase(pending.begin(), pending.begin() + 2);
+                } else {
+                    return;
+                }
+            }
+        });
+        r = hbctl({"--proxy", "127.0.0.1", "--port", "COM3", "identify"});
+        proxy.stop();
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(openedPort.load(), 2);
+        QVERIFY(r.out.startsWith("Model       AIR - DUCTED\n"));
+    }
+
+    // A file read from the board writes back and compares equal; the board stores it on --store.
+    void readWriteDiffRoundTrip() {
+        const QString log = path("sim.log");
+        Simulator sim({"--model", "basic", "--no-pacing", "--log", log});
+        QVERIFY(sim.ok());
+        QVERIFY(sim.control("set gen 1 30").startsWith("ok"));
+        QVERIFY(sim.control("set tec 4 5").startsWith("ok"));
+        const QByteArray expected = fileOfBoard(sim, StoveModel::Basic, "2.07");
+        const QString file = path("board.prm");
+        Result r = hbctl({"params", "read", "-o", file});
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY(r.err.isEmpty()); // not a terminal: no progress
+        QCOMPARE(readAll(file), expected);
+        QVERIFY(expected.contains("\r\nPG1=30\r\n"));
+        QVERIFY(expected.contains("HUBA=1\r\n"));
+        // One read per board parameter: the flags word PT4..PT7 once.
+        QCOMPARE(requests(log).filter("READ").size(), 34 + 4);
+
+        QVERIFY(sim.control("set gen 1 10").startsWith("ok"));
+        QVERIFY(sim.control("set tec 4 0").startsWith("ok"));
+        r = hbctl({"--json", "params", "write", file, "--store"});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(json(r).value("written").toInt(), 38);
+        QVERIFY(json(r).value("stored").toBool());
+        QCOMPARE(sim.boardValue(0, 1), 30);
+        QCOMPARE(sim.boardValue(1, 4), 5);
+        const QStringList sent = requests(log);
+        QCOMPARE(sent.filter("WR").size(), 38);
+        QCOMPARE(sent.last(), QStringLiteral("SAVEPAR"));
+
+        r = hbctl({"params", "diff", file});
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.out.isEmpty());
+    }
+
+    // Only the rows that differ, with both values and the unit; status 1. A terminal sees a progress
+    // bar with the time left.
+    void diffListsChangedRows() {
+        Simulator sim({"--model", "basic", "--no-pacing"});
+        QVERIFY(sim.ok());
+        QByteArray content = fileOfBoard(sim, StoveModel::Basic, "2.07");
+        content.replace("\r\nPG1=18\r\n", "\r\nPG1=25\r\n");
+        content.replace("\r\nPG24=4.0\r\n", "\r\nPG24=5.5\r\n");
+        content.replace("\r\nPT5=1\r\n", "\r\nPT5=0\r\n");
+        content.replace("\r\nPG3=45\r\n", "\r\n"); // a row the file lacks is not compared
+        const QString file = path("changed.prm");
+        writeAll(file, content);
+        Result r = hbctl({"--json", "params", "diff", file});
+        QCOMPARE(r.exit, 1);
+        QVERIFY(r.err.isEmpty());
+        const QJsonObject o = json(r);
+        QCOMPARE(o.value("compared").toInt(), 40);
+        QCOMPARE(o.value("notInFile").toInt(), 1);
+        const QJsonArray different = o.value("different").toArray();
+        QCOMPARE(different.size(), 3);
+        QCOMPARE(different[0].toObject(), (QJsonObject{{"code", "PG1"},
+                                                       {"name", "Maximum ignition time"},
+                                                       {"file", 25},
+                                                       {"board", 18},
+                                                       {"unit", "[min]"}}));
+        QCOMPARE(different[1].toObject().value("code").toString(), QStringLiteral("PG24"));
+        QCOMPARE(different[1].toObject().value("board").toDouble(), 4.0);
+        QCOMPARE(different[2].toObject().value("code").toString(), QStringLiteral("PT5"));
+
+        // On a terminal (script gives hbctl one): the same rows as text, and the progress bar.
+        QProcess script;
+        script.start("script",
+                     {"-qec", QStringList{HB_HBCTL, "--baud", "19200", "params", "diff", file}.join(' '),
+                      "/dev/null"});
+        QVERIFY(script.waitForFinished(110000));
+        QCOMPARE(script.exitCode(), 1);
+        const QString screen = QString::fromLocal8Bit(script.readAllStandardOutput());
+        QVERIFY2(screen.contains(QRegularExpression("Reading \\[#+\\] 41/41  0:00 left")),
+                 qPrintable(screen));
+        QVERIFY(screen.contains(QRegularExpression("\nPG1 +Maximum ignition time +25 +18 +\\[min\\]\r\n")));
+        QVERIFY(screen.contains(QRegularExpression("\nPG24 +Total cochlea time +5.5 +4.0 +\\[sec\\]\r\n")));
+        QVERIFY(screen.contains("40 of 41 parameters compared, 3 different"));
+    }
+
+    // Nothing reaches the board from a file that does not pass: another model, unreadable, a row
+    // missing, a value out of range, or the SMS modem switched on without consent.
+    void writeRefusesBadFiles() {
+        const QString log = path("sim.log");
+        Simulator sim({"--model", "air", "--no-pacing", "--log", log});
+        QVERIFY(sim.ok());
+        const QByteArray good = fileOfBoard(sim, StoveModel::AirDucted, "2.07");
+        const QString file = path("bad.prm");
+        const struct {
+            QByteArray content;
+            QString error;
+        } cases[] = {
+            {"MODEL=BASIC\r\nPG1=18\r\n",
+             file + ": The selected file is not compatible with the board connected "
+                    "(file BASIC, board AIR - DUCTED)"},
+            {QByteArray(good).replace("PG5=120\r\n", ""), file + ": PG5 Alarms delay wrong"},
+            {QByteArray(good).replace("PG1=18\r\n", "PG1=150\r\n"),
+             file + ": PG1=150 (Maximum ignition time) is outside 0..99"},
+            {QByteArray(good).replace("PT10=0\r\n", "PT10=1\r\n"),
+             file + ": PT10 (Enable SMS Modem) = 1 stops the board answering on this link; add "
+                    "--allow-link-stop "
+                    "to write it"},
+            {QByteArray(good).replace("HUBA=1", "HUBA=0"),
+             file + ": HUBA=0 does not match PG11=2 (Management extractor mode)"},
+            {QByteArray("PG1=3\n\0\x01", 8), "Impossible to read file " + file},
+        };
+        for (const auto &c : cases) {
+            writeAll(file, c.content);
+            const Result r = hbctl({"params", "write", file, "--store"});
+            QCOMPARE(r.exit, 2);
+            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+        }
+        const Result missing = hbctl({"params", "diff", path("none.prm")});
+        QCOMPARE(missing.exit, 2);
+        QCOMPARE(missing.err, "hbctl: Impossible to read file " + path("none.prm") + "\n");
+        QVERIFY(!requests(log).isEmpty());
+        for (const QString &request : requests(log))
+            QCOMPARE(request, QStringLiteral("MODELLO"));
+    }
+
+    // A value the board does not confirm: every other parameter is still written, nothing is
+    // stored, status 4 naming it. A board that does not confirm storing: status 4.
+    void boardRefusalsAreNotStored() {
+        ScriptedBoard board;
+        board.setResponder([&](const std::string &c, int) -> std::optional<std::string> {
+            if (c == "MODELLO") return "BASIC      02.07240315\r";
+            if (c == "SAVEPAR") return c + "\r";
+            if (c.rfind("WRGENP05", 0) == 0) return "P05=000\r"; // refused: the old value echoed
+            if (c.rfind("WR", 0) == 0 && c.size() == 11)
+                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+            return std::nullopt;
+        });
+        const QString file = path("defaults.prm");
+        writeAll(file, paramfile::format(StoveModel::Basic, "2.07", true,
+                                         catalogueDefaults(StoveModel::Basic, true)));
+        Result r = hbctl({"params", "write", file, "--store"});
+        QCOMPARE(r.exit, 4);
+        QCOMPARE(r.err,
+                 QStringLiteral("hbctl: One or more parameters are not correctly set: PG5 (1 of 38 board "
+                                "parameters); nothing stored\n"));
+        std::vector<std::string> commands = board.commands();
+        QCOMPARE(std::count(commands.begin(), commands.end(), "WRGENP05120"), 5); // all its attempts
+        QCOMPARE(
+            std::count_if(commands.begin(), commands.end(), [](auto &c) { return c.rfind("WR", 0) == 0; }),
+            37 + 5);
+        QCOMPARE(std::count(commands.begin(), commands.end(), "SAVEPAR"), 0);
+
+        board.setResponder([&](const std::string &c, int) -> std::optional<std::string> {
+            if (c == "MODELLO") return "BASIC      02.07240315\r";
+            if (c.rfind("WR", 0) == 0 && c.size() == 11)
+                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+            return std::nullopt;
+        });
+        board.clear();
+        r = hbctl({"params", "write", file, "--store"});
+        QCOMPARE(r.exit, 4);
+        QCOMPARE(r.err, QStringLiteral("hbctl: Non-response error (SAVEPAR)\n"));
+        commands = board.commands();
+        QCOMPARE(commands.back(), std::string("SAVEPAR"));
+    }
+};
+
+QTEST_GUILESS_MAIN(HbctlTest)
+#include "tst_hbctl.moc"
