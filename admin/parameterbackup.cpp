@@ -44,7 +44,8 @@ std::optional<QByteArray> readParameterFile(BoardLink &link, StoveModel model, c
     QList<double> values;
     for (int i = 0; i < count; ++i) {
         const ParameterDescriptor &d = descriptor(model, i);
-        values.append(shownValue(d, hubaMode, raw.value(registerKey(d))));
+        // As the rows show them: a bit entry is 0 or 1, whatever the rest of its flags word holds.
+        values.append(rowValue(d, hubaMode, raw.value(registerKey(d))));
     }
     return paramfile::format(model, firmware, hubaMode, values);
 }

@@ -118,7 +118,7 @@ TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
         const auto &line = std::get<paramfile::ValueLine>(lines->at(2 + i));
         EXPECT_EQ(line.displayNumber, d.displayNumber);
         const auto raw = static_cast<std::int16_t>(boardValue(board, d.table, d.boardIndex));
-        EXPECT_DOUBLE_EQ(line.value, shownValue(d, false, raw)) << parameterCode(d).toStdString();
+        EXPECT_DOUBLE_EQ(line.value, rowValue(d, false, raw)) << parameterCode(d).toStdString();
     }
     EXPECT_TRUE(content->contains("FIRMWARE=2.07\r\n"));
 }

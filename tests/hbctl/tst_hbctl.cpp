@@ -3,6 +3,8 @@
 #include "app/texts.h"
 #include "defaults.h"
 #include "helpers.h"
+#include "monitor/monitorvalues.h"
+#include "monitor/recording.h"
 #include "parameters/catalogue.h"
 #include "parameters/parameterfile.h"
 #include "tcp_peer.h"
@@ -62,6 +64,50 @@ void writeAll(const QString &path, const QByteArray &content) {
     file.write(content);
 }
 
+// A firmware file for the boot loader: its header and end lines around S2 records with checksums.
+struct FirmwareRecord {
+    std::uint32_t address;
+    QByteArray data;
+};
+
+QByteArray firmwareFile(const QList<FirmwareRecord> &records) {
+    QByteArray text = "S0030000FC\r\n";
+    for (const FirmwareRecord &r : records) {
+        QByteArray fields;
+        fields.append(char(r.data.size() + 4)).append(char(r.address >> 16)).append(char(r.address >> 8));
+        fields.append(char(r.address)).append(r.data);
+        unsigned sum = 0;
+        for (char c : fields)
+            sum += std::uint8_t(c);
+        fields.append(char(~sum));
+        text += "S2" + fields.toHex().toUpper() + "\r\n";
+    }
+    return text + "S804000000FB\r\n";
+}
+
+// Reproducible bytes, never all 0xFF.
+QByteArray pattern(int size, int seed) {
+    QByteArray bytes(size, 0);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 37 + seed * 101) % 255);
+    return bytes;
+}
+
+// The program area (sectors 0 and 1) of the simulator's flash now.
+QByteArray programArea(Simulator &sim, const QString &dump) {
+    constexpr int kProgramArea = 0x20000;
+    if (!sim.control("dump-flash " + dump).startsWith("ok")) return {};
+    return readAll(dump).left(kProgramArea);
+}
+
+// The program area after erasing it and writing the records.
+QByteArray programmed(const QList<FirmwareRecord> &records) {
+    QByteArray image(0x20000, char(0xFF));
+    for (const FirmwareRecord &r : records)
+        image.replace(int(r.address), r.data.size(), r.data);
+    return image;
+}
+
 // The requests the simulator's transcript shows, without the line's time.
 QStringList requests(const QString &log) {
     QStringList out;
@@ -109,8 +155,14 @@ private slots:
              2,
              "unknown port /nonexistent/tty (COM1..COM16 or the path of a serial device)"},
             {{"--proxy", "10.0.0.256", "identify"}, 2, "bad proxy address 10.0.0.256 (A.B.C.D)"},
-            {{"monitor", "--interval", "1"}, 2, "monitor: not available in this version"},
-            {{"flash", "fw.mot", "--board", "WATER"}, 2, "flash: not available in this version"},
+            {{"monitor", "--interval", "0"}, 2, "bad interval 0 (whole seconds, 1..3599)"},
+            {{"monitor", "--duration", "5x"}, 2, "bad duration 5x (seconds, or a number with s, m or h)"},
+            {{"flash", "fw.mot"},
+             2,
+             "flash needs --board MODEL (Basic, Text Panel Water/Air, Touch Panel Water/Air)"},
+            {{"flash", "fw.mot", "--board", "WATER"},
+             2,
+             "unknown board model WATER (Basic, Text Panel Water/Air, Touch Panel Water/Air)"},
             {{"--port", "COM2", "identify"}, 3, "Error opening serial COM2"},
         };
         for (const auto &c : cases) {
@@ -357,6 +409,153 @@ private slots:
         QCOMPARE(r.err, QStringLiteral("hbctl: Non-response error (SAVEPAR)\n"));
         commands = board.commands();
         QCOMPARE(commands.back(), std::string("SAVEPAR"));
+    }
+    // The recording of the debug page: its header and column lines, one data line per interval with
+    // every column filled, and the same values as JSON lines. --duration ends it after that many
+    // intervals; SIGTERM ends an endless one cleanly, and a second recording appends its header.
+    void monitorRecordsAsThePage() {
+        Simulator sim({"--model", "basic", "--no-pacing", "--alarm", "2"});
+        QVERIFY(sim.ok());
+        const QString csv = path("rec.csv");
+        Result r = hbctl({"--json", "monitor", "--interval", "1", "--duration", "3", "--csv", csv});
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.err.isEmpty());
+        const QStringList header = recordingHeader(StoveModel::Basic).split('\n');
+        const int columns = recordingColumns(StoveModel::Basic).size();
+        QStringList lines = QString::fromUtf8(readAll(csv)).split('\n');
+        QCOMPARE(lines.size(), 2 + 3 + 1); // the last one empty: every line ends with a line feed
+        QCOMPARE(lines.mid(0, 2), header.mid(0, 2));
+        const QStringList json = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(json.size(), 3);
+        QDateTime previous;
+        for (int i = 0; i < 3; ++i) {
+            const QStringList items = lines[2 + i].split(';');
+            QCOMPARE(items.size(), columns + 1);
+            QVERIFY(items.last().isEmpty());
+            const QDateTime stamp = QDateTime::fromString(items[0], "dd/MM/yyyy@hh:mm:ss");
+            QVERIFY2(stamp.isValid(), qPrintable(items[0]));
+            if (previous.isValid()) QCOMPARE(previous.secsTo(stamp), 1);
+            previous = stamp;
+            QCOMPARE(items[columns - 1], alarmText(2));
+            const QJsonObject o = QJsonDocument::fromJson(json[i].toUtf8()).object();
+            QCOMPARE(o.value("time").toString(), stamp.toString(Qt::ISODate));
+            const QJsonObject values = o.value("values").toObject();
+            QCOMPARE(values.size(), columns - 1);
+            QCOMPARE(values.value("Alarms").toString(), alarmText(2));
+            QCOMPARE(values.value("Stove Automa Status").toString(), items[8]);
+            QVERIFY(o.value("state").isDouble());
+        }
+
+        QProcess endless;
+        endless.start(HB_HBCTL, {"--baud", "19200", "monitor", "--interval", "1", "--csv", csv});
+        QVERIFY(endless.waitForReadyRead(60000));
+        endless.terminate();
+        QVERIFY(endless.waitForFinished(10000));
+        QCOMPARE(endless.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(endless.exitCode(), 0);
+        // Not JSON: the table, headed by the line's stamp.
+        const QString table = QString::fromLocal8Bit(endless.readAllStandardOutput());
+        QVERIFY2(table.contains(
+                     QRegularExpression(R"(^\d\d/\d\d/\d{4}@\d\d:\d\d:\d\d\n  Smoke Temperature +\d+ )")),
+                 qPrintable(table));
+        lines = QString::fromUtf8(readAll(csv)).split('\n');
+        QVERIFY(lines.size() >= 2 + 3 + 2 + 1 + 1);
+        QCOMPARE(lines.mid(5, 2), header.mid(0, 2));
+        QVERIFY(lines.last().isEmpty());
+        QCOMPARE(lines[lines.size() - 2].split(';').size(), columns + 1);
+
+        const QString unwritable = path("none/rec.csv");
+        r = hbctl({"monitor", "--csv", unwritable});
+        QCOMPARE(r.exit, 2);
+        QCOMPARE(r.err, "hbctl: Impossible to write to file " + unwritable + "\n");
+    }
+
+    // A panel in its boot loader and a Basic board in normal mode, whose parameters are saved first
+    // and which is switched into its loader by text commands: the program area reads back as the
+    // erased flash with the file's records.
+    void flashProgramsAndVerifies() {
+        const QList<FirmwareRecord> records{{0x000000, pattern(32, 1)},
+                                            {0x000020, pattern(32, 2)},
+                                            {0x0041F8, pattern(16, 3)},
+                                            {0x010000, pattern(64, 4)}};
+        const QString file = path("fw.mot");
+        writeAll(file, firmwareFile(records));
+        {
+            Simulator panel({"--model", "water", "--bootloader", "--no-pacing"});
+            QVERIFY(panel.ok());
+            const Result r = hbctl({"--json", "flash", file, "--board", "touch panel WATER/AIR"});
+            QCOMPARE(r.exit, 0);
+            QVERIFY(r.err.isEmpty());
+            QCOMPARE(json(r).value("records").toInt(), 4);
+            QCOMPARE(json(r).value("bytes").toInt(), 144);
+            QVERIFY(json(r).value("verified").toBool());
+            QCOMPARE(programArea(panel, path("panel.bin")), programmed(records));
+        }
+        Simulator basic({"--model", "basic", "--no-pacing"});
+        QVERIFY(basic.ok());
+        const QByteArray parameters = fileOfBoard(basic, StoveModel::Basic, "2.07");
+        const QString backup = path("before.prm");
+        const Result r = hbctl({"flash", file, "--board", "basic", "--backup", backup});
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.err.isEmpty());
+        QCOMPARE(readAll(backup), parameters);
+        QVERIFY(basic.control("status").startsWith("ok mode bootloader"));
+        QCOMPARE(programArea(basic, path("basic.bin")), programmed(records));
+    }
+
+    // A file that fails the check reaches no board (status 2), nor does a Basic update aimed at
+    // another model; a board that does not answer gives status 3; a record that reads back different
+    // gives status 4 with the error count and the first differing address.
+    void flashRefusals() {
+        const QString log = path("sim.log");
+        Simulator water({"--model", "water", "--no-pacing", "--log", log});
+        QVERIFY(water.ok());
+        const QString file = path("bad.mot");
+        const QByteArray good = firmwareFile({{0x000100, pattern(16, 5)}});
+        const struct {
+            QByteArray content;
+            QString error;
+        } cases[] = {
+            {QByteArray(good).replace("S0030000FC", "S00600004844521B"),
+             file + ": no header line S0030000FC"},
+            {QByteArray(good).replace("S214", "S215"), file + ": line 2 is not a valid S2 record"},
+        };
+        for (const auto &c : cases) {
+            writeAll(file, c.content);
+            const Result r = hbctl({"flash", file, "--board", "text"});
+            QCOMPARE(r.exit, 2);
+            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+        }
+        Result r = hbctl({"flash", path("none.mot"), "--board", "text"});
+        QCOMPARE(r.exit, 2);
+        QCOMPARE(r.err, "hbctl: Impossible to read file " + path("none.mot") + "\n");
+        QVERIFY(requests(log).isEmpty());
+
+        writeAll(file, good);
+        r = hbctl({"flash", file, "--board", "Basic"});
+        QCOMPARE(r.exit, 2);
+        QCOMPARE(r.err, QStringLiteral("hbctl: the board on COM1 is WATER, not for a Basic board\n"));
+        for (const QString &request : requests(log))
+            QCOMPARE(request, QStringLiteral("MODELLO"));
+
+        {
+            Simulator silent({"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "0"});
+            QVERIFY(silent.ok());
+            r = hbctl({"flash", file, "--board", "text"});
+            QCOMPARE(r.exit, 3);
+            QCOMPARE(r.err, "hbctl: " + textAt(226) + " (COM1)\n");
+        }
+
+        // The second record programs over the first without an erase in between: the flash keeps
+        // the bits both clear.
+        Simulator loader({"--model", "water", "--bootloader", "--no-pacing"});
+        QVERIFY(loader.ok());
+        writeAll(file, firmwareFile(
+                           {{0x000100, QByteArray(8, char(0x0F))}, {0x000100, QByteArray(8, char(0xF0))}}));
+        r = hbctl({"flash", file, "--board", "TEXT"});
+        QCOMPARE(r.exit, 4);
+        QCOMPARE(r.err, QStringLiteral("hbctl: Operation failed! Writing error counter: 1; First differing "
+                                       "address: 0x000100\n"));
     }
 };
 

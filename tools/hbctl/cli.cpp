@@ -8,9 +8,13 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +28,17 @@ constexpr int kBaudRates[] = {9600, 19200, 38400, 57600, 115200};
 constexpr int kMinDelay = 10;
 constexpr int kMaxDelay = 32767;
 constexpr int kBarWidth = 24;
+
+// What the signal handler may touch: a lock-free flag and the write end of a non-blocking pipe.
+std::atomic<bool> stopRaised{false};
+int stopPipe[2] = {-1, -1};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+
+extern "C" void onStopSignal(int) {
+    stopRaised.store(true);
+    const char byte = 1;
+    (void)!write(stopPipe[1], &byte, 1);
+}
 
 QString minutesSeconds(qint64 ms) {
     const qint64 s = (ms + 999) / 1000;
@@ -40,6 +55,12 @@ int fail(const Context &context, ExitCode code, const QString &message) {
 
 void printJson(const QJsonObject &object) {
     std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fflush(stdout);
+}
+
+void printJsonLine(const QJsonObject &object) {
+    std::fputs(QJsonDocument(object).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputs("\n", stdout);
     std::fflush(stdout);
 }
 
@@ -114,7 +135,7 @@ std::optional<LinkOptions> parseLinkOptions(const QCommandLineParser &parser, QS
     return link;
 }
 
-std::optional<int> openBoard(const Context &context, Board &board, bool needKnownModel) {
+std::optional<int> openLink(const Context &context, Board &board) {
     const LinkOptions &options = context.link;
     // The link library opens port n at the device named by PYROLINK_COM<n+1>.
     if (!options.device.isEmpty())
@@ -127,28 +148,45 @@ std::optional<int> openBoard(const Context &context, Board &board, bool needKnow
     }
     if (board.link.open(options.settings) != 0)
         return fail(context, ExitLink, QStringLiteral("%1 %2").arg(textAt(62), options.name));
+    return std::nullopt;
+}
+
+bool detectBoard(Board &board) {
     const auto identity = readBoardIdentity(board.link);
-    if (!identity)
-        // The window's message on one line.
-        return fail(context, ExitLink,
-                    QStringLiteral("%1 (%2). %3: %4; %5; %6 \"%7\".")
-                        .arg(textAt(147), options.name, textAt(148), textAt(149).toLower(),
-                             textAt(150).toLower(), textAt(151).toLower(), textAt(17).toLower()));
+    if (!identity) return false;
     board.identity = *identity;
     board.model = modelFromName(identity->left(10).trimmed());
     const Identity fields = parseIdentity(*identity);
     board.modelText = modelName(board.model, false).toUpper();
     board.version = fields.version.trimmed();
     board.revision = fields.revision;
-    if (needKnownModel && board.model == StoveModel::Unknown)
-        return fail(
-            context, ExitLink,
-            QStringLiteral("the board on %1 is no known stove model: \"%2\"").arg(options.name, fields.name));
+    return true;
+}
+
+int failSilent(const Context &context) {
+    // The window's message on one line.
+    return fail(context, ExitLink,
+                QStringLiteral("%1 (%2). %3: %4; %5; %6 \"%7\".")
+                    .arg(textAt(147), context.link.name, textAt(148), textAt(149).toLower(),
+                         textAt(150).toLower(), textAt(151).toLower(), textAt(17).toLower()));
+}
+
+int failUnknownModel(const Context &context, const Board &board) {
+    return fail(context, ExitLink,
+                QStringLiteral("the board on %1 is no known stove model: \"%2\"")
+                    .arg(context.link.name, parseIdentity(board.identity).name));
+}
+
+std::optional<int> openBoard(const Context &context, Board &board, bool needKnownModel) {
+    if (const auto failed = openLink(context, board)) return failed;
+    if (!detectBoard(board)) return failSilent(context);
+    if (needKnownModel && board.model == StoveModel::Unknown) return failUnknownModel(context, board);
     return std::nullopt;
 }
 
-Progress::Progress(const QString &label, int total)
-    : m_label(label), m_total(total), m_shown(stderrIsTerminal() && total > 0) {
+Progress::Progress(const QString &label, int total, const QString &unit)
+    : m_label(label), m_unit(unit.isEmpty() ? QString() : QLatin1Char(' ') + unit), m_total(total),
+      m_shown(stderrIsTerminal() && total > 0) {
     m_clock.start();
     update(0);
 }
@@ -163,11 +201,52 @@ void Progress::update(int done) {
     const QString left =
         done == 0 ? QStringLiteral("-:--") : minutesSeconds(m_clock.elapsed() * (m_total - done) / done);
     const QString line =
-        QStringLiteral("\r%1 [%2%3] %4/%5  %6 left ")
+        QStringLiteral("\r%1 [%2%3] %4/%5%6  %7 left ")
             .arg(m_label, QString(filled, QLatin1Char('#')), QString(kBarWidth - filled, QLatin1Char('.')))
             .arg(done)
             .arg(m_total)
-            .arg(left);
+            .arg(m_unit, left);
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
+}
+
+StopSignals::StopSignals() {
+    stopRaised.store(false);
+    if (pipe(stopPipe) != 0) return; // without the pipe the signals keep their default effect
+    for (int fd : stopPipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : kStopSignals)
+        sigaction(signal, &action, nullptr);
+}
+
+StopSignals::~StopSignals() {
+    if (stopPipe[0] < 0) return;
+    for (int signal : kStopSignals)
+        std::signal(signal, SIG_DFL);
+    m_notifier.reset();
+    for (int &fd : stopPipe) {
+        close(fd);
+        fd = -1;
+    }
+}
+
+bool StopSignals::raised() {
+    return stopRaised.load();
+}
+
+void StopSignals::onRaised(const std::function<void()> &stop) {
+    if (stopPipe[0] < 0) return;
+    m_notifier = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [stop] {
+        char bytes[16];
+        while (read(stopPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        stop();
+    });
 }

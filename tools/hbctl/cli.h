@@ -12,7 +12,11 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QSocketNotifier;
 
 // The exit status of hbctl (documented in --help and README.md).
 enum ExitCode {
@@ -44,6 +48,8 @@ struct Context {
 int fail(const Context &context, ExitCode code, const QString &message);
 // Standard output.
 void printJson(const QJsonObject &object);
+// One object on one line (JSON lines, for commands that report as they go).
+void printJsonLine(const QJsonObject &object);
 void printLine(const QString &line);
 // A message for a person at a terminal (standard error, only when it is a terminal).
 void note(const QString &line);
@@ -64,11 +70,20 @@ struct Board {
 // Opens the link and reads the identity, as the window's first page entry does. On failure the
 // error has been reported and the exit code is returned.
 std::optional<int> openBoard(const Context &context, Board &board, bool needKnownModel);
+// The two steps of openBoard: the link alone (the error reported on failure), and the identity,
+// false when the board does not answer.
+std::optional<int> openLink(const Context &context, Board &board);
+bool detectBoard(Board &board);
+// Reports a board that does not answer, in the window's words; returns ExitLink.
+int failSilent(const Context &context);
+// Reports a board that answered with a model no catalogue knows; returns ExitLink.
+int failUnknownModel(const Context &context, const Board &board);
 
-// A progress bar with the time left on standard error, drawn only when it is a terminal.
+// A progress bar with the time left on standard error, drawn only when it is a terminal. `unit`
+// follows the counts ("bytes").
 class Progress {
 public:
-    Progress(const QString &label, int total);
+    Progress(const QString &label, int total, const QString &unit = {});
     ~Progress();
     Progress(const Progress &) = delete;
     Progress &operator=(const Progress &) = delete;
@@ -76,7 +91,26 @@ public:
 
 private:
     QString m_label;
+    QString m_unit;
     int m_total;
     bool m_shown;
     QElapsedTimer m_clock;
+};
+
+// While it lives, SIGINT and SIGTERM do not kill the program inside a board exchange: they set a flag
+// that long commands look at between exchanges, and wake the event loop to run the handler given.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    // True once one of the signals arrived.
+    static bool raised();
+    // Runs `stop` on the event loop when a signal arrives.
+    void onRaised(const std::function<void()> &stop);
+
+private:
+    std::unique_ptr<QSocketNotifier> m_notifier;
 };

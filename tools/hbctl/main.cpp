@@ -38,16 +38,17 @@ const QList<Command> &commands() {
          &paramsDiff},
         {{QStringLiteral("monitor")},
          QStringLiteral("[--interval S] [--csv FILE] [--duration D]"),
-         QStringLiteral("the board's live values, recorded as the monitor page records them"),
+         QStringLiteral(
+             "the board's live values as the monitor page shows them, recorded as it records them"),
          {QStringLiteral("interval"), QStringLiteral("csv"), QStringLiteral("duration")},
          0,
-         nullptr},
+         &monitor},
         {{QStringLiteral("flash")},
-         QStringLiteral("FILE.mot --board MODEL [--eeprom]"),
-         QStringLiteral("update the board's firmware"),
-         {QStringLiteral("board"), QStringLiteral("eeprom")},
+         QStringLiteral("FILE.mot --board MODEL [--eeprom] [--backup FILE.prm]"),
+         QStringLiteral("update the board's firmware through its boot loader, verified by reading it back"),
+         {QStringLiteral("board"), QStringLiteral("eeprom"), QStringLiteral("backup")},
          1,
-         nullptr},
+         &flash},
     };
     return table;
 }
@@ -64,15 +65,14 @@ const QHash<QString, QString> kShortNames{{QStringLiteral("p"), QStringLiteral("
 QString helpText() {
     QString text = QStringLiteral(
         "hbctl - Hearth Bench without a window: identify a stove board, read, write and compare its\n"
-        "parameters.\n\n"
+        "parameters, watch and record its live values, update its firmware.\n\n"
         "Usage: hbctl [OPTIONS] COMMAND [ARGUMENTS]\n\n"
         "Commands:\n");
     for (const Command &c : commands()) {
         QString line = QStringLiteral("  ") + c.words.join(QLatin1Char(' '));
         if (!c.synopsis.isEmpty()) line += QLatin1Char(' ') + c.synopsis;
         text += line + QLatin1Char('\n');
-        text += QStringLiteral("        ") + c.summary +
-                (c.run ? QString() : QStringLiteral(" (not available in this version)")) + QLatin1Char('\n');
+        text += QStringLiteral("        ") + c.summary + QLatin1Char('\n');
     }
     text += QStringLiteral(
         "\nOptions:\n"
@@ -87,6 +87,16 @@ QString helpText() {
         "      --allow-link-stop\n"
         "                      params write: write \"Enable SMS Modem\" = 1, after which the board\n"
         "                      no longer answers on this link\n"
+        "      --interval S    monitor: one line every S seconds, 1..3599 (default 10)\n"
+        "      --csv FILE      monitor: append the lines to FILE in the recording format\n"
+        "                      (a \"MODEL=\" line and the column line first)\n"
+        "      --duration D    monitor: stop after D of recording: seconds, or a number with s, m\n"
+        "                      or h (\"90\", \"15m\", \"2h\"); else until interrupted (Ctrl+C)\n"
+        "      --board MODEL   flash: Basic, \"Text Panel Water/Air\" or \"Touch Panel Water/Air\"\n"
+        "                      (any letter case; also basic, text, touch)\n"
+        "      --eeprom        flash: erase the data area (sectors 10 and 11) too\n"
+        "      --backup FILE   flash: save the board's parameters to FILE (.prm) first; the\n"
+        "                      board must then answer in normal mode\n"
         "  -h, --help          this text\n"
         "      --version       the program's version\n\n"
         "Progress goes to standard error when it is a terminal; errors are one line on standard error.\n\n"
@@ -95,8 +105,12 @@ QString helpText() {
         "  1  params diff: the file and the board differ\n"
         "  2  usage or bad input: unknown command, option or port, unreadable file, file of another\n"
         "     model or not passing the check (a missing or out-of-range value); nothing was written\n"
-        "  3  link: the port does not open, the board is silent or is no known model\n"
-        "  4  the board refused a value or did not confirm storing\n");
+        "  3  link: the port does not open, the board is silent or is no known model, the boot\n"
+        "     loader does not answer\n"
+        "  4  the board refused a value or did not confirm storing; flash: the board did not\n"
+        "     confirm its switch into the boot loader, an erase or a write failed, the read-back\n"
+        "     differs (the error count and the first differing address are named), or the update\n"
+        "     was interrupted\n");
     return text;
 }
 
@@ -119,6 +133,7 @@ void addOptions(QCommandLineParser &parser) {
     valued({QStringLiteral("csv")}, "file");
     valued({QStringLiteral("duration")}, "duration");
     valued({QStringLiteral("board")}, "model");
+    valued({QStringLiteral("backup")}, "file");
     flag({QStringLiteral("eeprom")});
 }
 
@@ -173,8 +188,6 @@ int main(int argc, char **argv) {
     if (context.arguments.size() != command->files)
         return fail(context, ExitUsage,
                     QStringLiteral("usage: hbctl %1 %2").arg(name, command->synopsis).trimmed());
-    if (command->run == nullptr)
-        return fail(context, ExitUsage, QStringLiteral("%1: not available in this version").arg(name));
 
     QString error;
     const auto link = parseLinkOptions(parser, &error);

@@ -1,0 +1,247 @@
+// hbctl flash: the administrator panel's firmware update from a shell, on the same core as the
+// window: the file's check pass, a copy of the parameters on request, the switch of a Basic board
+// into its boot loader, the probe, then erase, program and read-back. Success only when verified.
+#include "admin/boardsteps.h"
+#include "admin/firmwareupdate.h"
+#include "admin/parameterbackup.h"
+#include "admin/srecord.h"
+#include "app/texts.h"
+#include "commands.h"
+#include "parameters/parameterfile.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonObject>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using firmware::BoardProfile;
+
+// A board just seen in normal mode restarts into its boot loader (a Basic board by itself, a panel
+// by the technician's hand): the probe is repeated this long, with a pause between rounds.
+constexpr qint64 kBootLoaderWaitMs = 60000;
+constexpr std::chrono::milliseconds kProbePause{500};
+constexpr int kAddressDigits = 6;
+
+QString boardNames() {
+    QStringList names;
+    for (const BoardProfile &profile : firmware::boardProfiles())
+        names.append(profile.entry);
+    return names.join(QStringLiteral(", "));
+}
+
+// A model-list entry in any letter case, or its first word ("basic", "text", "touch").
+std::optional<BoardProfile> boardByName(const QString &name) {
+    const QString key = name.trimmed().toLower();
+    for (const BoardProfile &profile : firmware::boardProfiles())
+        if (profile.entry.toLower() == key || profile.entry.section(QLatin1Char(' '), 0, 0).toLower() == key)
+            return profile;
+    return std::nullopt;
+}
+
+// A Basic board serves the BASIC stove; the panels serve WATER and AIR - DUCTED.
+bool servesModel(const BoardProfile &profile, StoveModel model) {
+    return (profile.family == firmware::BoardFamily::Basic) == (model == StoveModel::Basic);
+}
+
+QString hexAddress(std::uint32_t address) {
+    return QStringLiteral("0x") +
+           QString::number(address, 16).toUpper().rightJustified(kAddressDigits, QLatin1Char('0'));
+}
+
+QString refusalText(const srec::CheckResult &checked) {
+    switch (checked.refusal) {
+    case srec::Refusal::TooLarge:
+        return QStringLiteral("larger than %1 MiB").arg(srec::kMaxFileBytes / (1024 * 1024));
+    case srec::Refusal::NotText:
+        return QStringLiteral("not a text file");
+    case srec::Refusal::LineTooLong:
+        return QStringLiteral("line %1 is too long for an S-record").arg(checked.line);
+    case srec::Refusal::MissingHeader:
+        return QStringLiteral("no header line %1").arg(QLatin1String(srec::kHeaderLine));
+    case srec::Refusal::MissingEnd:
+        return QStringLiteral("no end line %1").arg(QLatin1String(srec::kEndLine));
+    case srec::Refusal::BadRecord:
+        return QStringLiteral("line %1 is not a valid S2 record").arg(checked.line);
+    case srec::Refusal::None:
+        break;
+    }
+    return QString();
+}
+
+// The bars of the erase and of the programming, one after the other; SIGINT and SIGTERM stop the
+// update between two memory commands.
+class UpdateProgress final : public firmware::Observer {
+public:
+    void erasing(int done, int total) override {
+        if (!m_erase) m_erase = std::make_unique<Progress>(QStringLiteral("Erasing"), total);
+        m_erase->update(done);
+    }
+    void programming(int, int, qint64 bytes, qint64 totalBytes) override {
+        if (!m_write) {
+            m_erase.reset();
+            m_write = std::make_unique<Progress>(QStringLiteral("Writing"), static_cast<int>(totalBytes),
+                                                 QStringLiteral("bytes"));
+        }
+        m_write->update(static_cast<int>(bytes));
+    }
+    void verificationError(int) override {}
+    bool cancelRequested() override { return StopSignals::raised(); }
+
+private:
+    std::unique_ptr<Progress> m_erase;
+    std::unique_ptr<Progress> m_write;
+};
+
+// Probes until the boot loader answers, `waitMs` at most (0: one probe).
+bool awaitBootLoader(BoardLink &link, std::uint32_t address, qint64 waitMs) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (firmware::probeBootLoader(link, address)) return true;
+        if (StopSignals::raised() || clock.elapsed() + kProbePause.count() > waitMs) return false;
+        std::this_thread::sleep_for(kProbePause);
+    }
+}
+
+int failInterrupted(const Context &context, const QString &what) {
+    return fail(context, ExitRefused, QStringLiteral("interrupted: %1").arg(what));
+}
+
+// The board's parameters into a parameter file, before anything changes on the board.
+std::optional<int> saveParameters(const Context &context, Board &board, const QString &path) {
+    std::optional<QByteArray> content;
+    {
+        std::unique_ptr<Progress> bar;
+        backup::Progress progress;
+        progress.step = [&bar](int done, int total) {
+            if (!bar) bar = std::make_unique<Progress>(QStringLiteral("Saving"), total);
+            bar->update(done);
+        };
+        progress.cancelled = [] { return StopSignals::raised(); };
+        // The board's own group selector decides the range group; the fallback is the window's.
+        content = backup::readParameterFile(board.link, board.model, board.version, true, progress);
+    }
+    if (StopSignals::raised()) return failInterrupted(context, QStringLiteral("nothing was flashed"));
+    if (!content)
+        return fail(context, ExitLink,
+                    QStringLiteral("%1 (%2): the parameters were not saved; nothing was flashed")
+                        .arg(textAt(66), context.link.name));
+    if (!paramfile::writeFile(path, *content))
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(92), path));
+    note(QStringLiteral("the parameters of the %1 board saved to %2").arg(board.modelText, path));
+    return std::nullopt;
+}
+
+int report(const Context &context, const QString &path, const BoardProfile &profile,
+           const QString &backupPath, bool eeprom, const firmware::Result &result) {
+    using Outcome = firmware::Result::Outcome;
+    if (!result.success()) {
+        QStringList parts;
+        if (result.outcome == Outcome::EraseFailed)
+            parts.append(QStringLiteral("a flash sector could not be erased; nothing was written"));
+        if (result.outcome == Outcome::Cancelled)
+            return failInterrupted(context,
+                                   QStringLiteral("the board's flash is incomplete; flash it again"));
+        if (result.failedWrite)
+            parts.append(QStringLiteral("%1 %2").arg(textAt(286), hexAddress(*result.failedWrite)));
+        if (result.errors > 0) parts.append(QStringLiteral("%1: %2").arg(textAt(257)).arg(result.errors));
+        if (result.firstDifference)
+            parts.append(QStringLiteral("%1: %2").arg(textAt(285), hexAddress(*result.firstDifference)));
+        if (result.firstUnreadable)
+            parts.append(QStringLiteral("%1 %2").arg(textAt(287), hexAddress(*result.firstUnreadable)));
+        return fail(context, ExitRefused, textAt(23) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
+    }
+    if (context.json)
+        printJson({{QStringLiteral("file"), path},
+                   {QStringLiteral("board"), profile.entry},
+                   {QStringLiteral("eeprom"), eeprom},
+                   {QStringLiteral("records"), result.recordsWritten},
+                   {QStringLiteral("bytes"), result.bytesWritten},
+                   {QStringLiteral("verified"), true},
+                   {QStringLiteral("backup"), backupPath.isEmpty() ? QJsonValue() : QJsonValue(backupPath)},
+                   {QStringLiteral("eraseMs"), result.eraseMs},
+                   {QStringLiteral("programMs"), result.programMs}});
+    else
+        note(QStringLiteral("%1 %2. %3 records, %4 bytes written and verified")
+                 .arg(textAt(24), textAt(103))
+                 .arg(result.recordsWritten)
+                 .arg(result.bytesWritten));
+    return ExitOk;
+}
+
+} // namespace
+
+int flash(Context &context) {
+    const QCommandLineParser &parser = context.parser;
+    const QString path = context.arguments.value(0);
+    if (!parser.isSet(QStringLiteral("board")))
+        return fail(context, ExitUsage, QStringLiteral("flash needs --board MODEL (%1)").arg(boardNames()));
+    const auto profile = boardByName(parser.value(QStringLiteral("board")));
+    if (!profile)
+        return fail(context, ExitUsage,
+                    QStringLiteral("unknown board model %1 (%2)")
+                        .arg(parser.value(QStringLiteral("board")), boardNames()));
+
+    // The whole file passes its check before anything reaches the board.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(27), path));
+    // One byte over the limit is enough to refuse a file that is too large.
+    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1));
+    file.close();
+    if (!checked.ok())
+        return fail(context, ExitUsage, QStringLiteral("%1: %2").arg(path, refusalText(checked)));
+    const QString backupPath = parser.value(QStringLiteral("backup"));
+    if (backupPath.isEmpty())
+        note(QStringLiteral(
+            "hint: no copy of the board's parameters is taken; --backup FILE.prm saves them first"));
+
+    StopSignals stop;
+    Board board;
+    if (const auto failed = openLink(context, board)) return *failed;
+    bool waitForLoader = false;
+    // A Basic board is switched by text commands, and the parameters are read in normal mode: both
+    // need the board to say what it is, so that a hidden register is never written to another model.
+    if (profile->switchesByCommand || !backupPath.isEmpty()) {
+        if (detectBoard(board)) {
+            if (board.model == StoveModel::Unknown) return failUnknownModel(context, board);
+            if (!servesModel(*profile, board.model))
+                return fail(context, ExitUsage,
+                            QStringLiteral("the board on %1 is %2, not for a %3 board")
+                                .arg(context.link.name, board.modelText, profile->entry));
+            if (!backupPath.isEmpty())
+                if (const auto failed = saveParameters(context, board, backupPath)) return *failed;
+            if (profile->switchesByCommand && !boardsteps::switchToBootLoader(board.link))
+                return fail(
+                    context, ExitRefused,
+                    QStringLiteral("%1 (the switch into the boot loader was not confirmed)").arg(textAt(32)));
+            note(QStringLiteral("%1; waiting for the boot loader")
+                     .arg(profile->switchesByCommand ? textAt(103) : textAt(229)));
+            waitForLoader = true;
+        } else if (!backupPath.isEmpty()) {
+            // The boot loader does not give the parameters.
+            return failSilent(context);
+        }
+        // A Basic board silent in normal mode may still be in its boot loader after an update that
+        // did not finish: the probe tells.
+    }
+    if (!awaitBootLoader(board.link, profile->probeAddress, waitForLoader ? kBootLoaderWaitMs : 0)) {
+        if (StopSignals::raised()) return failInterrupted(context, QStringLiteral("nothing was erased"));
+        return fail(context, ExitLink, QStringLiteral("%1 (%2)").arg(textAt(226), context.link.name));
+    }
+
+    firmware::Options options;
+    options.eraseDataArea = parser.isSet(QStringLiteral("eeprom"));
+    options.verifyLimit = profile->verifyLimit;
+    firmware::Result result;
+    {
+        UpdateProgress progress;
+        result = firmware::update(board.link, checked.records, options, progress);
+    }
+    return report(context, path, *profile, backupPath, options.eraseDataArea, result);
+}
