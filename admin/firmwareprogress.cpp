@@ -1,6 +1,7 @@
 #include "admin/firmwareprogress.h"
 
 #include "app/texts.h"
+#include "app/timeleft.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -13,10 +14,6 @@ constexpr int kWidth = 348;
 // Before this much programming time the rate says too little to estimate from.
 constexpr qint64 kMinRateMs = 500;
 
-QString minutesSeconds(qint64 ms) {
-    const qint64 seconds = (ms + 999) / 1000;
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
 } // namespace
 
 FirmwareProgress::FirmwareProgress(const QWidget &over)
@@ -73,8 +70,7 @@ void FirmwareProgress::setMaximum(int maximum) {
 void FirmwareProgress::showBytes(qint64 written, qint64 total) {
     if (!m_rateClock.isValid()) m_rateClock.start();
     const qint64 elapsed = m_rateClock.elapsed();
-    QString left = QStringLiteral("-:--");
-    if (written > 0 && elapsed >= kMinRateMs) left = minutesSeconds(elapsed * (total - written) / written);
+    const QString left = timeLeftText(elapsed, written, total, kMinRateMs);
     m_detail->setText(
         QStringLiteral("%1 / %2 %3 - %4: %5").arg(written).arg(total).arg(textAt(283), textAt(284), left));
 }

@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "app/texts.h"
+#include "app/timeleft.h"
 #include "board/detection.h"
 
 #include <pyrolink.h>
@@ -38,11 +39,6 @@ extern "C" void onStopSignal(int) {
     stopRaised.store(true);
     const char byte = 1;
     (void)!write(stopPipe[1], &byte, 1);
-}
-
-QString minutesSeconds(qint64 ms) {
-    const qint64 s = (ms + 999) / 1000;
-    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -198,8 +194,7 @@ Progress::~Progress() {
 void Progress::update(int done) {
     if (!m_shown) return;
     const int filled = kBarWidth * done / m_total;
-    const QString left =
-        done == 0 ? QStringLiteral("-:--") : minutesSeconds(m_clock.elapsed() * (m_total - done) / done);
+    const QString left = timeLeftText(m_clock.elapsed(), done, m_total);
     const QString line =
         QStringLiteral("\r%1 [%2%3] %4/%5%6  %7 left ")
             .arg(m_label, QString(filled, QLatin1Char('#')), QString(kBarWidth - filled, QLatin1Char('.')))
