@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const Identity identity = parseIdentity(text);
     if (identity.version.size() > 5 || identity.revision.size() > 8) std::abort();
     const StoveModel model = modelFromName(identity.name);
-    if (model < 0 || model > 3) std::abort();
+    if (int(model) < 0 || int(model) > 3) std::abort();
     modelName(model, true);
     return 0;
 }
