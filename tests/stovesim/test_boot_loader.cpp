@@ -3,6 +3,7 @@
 #include "kit.h"
 
 #include <gtest/gtest.h>
+#include <numeric>
 
 using namespace stovesim;
 using namespace stovesim::test;
@@ -42,7 +43,7 @@ TEST_F(BootLoader, ReadReplyLayout) {
     ASSERT_EQ(reply->size(), 44u);
     const Bytes head(reply->begin(), reply->begin() + 11);
     EXPECT_EQ(head, Bytes({0x55, 0xAA, 0x00, 0x01, 0x00, 0x20, 0x00, 0x00, 0x41, 0xF8, 0x59}));
-    EXPECT_EQ((*reply)[43], sum(*reply, 11, 32));
+    EXPECT_EQ((*reply)[43], std::uint8_t(std::accumulate(reply->begin() + 11, reply->begin() + 43, 0u)));
     EXPECT_EQ(read(0x80A0, 32).size(), 32u);
     EXPECT_EQ(read(0x13FE0, 32).size(), 32u); // the program area reaches 0x13FFF and beyond
     // Above the address space there is nothing to read.
