@@ -1,6 +1,7 @@
 // Helpers shared by the simulator's tests and its benchmark, free of the engine so that the
 // program-level tests build without it: a scratch folder, boot-loader frames put together by hand
-// (independently of the simulator's own encoder), and the simulator started on pipes.
+// (independently of the simulator's own encoder), and the simulator started on pipes (the
+// benchmark drives its control channel).
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -13,23 +14,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Reads what `fd` has within `timeoutMs` into `into`, kept bounded for a long-running child.
-void drain(int fd, std::string &into, int timeoutMs) {
+// Reads what `fd` has within `timeoutMs` into `into`, kept bounded for a long-running child; false
+// at the end of the stream.
+bool drain(int fd, std::string &into, int timeoutMs) {
     pollfd p{fd, POLLIN, 0};
     char buf[4096];
-    const ssize_t n = fd >= 0 && poll(&p, 1, timeoutMs) > 0 ? read(fd, buf, sizeof buf) : 0;
+    if (fd < 0 || poll(&p, 1, timeoutMs) <= 0) return fd >= 0;
+    const ssize_t n = read(fd, buf, sizeof buf);
     if (n > 0) into.append(buf, std::size_t(n));
     if (into.size() > (1u << 20)) into.erase(0, into.size() - (1u << 19));
+    return n > 0 || (n < 0 && errno == EINTR);
 }
 
-// Drains `fd` into `text` until `find` returns something or `timeout` passes.
+// Drains `fd` into `text` until `find` returns something, the stream ends or `timeout` passes.
 template <typename Find>
 std::optional<std::string> until(int fd, std::string &text, std::chrono::milliseconds timeout, Find find) {
     for (const auto deadline = Clock::now() + timeout;;) {
         if (std::optional<std::string> found = find()) return found;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return std::nullopt;
-        drain(fd, text, int(left.count()));
+        if (left.count() <= 0 || !drain(fd, text, int(left.count()))) return std::nullopt;
     }
 }
 
