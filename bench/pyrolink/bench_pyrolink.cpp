@@ -1,78 +1,21 @@
 // Link library figures: frame round-trips and memory throughput over a pty with an instantly
 // answering board, in driver time-out mode and poll mode; then the accuracy of the read
 // time-outs on a pty and of the poll-mode frame time-out over a loopback proxy.
-#include "pty_peer.h"
+#include "fake_controller.h"
 #include "pyrolink.h"
 #include "tcp_peer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
-using testsupport::Bytes;
-using testsupport::PtyPeer;
-using testsupport::TcpPeer;
+using namespace testsupport;
 using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
 
 namespace {
 
 double msSince(Clock::time_point t) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-Bytes frame(int node, int command, int length, const std::uint8_t *address, const Bytes &data) {
-    Bytes f = {0x55,
-               0xAA,
-               0x00,
-               static_cast<std::uint8_t>(node),
-               static_cast<std::uint8_t>(command),
-               static_cast<std::uint8_t>(length),
-               address[0],
-               address[1],
-               address[2],
-               address[3]};
-    unsigned s = 0;
-    for (auto b : f)
-        s += b;
-    f.push_back(static_cast<std::uint8_t>(s));
-    if (!data.empty()) {
-        f.insert(f.end(), data.begin(), data.end());
-        unsigned d = 0;
-        for (auto b : data)
-            d += b;
-        f.push_back(static_cast<std::uint8_t>(d));
-    }
-    return f;
-}
-
-// Answers read / write / flash-write frames at once from a 64 KiB memory.
-void serveMemory(PtyPeer &peer, Bytes &memory) {
-    peer.serve([&memory](PtyPeer &p, Bytes &pending) {
-        for (;;) {
-            while (!pending.empty() && pending[0] != 0x55)
-                pending.erase(pending.begin());
-            if (pending.size() < 11) return;
-            int command = pending[4], length = pending[5];
-            std::size_t size = (command == 0x01 || command == 0x04) ? 12u + length : 11u;
-            if (pending.size() < size) return;
-            unsigned at = ((pending[8] << 8) | pending[9]) & 0xFFFF;
-            Bytes reply;
-            if (command == 0x00) {
-                Bytes data(memory.begin() + at, memory.begin() + std::min<unsigned>(at + length, 65536));
-                data.resize(length);
-                reply = frame(pending[3], 0, length, &pending[6], data);
-            } else {
-                for (int i = 0; i < length && at + i < 65536; ++i)
-                    memory[at + i] = pending[11 + i];
-                reply = frame(pending[3], command, length, &pending[6], {});
-            }
-            pending.erase(pending.begin(), pending.begin() + static_cast<long>(size));
-            p.write(reply);
-        }
-    });
 }
 
 struct Spread {
@@ -81,15 +24,24 @@ struct Spread {
 
 Spread spread(std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * v.size()))]; };
+    auto at = [&](double q) { return v[std::min(v.size() - 1, std::size_t(q * double(v.size())))]; };
     return {at(0.5), at(0.99), v.back()};
+}
+
+// A direct open of port `port` (COM port + 1) on a fresh pty, closed again: sets the receive mode
+// and frame time-out that a later proxy open keeps.
+void primeDirect(int port, short t1, short t3) {
+    PtyPeer peer;
+    peer.bindCom(port + 1);
+    OpenComm(port, 9600, 0, t1, 0, t3);
+    CloseComm();
 }
 
 void roundTrips(const char *mode, short t1, short t3, double inherentMs) {
     PtyPeer peer;
     peer.bindCom(1);
-    Bytes memory(65536, 0);
-    serveMemory(peer, memory);
+    FakeController board;
+    board.attach(peer);
     if (OpenComm(0, 115200, 0, t1, 0, t3) != 0) {
         std::printf("open failed\n");
         return;
@@ -100,25 +52,23 @@ void roundTrips(const char *mode, short t1, short t3, double inherentMs) {
     int ok = 0;
     for (int i = 0; i < n; ++i)
         ok += ReadBytes(1, i, 1, &v);
-    double per = msSince(start) / n;
+    const double per = msSince(start) / n;
     std::printf(
         "%-8s frame round trip: %.3f ms (%d/%d ok, %.0f/s); beyond the %.1f ms inherent wait: %.3f ms\n",
         mode, per, ok, n, 1000.0 / per, inherentMs, per - inherentMs);
 
-    Bytes block(65536);
+    Bytes block(65536), back(65536);
     for (std::size_t i = 0; i < block.size(); ++i)
-        block[i] = static_cast<std::uint8_t>(i * 13);
+        block[i] = std::uint8_t(i * 13);
+    int okw = 1, okr = 1;
     start = Clock::now();
-    int okw = 1;
     for (int at = 0; at < 65536; at += 16384)
         okw &= WriteBytesFlash(1, at, 16384, block.data() + at);
-    double wms = msSince(start);
-    Bytes back(65536);
+    const double wms = msSince(start);
     start = Clock::now();
-    int okr = 1;
     for (int at = 0; at < 65536; at += 16384)
         okr &= ReadBytes(1, at, 16384, back.data() + at);
-    double rms = msSince(start);
+    const double rms = msSince(start);
     std::printf(
         "%-8s 64 KiB WriteBytesFlash %.0f ms (%.1f KiB/s, ok=%d), ReadBytes %.0f ms (%.1f KiB/s, ok=%d, "
         "same=%d); per 127-byte exchange beyond inherent: write %.3f ms, read %.3f ms\n",
@@ -129,35 +79,35 @@ void roundTrips(const char *mode, short t1, short t3, double inherentMs) {
 }
 
 void timeoutAccuracy() {
-    struct Combo {
+    // interval, multiplier, constant, count; with oneByte the peer sends one byte at once, then
+    // nothing: the interval decides.
+    const struct {
         short interval, multiplier, constant;
         int count;
-        bool oneByte; // the peer sends one byte at once, then nothing: the interval decides
-    };
-    const Combo combos[] = {
+        bool oneByte;
+    } combos[] = {
         {0, 0, 20, 24, false}, {0, 0, 50, 24, false},  {0, 0, 100, 8, false},  {0, 1, 10, 24, false},
         {0, 2, 0, 16, false},  {0, 5, 5, 10, false},   {10, 0, 40, 24, false}, {20, 0, 100, 24, true},
         {5, 0, 100, 24, true}, {50, 0, 200, 24, true}, {30, 1, 30, 255, true}, {15, 2, 300, 64, true},
     };
     std::vector<double> all;
-    for (const Combo &c : combos) {
+    for (const auto &c : combos) {
         PtyPeer peer;
         peer.bindCom(1);
         if (OpenComm(0, 9600, 0, c.constant, c.multiplier, c.interval) != 0) return;
         std::vector<double> errors;
+        std::vector<unsigned char> buf(std::size_t(c.count));
         for (int rep = 0; rep < 15; ++rep) {
-            std::vector<unsigned char> buf(static_cast<std::size_t>(c.count));
             unsigned int got = 0;
             if (c.oneByte) peer.write(Bytes{0x41});
-            auto start = Clock::now();
+            const auto start = Clock::now();
             ReadComm(buf.data(), c.count, &got);
-            double took = msSince(start);
-            double total = double(c.multiplier) * c.count + c.constant;
-            double expected = c.oneByte && c.interval > 0 ? std::min<double>(c.interval, total) : total;
-            errors.push_back(std::fabs(took - expected));
-            peer.readUntilQuiet(1ms, 2ms);
+            const double took = msSince(start), total = double(c.multiplier) * c.count + c.constant;
+            errors.push_back(std::fabs(
+                took - (c.oneByte && c.interval > 0 ? std::min<double>(c.interval, total) : total)));
+            peer.readUntilQuiet(std::chrono::milliseconds(1), std::chrono::milliseconds(2));
         }
-        Spread s = spread(errors);
+        const Spread s = spread(errors);
         all.insert(all.end(), errors.begin(), errors.end());
         std::printf(
             "  pty interval=%3d multiplier=%d constant=%3d count=%3d%s: |actual-deadline| p50 %.3f p99 %.3f "
@@ -177,7 +127,7 @@ void timeoutAccuracy() {
     unsigned char buf[64];
     for (int i = 0; i < 200; ++i) {
         unsigned int got;
-        auto start = Clock::now();
+        const auto start = Clock::now();
         ReadComm(buf, 64, &got);
         poll.push_back(msSince(start));
     }
@@ -188,46 +138,31 @@ void timeoutAccuracy() {
 }
 
 void proxyAccuracy() {
-    // Poll mode is chosen by the last direct open; the proxy then answers every read request at
-    // once with no data, so each frame attempt ends by the t1 time-out.
-    {
-        PtyPeer peer;
-        peer.bindCom(1);
-        OpenComm(0, 9600, 0, 20, 0, -1);
-        CloseComm();
-    }
+    // The proxy answers every read request at once with no data, so each frame attempt ends by the
+    // t1 time-out of the poll-mode receiver.
     TcpPeer proxy;
     proxy.serve([](TcpPeer &p, Bytes &pending) {
-        while (!pending.empty()) {
-            std::uint8_t type = pending[0];
-            if (type == 0x00 && pending.size() >= 18) {
-                p.write(Bytes{0x00, pending[1], 0x00});
-                pending.erase(pending.begin(), pending.begin() + 18);
-            } else if (type == 0x01 && pending.size() >= 4) {
-                std::size_t n = pending[2] | (pending[3] << 8);
-                if (pending.size() < 4 + n) return;
-                p.write(Bytes{0x01, pending[1], 0x00, pending[2], pending[3]});
-                pending.erase(pending.begin(), pending.begin() + 4 + static_cast<long>(n));
-            } else if ((type == 0x02 || type == 0x03) && pending.size() >= 2) {
-                p.write(type == 0x02 ? Bytes{0x02, pending[1], 0x00, 0x00, 0x00} : Bytes{0x03});
-                pending.erase(pending.begin(), pending.begin() + 2);
-            } else {
-                return;
-            }
+        for (;;) {
+            const std::size_t size = pending.empty()      ? 0
+                                     : pending[0] == 0x00 ? 18
+                                     : pending[0] == 0x01
+                                         ? (pending.size() < 4 ? 0 : 4u + (pending[2] | (pending[3] << 8)))
+                                         : 2;
+            if (size == 0 || pending.size() < size) return;
+            const std::uint8_t type = pending[0], index = pending[1];
+            p.write(type == 0x00   ? Bytes{0x00, index, 0x00}
+                    : type == 0x01 ? Bytes{0x01, index, 0x00, pending[2], pending[3]}
+                    : type == 0x02 ? Bytes{0x02, index, 0x00, 0x00, 0x00}
+                                   : Bytes{0x03});
+            pending.erase(pending.begin(), pending.begin() + long(size));
         }
     });
-    SetActiveComm(1);
-    SetRemoteIP(127, 0, 0, 1);
     std::vector<double> errors;
+    SetActiveComm(1);
     for (short t1 : {20, 50, 100}) {
-        // The proxy open does not change the frame time-out: reopen directly with this t1 first.
+        // The proxy open keeps the frame time-out of the last direct open: prime it with this t1.
         SetRemoteIP(255, 255, 255, 255);
-        {
-            PtyPeer peer;
-            peer.bindCom(2);
-            OpenComm(1, 9600, 0, t1, 0, -1);
-            CloseComm();
-        }
+        primeDirect(1, t1, -1);
         SetRemoteIP(127, 0, 0, 1);
         if (OpenComm(1, 9600, 0, t1, 0, -1) != 0) {
             std::printf("  proxy open failed\n");
@@ -235,7 +170,7 @@ void proxyAccuracy() {
         }
         for (int rep = 0; rep < 10; ++rep) {
             unsigned char v;
-            auto start = Clock::now();
+            const auto start = Clock::now();
             ReadBytes(1, 0, 1, &v);
             errors.push_back(std::fabs(msSince(start) - 3.0 * t1) / 3.0);
         }
@@ -243,7 +178,7 @@ void proxyAccuracy() {
     }
     SetRemoteIP(255, 255, 255, 255);
     proxy.stop();
-    Spread s = spread(errors);
+    const Spread s = spread(errors);
     std::printf(
         "  proxy poll-mode frame time-out (t1 = 20/50/100 ms): |actual-deadline| per attempt p50 %.3f p99 "
         "%.3f max %.3f ms\n",

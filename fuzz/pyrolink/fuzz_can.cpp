@@ -3,9 +3,11 @@
 #include "fuzzed_link.h"
 #include "pyrolink.h"
 
+#include <functional>
+#include <iterator>
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size < 2) return 0;
-    const int which = data[0] % 8;
     const unsigned char node = data[1];
     fuzzed::Link link(data + 2, size - 2, true);
 
@@ -14,31 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     short ids[4] = {0x181, 0x182, 0x201, 0x7FF};
     short id = 0;
     unsigned char length = 0;
-    switch (which) {
-    case 0:
-        ReadMsgCan(&id, &length, bytes);
-        break;
-    case 1:
-        WriteMsgCan(node, node % 9, bytes);
-        break;
-    case 2:
-        WriteSDO(node, 0x2000, 1, node % 6, bytes);
-        break;
-    case 3:
-        ReadSDO(node, 0x1018, 2, &length, bytes);
-        break;
-    case 4:
-        ReadConfCan(&c[0], &c[1], &c[2], &c[3]);
-        break;
-    case 5:
-        StartCan(0x80, ids, 0, ids);
-        break;
-    case 6:
-        StopCan();
-        break;
-    default:
-        StartRemoteNode(node);
-        break;
-    }
+    const std::function<void()> calls[] = {
+        [&] { ReadMsgCan(&id, &length, bytes); },
+        [&] { WriteMsgCan(node, node % 9, bytes); },
+        [&] { WriteSDO(node, 0x2000, 1, node % 6, bytes); },
+        [&] { ReadSDO(node, 0x1018, 2, &length, bytes); },
+        [&] { ReadConfCan(&c[0], &c[1], &c[2], &c[3]); },
+        [&] { StartCan(0x80, ids, 0, ids); },
+        [&] { StopCan(); },
+        [&] { StartRemoteNode(node); },
+    };
+    calls[data[0] % std::size(calls)]();
     return 0;
 }

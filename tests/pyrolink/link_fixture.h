@@ -1,25 +1,20 @@
-// Shared helpers for the link library tests: a pty peer bound to a COM number, scripted replies
-// and a stopwatch.
+// Shared helpers of the link library tests: a pty peer on COM1, scripted replies, and the fixture
+// against a scripted controller.
 #pragma once
 
-#include "pty_peer.h"
+#include "fake_controller.h"
 #include "pyrolink.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
 namespace linktest {
 
-using testsupport::Bytes;
-using testsupport::bytes;
-using testsupport::hex;
-using testsupport::PtyPeer;
+using namespace testsupport;
 using namespace std::chrono_literals;
 
 inline double msSince(std::chrono::steady_clock::time_point start) {
@@ -29,6 +24,15 @@ inline double msSince(std::chrono::steady_clock::time_point start) {
 inline Bytes cat(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+using ints = std::vector<int>;
+// The address and length of each frame request, in turn.
+inline ints accesses(const std::vector<Request> &requests) {
+    ints out;
+    for (const Request &r : requests)
+        out.insert(out.end(), {int(r.address), r.length});
+    return out;
 }
 
 // Answers each request with the next scripted reply (an empty one = stays silent). `requestSize`
@@ -52,39 +56,6 @@ inline void script(PtyPeer &peer, std::size_t size, std::vector<Bytes> replies) 
         std::move(replies));
 }
 
-// Captures what the library writes to standard error (its diagnostics on POSIX).
-class StderrCapture {
-public:
-    StderrCapture() {
-        std::fflush(stderr);
-        m_saved = dup(2);
-        m_file = std::tmpfile();
-        dup2(fileno(m_file), 2);
-    }
-    ~StderrCapture() { restore(); }
-    std::string text() {
-        restore();
-        std::string out;
-        std::rewind(m_file);
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, m_file)) > 0)
-            out.append(buf, n);
-        return out;
-    }
-
-private:
-    void restore() {
-        if (m_saved < 0) return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
-        m_saved = -1;
-    }
-    int m_saved = -1;
-    std::FILE *m_file = nullptr;
-};
-
 // A test with the library's port 0 ("COM1") on a fresh pty; the port is closed afterwards.
 class LinkTest : public ::testing::Test {
 protected:
@@ -100,12 +71,43 @@ protected:
         CloseComm();
         DoDebug(0);
     }
-    // Stops the peer and returns every byte the library sent.
+    // Stops the peer and returns (and forgets) every byte the library sent.
     Bytes sent() {
         peer.stop();
-        return peer.received();
+        const Bytes out = peer.received();
+        peer.clearReceived();
+        return out;
     }
     PtyPeer peer;
+};
+
+// A test against a FakeController on COM1.
+class ControllerTest : public LinkTest {
+protected:
+    int areaOf(std::uint8_t code) const { return int(ctrl.areaBase) + code * 0x1000; }
+    // Opens the port for controller `type` and lets the controller answer.
+    void open(short type) {
+        ASSERT_EQ(OpenComm(0, 19200, type, 150, 0, 20), 0);
+        restart();
+    }
+    // Opens, configures `node` and forgets that traffic.
+    void configure(short type, signed char node) {
+        ASSERT_NO_FATAL_FAILURE(open(type));
+        ASSERT_EQ(ReadConf(node), 0);
+        restart();
+    }
+    // Forgets the traffic so far; the controller answers (on).
+    void restart() {
+        peer.stop();
+        ctrl.requests.clear();
+        ctrl.attach(peer);
+    }
+    // Stops the controller and returns the requests it saw.
+    std::vector<Request> requests() {
+        peer.stop();
+        return ctrl.requests;
+    }
+    FakeController ctrl;
 };
 
 } // namespace linktest

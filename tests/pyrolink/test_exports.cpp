@@ -7,89 +7,66 @@
 #include <fstream>
 #include <map>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
-std::string slurp(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::pair<int, std::string>> defEntries() {
-    std::vector<std::pair<int, std::string>> out;
-    std::istringstream in(slurp(PYROLINK_SOURCE_DIR "/pyrolink.def"));
-    std::string line;
-    std::regex entry(R"(^\s+(\w+)\s+@(\d+)\s*$)");
-    std::smatch m;
-    while (std::getline(in, line))
-        if (std::regex_match(line, m, entry)) out.emplace_back(std::stoi(m[2]), m[1]);
-    return out;
-}
-
-std::map<std::string, int> headerOrdinals() {
+// Every match of `pattern` in the file: name (group `nameGroup`) -> ordinal (the other group).
+std::map<std::string, int> ordinals(const char *file, const char *pattern, int nameGroup) {
+    std::ifstream in(std::string(PYROLINK_SOURCE_DIR "/") + file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::map<std::string, int> out;
-    std::string text = slurp(PYROLINK_SOURCE_DIR "/pyrolink.h");
-    std::regex decl(R"(/\*\s*(\d+)\s*\*/\s*PYROLINK_API\s+\w+\s+(\w+)\s*\()");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), decl); it != std::sregex_iterator(); ++it)
-        out[(*it)[2]] = std::stoi((*it)[1]);
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it)
+        out[(*it)[nameGroup]] = std::stoi((*it)[3 - nameGroup]);
     return out;
+}
+
+std::map<std::string, int> defEntries() {
+    return ordinals("pyrolink.def", R"((?:^|\n)\s+(\w+)\s+@(\d+)[ \t]*(?=\n|$))", 1);
 }
 
 } // namespace
 
-TEST(Exports, DefListsOrdinalsOneTo132InOrder) {
-    auto def = defEntries();
+TEST(Exports, DefListsOrdinalsOneTo132AndTheOrdinalsTheProgramBinds) {
+    const auto def = defEntries();
     ASSERT_EQ(def.size(), 132u);
-    for (std::size_t i = 0; i < def.size(); ++i)
-        EXPECT_EQ(def[i].first, static_cast<int>(i + 1)) << def[i].second;
-    // The ordinals the program binds.
-    std::map<int, std::string> fixed = {
+    std::map<int, std::string> byOrdinal;
+    for (const auto &[name, ordinal] : def)
+        byOrdinal[ordinal] = name;
+    // 132 distinct ordinals from 1 to 132.
+    EXPECT_EQ(byOrdinal.size(), 132u);
+    EXPECT_EQ(byOrdinal.begin()->first, 1);
+    EXPECT_EQ(byOrdinal.rbegin()->first, 132);
+    const std::map<int, std::string> fixed = {
         {1, "OpenComm"},         {2, "CloseComm"},   {64, "ReadBytes"},
         {66, "WriteBytesFlash"}, {97, "DelOneSect"}, {98, "ReadComm"},
         {99, "WriteComm"},       {118, "ClearComm"}, {132, "ResetCommunication"}};
-    for (auto &[ordinal, name] : fixed)
-        EXPECT_EQ(def[ordinal - 1].second, name);
+    for (const auto &[ordinal, name] : fixed)
+        EXPECT_EQ(byOrdinal[ordinal], name);
 }
 
 TEST(Exports, HeaderDeclaresEveryExportWithItsOrdinal) {
-    auto def = defEntries();
-    auto header = headerOrdinals();
-    EXPECT_EQ(header.size(), def.size());
-    for (auto &[ordinal, name] : def) {
-        auto it = header.find(name);
-        ASSERT_NE(it, header.end()) << name << " is not declared";
-        EXPECT_EQ(it->second, ordinal) << name;
-    }
+    EXPECT_EQ(ordinals("pyrolink.h", R"(/\*\s*(\d+)\s*\*/\s*PYROLINK_API\s+\w+\s+(\w+)\s*\()", 2),
+              defEntries());
 }
 
 TEST(Exports, LibraryExportsExactlyTheListedFunctions) {
+    const auto def = defEntries();
     void *lib = dlopen(PYROLINK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    for (auto &[ordinal, name] : defEntries())
-        EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
+    for (const auto &entry : def)
+        EXPECT_NE(dlsym(lib, entry.first.c_str()), nullptr) << entry.first;
     dlclose(lib);
-
     // Internal symbols stay hidden: every exported function is one of the list.
-    std::set<std::string> listed;
-    for (auto &entry : defEntries())
-        listed.insert(entry.second);
-    std::string cmd = std::string("nm -D --defined-only ") + PYROLINK_LIBRARY;
-    FILE *nm = popen(cmd.c_str(), "r");
+    FILE *nm = popen((std::string("nm -D --defined-only ") + PYROLINK_LIBRARY).c_str(), "r");
     ASSERT_NE(nm, nullptr);
-    char line[512];
-    std::vector<std::string> extra;
+    char line[512], name[400], type;
     while (std::fgets(line, sizeof line, nm)) {
-        char type;
-        char name[400];
-        if (std::sscanf(line, "%*s %c %399s", &type, name) != 2 || type != 'T') continue;
-        if (!listed.count(name)) extra.push_back(name);
+        if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 && type == 'T') {
+            EXPECT_TRUE(def.count(name)) << "unexpected export " << name;
+        }
     }
     pclose(nm);
-    EXPECT_TRUE(extra.empty()) << "unexpected export " << (extra.empty() ? "" : extra.front());
 }

@@ -1,6 +1,7 @@
 // Helpers shared by the simulator's tests and its benchmark, free of the engine so that the
 // program-level tests build without it: a scratch folder, boot-loader frames put together by hand
-// (independently of the simulator's own encoder), and the simulator started on pipes.
+// (independently of the simulator's own encoder), and the simulator started on pipes (the
+// benchmark drives its control channel).
 #pragma once
 
 #include <cstdint>
@@ -26,28 +27,16 @@ inline std::filesystem::path scratch(const std::string &name) {
     return p;
 }
 
-// The 8-bit sum of `count` bytes of `b` from `from`.
-inline std::uint8_t sum(const std::vector<std::uint8_t> &b, std::size_t from, std::size_t count) {
-    return static_cast<std::uint8_t>(std::accumulate(b.begin() + from, b.begin() + from + count, 0u));
-}
-
 // A boot-loader request to node 1: header with its checksum, then the data with theirs, if any.
 inline std::vector<std::uint8_t> frame(std::uint8_t command, std::uint32_t address, std::uint8_t length,
                                        const std::vector<std::uint8_t> &data = {}) {
-    std::vector<std::uint8_t> f = {0x55,
-                                   0xAA,
-                                   0x00,
-                                   0x01,
-                                   command,
-                                   length,
-                                   static_cast<std::uint8_t>(address >> 24),
-                                   static_cast<std::uint8_t>(address >> 16),
-                                   static_cast<std::uint8_t>(address >> 8),
-                                   static_cast<std::uint8_t>(address)};
-    f.push_back(sum(f, 0, 10));
+    std::vector<std::uint8_t> f = {0x55, 0xAA, 0x00, 0x01, command, length};
+    for (int shift = 24; shift >= 0; shift -= 8)
+        f.push_back(static_cast<std::uint8_t>(address >> shift));
+    f.push_back(static_cast<std::uint8_t>(std::accumulate(f.begin(), f.end(), 0u)));
     if (!data.empty()) {
         f.insert(f.end(), data.begin(), data.end());
-        f.push_back(sum(data, 0, data.size()));
+        f.push_back(static_cast<std::uint8_t>(std::accumulate(data.begin(), data.end(), 0u)));
     }
     return f;
 }

@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -9,8 +10,33 @@
 #include <unistd.h>
 
 namespace testsupport {
+namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Reads what `fd` has within `timeoutMs` into `into`, kept bounded for a long-running child; false
+// at the end of the stream.
+bool drain(int fd, std::string &into, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    char buf[4096];
+    if (fd < 0 || poll(&p, 1, timeoutMs) <= 0) return fd >= 0;
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n > 0) into.append(buf, std::size_t(n));
+    if (into.size() > (1u << 20)) into.erase(0, into.size() - (1u << 19));
+    return n > 0 || (n < 0 && errno == EINTR);
+}
+
+// Drains `fd` into `text` until `find` returns something, the stream ends or `timeout` passes.
+template <typename Find>
+std::optional<std::string> until(int fd, std::string &text, std::chrono::milliseconds timeout, Find find) {
+    for (const auto deadline = Clock::now() + timeout;;) {
+        if (std::optional<std::string> found = find()) return found;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || !drain(fd, text, int(left.count()))) return std::nullopt;
+    }
+}
+
+} // namespace
 
 ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args) {
     int out[2], err[2];
@@ -28,15 +54,14 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     argv.push_back(nullptr);
     m_pid = fork();
     if (m_pid == 0) {
-        // Standard input is left empty and closed; the pipes replace output and error. Every other
-        // descriptor of the test (a pty master, a socket) is close-on-exec or closed here.
-        const int null = open("/dev/null", O_RDONLY);
-        dup2(null, 0);
+        // Standard input is empty; the pipes replace output and error; every other descriptor of
+        // the test (a pty master, a socket) is closed.
+        dup2(open("/dev/null", O_RDONLY), 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd = 3; fd < 1024; ++fd)
             close(fd);
-        execv(argv[0], argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -56,46 +81,26 @@ ChildProcess::~ChildProcess() {
     if (m_err >= 0) close(m_err);
 }
 
-void ChildProcess::drain(int fd, std::string &into, int timeoutMs) {
-    if (fd < 0) return;
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) <= 0) return;
-    char buf[4096];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n > 0) into.append(buf, std::size_t(n));
-    // Keep what a long-running child logs bounded.
-    if (into.size() > (1u << 20)) into.erase(0, into.size() - (1u << 19));
-}
-
 std::optional<std::string> ChildProcess::outputLine(std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        if (const auto nl = m_outText.find('\n'); nl != std::string::npos) {
-            std::string line = m_outText.substr(0, nl);
-            m_outText.erase(0, nl + 1);
-            return line;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return std::nullopt;
-        drain(m_out, m_outText, int(left.count()));
-    }
+    return until(m_out, m_outText, timeout, [this]() -> std::optional<std::string> {
+        const auto nl = m_outText.find('\n');
+        if (nl == std::string::npos) return std::nullopt;
+        std::string line = m_outText.substr(0, nl);
+        m_outText.erase(0, nl + 1);
+        return line;
+    });
 }
 
 std::optional<std::string> ChildProcess::waitForError(const std::string &text,
                                                       std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        if (const auto at = m_errText.find(text, m_errSeen); at != std::string::npos) {
-            const auto begin = m_errText.rfind('\n', at);
-            const auto end = m_errText.find('\n', at);
-            const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
-            m_errSeen = end == std::string::npos ? m_errText.size() : end;
-            return m_errText.substr(from, m_errSeen - from);
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return std::nullopt;
-        drain(m_err, m_errText, int(left.count()));
-    }
+    return until(m_err, m_errText, timeout, [&]() -> std::optional<std::string> {
+        const auto at = m_errText.find(text, m_errSeen);
+        if (at == std::string::npos) return std::nullopt;
+        const auto begin = m_errText.rfind('\n', at);
+        const std::size_t from = begin == std::string::npos ? 0 : begin + 1;
+        m_errSeen = std::min(m_errText.find('\n', at), m_errText.size());
+        return m_errText.substr(from, m_errSeen - from);
+    });
 }
 
 std::string ChildProcess::errorText() {
@@ -106,8 +111,7 @@ std::string ChildProcess::errorText() {
 int ChildProcess::stop(int sig, std::chrono::milliseconds timeout) {
     if (m_pid <= 0) return -1;
     kill(m_pid, sig);
-    const auto deadline = Clock::now() + timeout;
-    while (Clock::now() < deadline) {
+    for (const auto deadline = Clock::now() + timeout; Clock::now() < deadline;) {
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;
@@ -120,13 +124,9 @@ int ChildProcess::stop(int sig, std::chrono::milliseconds timeout) {
 
 long ChildProcess::residentKiB() const {
     std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-    std::string word;
-    while (status >> word)
-        if (word == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
+    long kib = 0;
+    for (std::string word; status >> word;)
+        if (word == "VmRSS:" && status >> kib) return kib;
     return 0;
 }
 

@@ -32,8 +32,6 @@ public:
     long residentKiB() const;
 
 private:
-    void drain(int fd, std::string &into, int timeoutMs);
-
     pid_t m_pid = -1;
     int m_out = -1, m_err = -1;
     std::string m_outText, m_errText;

@@ -11,106 +11,90 @@
 #include <unistd.h>
 
 namespace testsupport {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msUntil(Clock::time_point deadline) {
+    return int(std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+}
+
+// Waits up to `waitMs` for bytes on `fd` and appends at most `max` of them to `out` and, under
+// `mutex`, to `record`: the count, 0 when none came, -1 when the line failed.
+long take(int fd, Bytes &out, std::size_t max, int waitMs, std::mutex &mutex, Bytes &record) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, waitMs) <= 0) return 0;
+    std::uint8_t buf[512];
+    const ssize_t n = ::read(fd, buf, std::min(sizeof buf, max));
+    if (n < 0) return errno == EAGAIN || errno == EINTR ? 0 : -1;
+    out.insert(out.end(), buf, buf + n);
+    std::lock_guard lock(mutex);
+    record.insert(record.end(), buf, buf + n);
+    return n;
+}
+
+} // namespace
 
 Bytes bytes(std::initializer_list<int> values) {
-    Bytes out;
-    for (int v : values)
-        out.push_back(static_cast<std::uint8_t>(v));
-    return out;
+    return Bytes(values.begin(), values.end());
 }
 
 std::string hex(const Bytes &data) {
     std::string out;
     char buf[4];
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", data[i]);
+    for (std::uint8_t b : data) {
+        std::snprintf(buf, sizeof buf, out.empty() ? "%02X" : " %02X", b);
         out += buf;
     }
     return out;
 }
 
 PtyPeer::PtyPeer() {
-    int slave = -1;
     char name[256] = {};
-    if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
+    if (openpty(&m_master, &m_slaveKeep, name, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
     termios tio{};
-    tcgetattr(slave, &tio);
+    tcgetattr(m_slaveKeep, &tio);
     cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    m_slaveKeep = slave;
+    tcsetattr(m_slaveKeep, TCSANOW, &tio);
     m_slavePath = name;
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     if (pipe(m_stopPipe) != 0) throw std::runtime_error("pipe failed");
 }
 
 PtyPeer::~PtyPeer() {
-    stop();
-    if (m_master >= 0) close(m_master);
-    if (m_slaveKeep >= 0) close(m_slaveKeep);
+    hangUp();
     close(m_stopPipe[0]);
     close(m_stopPipe[1]);
 }
 
 void PtyPeer::bindCom(int comNumber) const {
-    std::string key = "PYROLINK_COM" + std::to_string(comNumber);
-    setenv(key.c_str(), m_slavePath.c_str(), 1);
+    setenv(("PYROLINK_COM" + std::to_string(comNumber)).c_str(), m_slavePath.c_str(), 1);
 }
 
 Bytes PtyPeer::read(std::size_t count, std::chrono::milliseconds timeout) {
     Bytes out;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                          std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{m_master, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-        std::uint8_t buf[512];
-        std::size_t want = std::min(sizeof buf, count - out.size());
-        ssize_t n = ::read(m_master, buf, want);
-        if (n > 0) {
-            out.insert(out.end(), buf, buf + n);
-            std::lock_guard lock(m_mutex);
-            m_received.insert(m_received.end(), buf, buf + n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            break;
-        }
-    }
+    for (const auto deadline = Clock::now() + timeout; out.size() < count && msUntil(deadline) > 0;)
+        if (take(m_master, out, count - out.size(), msUntil(deadline), m_mutex, m_received) < 0) break;
     return out;
 }
 
 Bytes PtyPeer::readUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout) {
     Bytes out;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                          std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{m_master, POLLIN, 0};
-        int wait = static_cast<int>(std::min(left, quiet).count());
-        if (poll(&p, 1, wait) <= 0) {
-            if (!out.empty() || left <= quiet) break;
-            continue;
-        }
-        std::uint8_t buf[512];
-        ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n > 0) {
-            out.insert(out.end(), buf, buf + n);
-            std::lock_guard lock(m_mutex);
-            m_received.insert(m_received.end(), buf, buf + n);
-        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            break;
-        }
+    for (const auto deadline = Clock::now() + timeout; msUntil(deadline) > 0;) {
+        const int left = msUntil(deadline), wait = std::min(left, int(quiet.count()));
+        const long n = take(m_master, out, 512, wait, m_mutex, m_received);
+        if (n < 0 || (n == 0 && (!out.empty() || left <= quiet.count()))) break;
     }
     return out;
 }
 
 void PtyPeer::write(const Bytes &data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(m_master, data.data() + done, data.size() - done);
+    for (std::size_t done = 0; done < data.size();) {
+        const ssize_t n = ::write(m_master, data.data() + done, data.size() - done);
         if (n > 0) {
-            done += static_cast<std::size_t>(n);
+            done += std::size_t(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
             pollfd p{m_master, POLLOUT, 0};
             poll(&p, 1, 100);
@@ -137,27 +121,18 @@ void PtyPeer::serve(std::function<void(PtyPeer &, Bytes &)> handler) {
                 (void)!::read(m_stopPipe[0], &c, 1);
                 return;
             }
-            if (!(p[0].revents & POLLIN)) {
-                if (p[0].revents & (POLLHUP | POLLERR)) usleep(1000);
-                continue;
+            if (p[0].revents & POLLIN) {
+                if (take(m_master, pending, 512, 0, m_mutex, m_received) > 0) handler(*this, pending);
+            } else if (p[0].revents & (POLLHUP | POLLERR)) {
+                usleep(1000);
             }
-            std::uint8_t buf[512];
-            ssize_t n = ::read(m_master, buf, sizeof buf);
-            if (n <= 0) continue;
-            {
-                std::lock_guard lock(m_mutex);
-                m_received.insert(m_received.end(), buf, buf + n);
-            }
-            pending.insert(pending.end(), buf, buf + n);
-            handler(*this, pending);
         }
     });
 }
 
 void PtyPeer::stop() {
     if (!m_serving) return;
-    char c = 'x';
-    (void)!::write(m_stopPipe[1], &c, 1);
+    (void)!::write(m_stopPipe[1], "x", 1);
     if (m_thread.joinable()) m_thread.join();
     m_serving = false;
 }
@@ -175,9 +150,8 @@ void PtyPeer::clearReceived() {
 void PtyPeer::hangUp() {
     stop();
     if (m_master >= 0) close(m_master);
-    m_master = -1;
     if (m_slaveKeep >= 0) close(m_slaveKeep);
-    m_slaveKeep = -1;
+    m_master = m_slaveKeep = -1;
 }
 
 } // namespace testsupport

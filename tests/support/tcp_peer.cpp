@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -36,30 +35,28 @@ TcpPeer::~TcpPeer() {
 }
 
 bool TcpPeer::accept(std::chrono::milliseconds timeout) {
-    if (m_listen < 0) return false;
     pollfd p{m_listen, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return false;
+    if (m_listen < 0 || poll(&p, 1, int(timeout.count())) <= 0) return false;
     closeClient();
     m_client = ::accept(m_listen, nullptr, nullptr);
-    if (m_client >= 0) {
-        int one = 1;
-        setsockopt(m_client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        ++m_connections;
-    }
-    return m_client >= 0;
+    if (m_client < 0) return false;
+    int one = 1;
+    setsockopt(m_client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ++m_connections;
+    return true;
 }
 
 Bytes TcpPeer::read(std::size_t count, std::chrono::milliseconds timeout) {
     Bytes out;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_client >= 0 && out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                          std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd p{m_client, POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        if (left.count() <= 0) break;
+        if (poll(&p, 1, int(left.count())) <= 0) continue;
         std::uint8_t buf[4096];
-        ssize_t n = recv(m_client, buf, std::min(sizeof buf, count - out.size()), 0);
+        const ssize_t n = recv(m_client, buf, std::min(sizeof buf, count - out.size()), 0);
         if (n <= 0) break;
         out.insert(out.end(), buf, buf + n);
         std::lock_guard lock(m_mutex);
@@ -83,7 +80,7 @@ void TcpPeer::serve(std::function<void(TcpPeer &, Bytes &)> handler) {
     m_thread = std::thread([this, handler] {
         Bytes pending;
         for (;;) {
-            int fd = m_client >= 0 ? m_client : m_listen;
+            const int fd = m_client >= 0 ? m_client : m_listen;
             pollfd p[2] = {{fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
             if (poll(p, 2, -1) < 0 && errno != EINTR) return;
             if (p[1].revents) {
@@ -93,12 +90,12 @@ void TcpPeer::serve(std::function<void(TcpPeer &, Bytes &)> handler) {
             }
             if (!p[0].revents) continue;
             if (fd == m_listen) {
-                accept(0ms);
+                accept(std::chrono::milliseconds(0));
                 pending.clear();
                 continue;
             }
             std::uint8_t buf[4096];
-            ssize_t n = recv(m_client, buf, sizeof buf, 0);
+            const ssize_t n = recv(m_client, buf, sizeof buf, 0);
             if (n <= 0) {
                 closeClient();
                 continue;
@@ -115,8 +112,7 @@ void TcpPeer::serve(std::function<void(TcpPeer &, Bytes &)> handler) {
 
 void TcpPeer::stop() {
     if (!m_serving) return;
-    char c = 'x';
-    (void)!::write(m_stopPipe[1], &c, 1);
+    (void)!::write(m_stopPipe[1], "x", 1);
     if (m_thread.joinable()) m_thread.join();
     m_serving = false;
 }

@@ -49,8 +49,8 @@ std::string ask(const std::string &command, std::size_t expected) {
     if (!WriteComm(reinterpret_cast<const unsigned char *>(command.data()), int(command.size())))
         return "<write>";
     std::string reply;
-    const ULONGLONG deadline = GetTickCount64() + 2000;
-    while (reply.size() < expected && GetTickCount64() < deadline) {
+    for (const ULONGLONG deadline = GetTickCount64() + 2000;
+         reply.size() < expected && GetTickCount64() < deadline;) {
         unsigned char buf[24];
         unsigned int got = 0;
         if (!ReadComm(buf, sizeof buf, &got)) return reply + "<read>";
@@ -61,10 +61,10 @@ std::string ask(const std::string &command, std::size_t expected) {
 
 // The library's diagnostics are message boxes; with no display, the box is replaced in the DLL's
 // import table by a recorder.
-std::vector<std::string> g_messages;
+std::string g_messages;
 
 int WINAPI recordMessage(HWND, LPCSTR text, LPCSTR caption, UINT) {
-    g_messages.push_back(std::string(caption) + ": " + text);
+    g_messages.append("[").append(caption).append(": ").append(text).append("]");
     return IDOK;
 }
 
@@ -92,41 +92,21 @@ bool recordMessageBoxes() {
     return false;
 }
 
-bool recorded(const std::string &text) {
-    for (const std::string &m : g_messages)
-        if (m == text) return true;
-    return false;
-}
-
-std::string allMessages() {
-    std::string all;
-    for (const std::string &m : g_messages)
-        all += "[" + m + "] ";
-    return all;
-}
-
-// The XON/XOFF characters the port's line settings hold now, read through a handle of our own.
-bool lineXonXoff(const char *port, int *xon, int *xoff) {
-    HANDLE h = CreateFileA(port, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    const bool ok = GetCommState(h, &dcb);
-    *xon = static_cast<unsigned char>(dcb.XonChar);
-    *xoff = static_cast<unsigned char>(dcb.XoffChar);
-    CloseHandle(h);
-    return ok;
-}
-
-bool setLineXonXoff(const char *port, char xon, char xoff) {
+// The XON/XOFF characters of the port's line settings, read (and first set when `set`) through a
+// handle of our own.
+bool lineXonXoff(const char *port, char *xon, char *xoff, bool set = false) {
     HANDLE h = CreateFileA(port, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     bool ok = GetCommState(h, &dcb);
-    dcb.XonChar = xon;
-    dcb.XoffChar = xoff;
-    ok = ok && SetCommState(h, &dcb);
+    if (set) {
+        dcb.XonChar = *xon;
+        dcb.XoffChar = *xoff;
+        ok = ok && SetCommState(h, &dcb);
+    }
+    *xon = dcb.XonChar;
+    *xoff = dcb.XoffChar;
     CloseHandle(h);
     return ok;
 }
@@ -141,7 +121,8 @@ ULONGLONG timedRead(int count, unsigned int *got) {
 
 void com1RawExchange() {
     // The line settings must carry the usual XON/XOFF characters whatever the port held before.
-    CHECK(setLineXonXoff("COM1", 0x01, 0x02),
+    char xon = 0x01, xoff = 0x02;
+    CHECK(lineXonXoff("COM1", &xon, &xoff, true),
           "COM1 cannot be opened: is HKLM\\Software\\Wine\\Ports\\COM1 set?");
     SetActiveComm(0);
     const int opened = OpenComm(0, 9600, 0, 1000, 0, 50);
@@ -157,14 +138,11 @@ void com1RawExchange() {
     unsigned int got = 0;
     ULONGLONG ms = timedRead(24, &got);
     CHECK(got == 0 && ms >= 950 && ms < 3000, "silent read took " + std::to_string(ms) + " ms");
-    const unsigned char request[] = "READGENP01\r";
-    WriteComm(request, 11);
+    WriteComm(reinterpret_cast<const unsigned char *>("READGENP01\r"), 11);
     ms = timedRead(100, &got);
     CHECK(got == 8 && ms < 250,
           "read of a short reply: " + std::to_string(got) + " bytes in " + std::to_string(ms));
     CloseComm();
-
-    int xon = 0, xoff = 0;
     CHECK(lineXonXoff("COM1", &xon, &xoff) && xon == 0x11 && xoff == 0x13,
           "XonChar " + std::to_string(xon) + " XoffChar " + std::to_string(xoff));
 
@@ -178,21 +156,22 @@ void com1RawExchange() {
 void com10BootLoaderFrames() {
     SetActiveComm(9);
     for (short t3 : {short(20), short(-1)}) { // driver time-outs, then the polling receiver
+        const std::string mode = ", t3 " + std::to_string(t3);
         const int opened = OpenComm(9, 19200, 0, 300, 0, t3);
         CHECK(opened == 0, "OpenComm(9) (\\\\.\\COM10) result " + std::to_string(opened) +
                                ": is HKLM\\Software\\Wine\\Ports\\COM10 set?");
         if (opened != 0) return;
         const int at = t3 == -1 ? 0x10200 : 0x10000;
         unsigned char before[300], pattern[200], after[300];
-        CHECK(ReadBytes(1, at, 300, before) == 1, "ReadBytes of 300 bytes, t3 " + std::to_string(t3));
+        CHECK(ReadBytes(1, at, 300, before) == 1, "ReadBytes of 300 bytes" + mode);
         for (int i = 0; i < 200; ++i)
             pattern[i] = static_cast<unsigned char>(0xA5 ^ i);
-        CHECK(WriteBytesFlash(1, at, 200, pattern) == 1, "WriteBytesFlash, t3 " + std::to_string(t3));
-        CHECK(ReadBytes(1, at, 300, after) == 1);
+        CHECK(WriteBytesFlash(1, at, 200, pattern) == 1, "WriteBytesFlash" + mode);
+        CHECK(ReadBytes(1, at, 300, after) == 1, mode);
         int wrong = 0;
         for (int i = 0; i < 300; ++i)
             wrong += after[i] != (i < 200 ? (before[i] & pattern[i]) : before[i]);
-        CHECK(wrong == 0, std::to_string(wrong) + " bytes differ from old AND new");
+        CHECK(wrong == 0, std::to_string(wrong) + " bytes differ from old AND new" + mode);
         CloseComm();
     }
 }
@@ -224,30 +203,30 @@ void proxyConnectDiagnostics() {
     int size = sizeof a;
     bind(listener, reinterpret_cast<sockaddr *>(&a), size);
     getsockname(listener, reinterpret_cast<sockaddr *>(&a), &size);
-    const std::string port = std::to_string(ntohs(a.sin_port));
-    const std::string saved = std::getenv("PYROLINK_PROXY_PORT") ? std::getenv("PYROLINK_PROXY_PORT") : "";
-    _putenv(("PYROLINK_PROXY_PORT=" + port).c_str());
+    const char *proxyPort = std::getenv("PYROLINK_PROXY_PORT");
+    const std::string saved = proxyPort ? proxyPort : "";
+    _putenv(("PYROLINK_PROXY_PORT=" + std::to_string(ntohs(a.sin_port))).c_str());
 
     SetActiveComm(3);
     SetRemoteIP(127, 0, 0, 1);
     DoDebug(1);
     int r = OpenComm(3, 9600, 0, 300, 0, 50);
-    CHECK(r == -10004 && recorded("PyroLink: connect() Error 10061"),
-          std::to_string(r) + " " + allMessages());
+    CHECK(r == -10004 && g_messages.find("[PyroLink: connect() Error 10061]") != std::string::npos,
+          std::to_string(r) + " " + g_messages);
 
     listen(listener, 0);
-    std::vector<SOCKET> fillers;
-    for (int i = 0; i < 3; ++i) {
-        fillers.push_back(socket(AF_INET, SOCK_STREAM, 0));
+    SOCKET fillers[3];
+    for (SOCKET &s : fillers) {
+        s = socket(AF_INET, SOCK_STREAM, 0);
         u_long nonBlocking = 1;
-        ioctlsocket(fillers.back(), FIONBIO, &nonBlocking);
-        connect(fillers.back(), reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
     }
     Sleep(100);
     g_messages.clear();
     r = OpenComm(3, 9600, 0, 300, 0, 50);
-    CHECK(r == -10004 && recorded("PyroLink: connect() Error 10060"),
-          std::to_string(r) + " " + allMessages());
+    CHECK(r == -10004 && g_messages.find("[PyroLink: connect() Error 10060]") != std::string::npos,
+          std::to_string(r) + " " + g_messages);
 
     DoDebug(0);
     SetRemoteIP(255, 255, 255, 255);
