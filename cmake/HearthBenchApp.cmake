@@ -20,3 +20,6 @@ endforeach()
 if(EXISTS ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
     target_sources(hbgui PRIVATE ${PROJECT_SOURCE_DIR}/parameters/pending_parameter_slots.cpp)
 endif()
+
+# The graph viewer builds as its own libraries.
+add_subdirectory(${PROJECT_SOURCE_DIR}/graphs ${CMAKE_BINARY_DIR}/graphs)
