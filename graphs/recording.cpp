@@ -351,48 +351,69 @@ public:
         m_recording.m_badStamps += other.m_recording.m_badStamps;
     }
 
-    Recording finish() {
-        Recording &r = m_recording;
+    // Puts the lines in time order and indexes every column, the columns shared among `threads`.
+    Recording finish(int threads = 1) {
         sortByTime();
-        for (auto &column : r.m_columns) {
-            switch (column.kind) {
-            case SeriesKind::Analogue:
-                column.numbers.reserve(column.codes.size());
-                for (std::size_t j = 0; j < column.codes.size(); ++j) {
-                    const quint32 c = column.codes[j];
-                    column.numbers.push_back((c & kPoolFlag) ? r.m_pool[c & ~kPoolFlag].number
-                                                             : float(decimalValue(c)));
-                    column.widest =
-                        std::max(column.widest, (c & kPoolFlag) ? int(r.m_pool[c & ~kPoolFlag].text.size())
-                                                                : decimalLength(c));
-                }
-                column.widest = std::min(column.widest, kMaxWidestText);
-                break;
-            case SeriesKind::OnOff:
-                column.numbers.reserve(column.codes.size());
-                for (std::size_t j = 0; j < column.codes.size(); ++j) {
-                    const quint32 c = column.codes[j];
-                    column.numbers.push_back(
-                        ((c & kPoolFlag) ? r.m_pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f : 0.0f);
-                }
-                break;
-            case SeriesKind::Text:
-                for (std::size_t j = 0; j < column.codes.size(); ++j)
-                    if (j == 0 || j + 1 == column.codes.size() || column.codes[j] != column.codes[j - 1])
-                        column.boundaries.push_back(quint32(j));
-                break;
-            }
-            if (!column.numbers.empty()) {
-                column.ranges.build(column.numbers);
-                const auto [low, high] = std::minmax_element(column.numbers.begin(), column.numbers.end());
-                column.minimum = *low;
-                column.maximum = *high;
-            }
-        }
+        auto &columns = m_recording.m_columns;
+        std::vector<std::thread> helpers;
+        const auto share = [&](int part) {
+            for (std::size_t c = std::size_t(part); c < columns.size(); c += std::size_t(threads))
+                index(columns[c]);
+        };
+        for (int part = 1; part < threads; ++part)
+            helpers.emplace_back(share, part);
+        share(0);
+        for (std::thread &helper : helpers)
+            helper.join();
         return std::move(m_recording);
     }
 
 private:
+    // Numeric readings, their ranges and the widest text of a column, or its text boundaries.
+    void index(Recording::Column &column) const {
+        const auto &pool = m_recording.m_pool;
+        const std::vector<quint32> &codes = column.codes;
+        switch (column.kind) {
+        case SeriesKind::Analogue: {
+            // The widest plain decimal has the most digits, decimals and a sign.
+            quint32 digits = 0, decimals = 0, sign = 0;
+            int widestText = 0;
+            column.numbers.reserve(codes.size());
+            for (quint32 c : codes) {
+                if (c & kPoolFlag) {
+                    column.numbers.push_back(pool[c & ~kPoolFlag].number);
+                    widestText = std::max(widestText, int(pool[c & ~kPoolFlag].text.size()));
+                    continue;
+                }
+                column.numbers.push_back(float(decimalValue(c)));
+                digits = std::max(digits, c >> 4);
+                decimals = std::max(decimals, c & 7);
+                sign |= c & 8;
+            }
+            column.widest = std::min(std::max(widestText, decimalLength((digits << 4) | sign | decimals)),
+                                     kMaxWidestText);
+            break;
+        }
+        case SeriesKind::OnOff:
+            column.numbers.reserve(codes.size());
+            for (quint32 c : codes)
+                column.numbers.push_back(((c & kPoolFlag) ? pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f
+                                                                                                      : 0.0f);
+            break;
+        case SeriesKind::Text:
+            for (std::size_t j = 0; j < codes.size(); ++j)
+                if (j == 0 || j + 1 == codes.size() || codes[j] != codes[j - 1])
+                    column.boundaries.push_back(quint32(j));
+            break;
+        }
+        if (!column.numbers.empty()) {
+            column.ranges.build(column.numbers);
+            const auto [low, high] = std::minmax_element(column.numbers.begin(), column.numbers.end());
+            column.minimum = *low;
+            column.maximum = *high;
+        }
+    }
+
     quint32 encode(QByteArrayView field) {
         if (field.isEmpty()) return kEmptyCode;
         if (const auto packed = packDecimal(field)) return *packed;
@@ -519,7 +540,7 @@ std::optional<Recording> readRecordingFile(QFile &file, RecordedModel model, con
     // shorter file would.
     for (std::size_t i = 1; i < count; ++i)
         if (done[i]) builders[0].append(std::move(builders[i]));
-    return builders[0].finish();
+    return builders[0].finish(int(count));
 }
 
 std::optional<QString> findModelName(QIODevice &device, const ReadControl &control) {

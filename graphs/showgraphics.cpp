@@ -31,7 +31,7 @@ enum Text {
 };
 
 constexpr int kProgressSteps = 1000;
-constexpr int kProgressShownAfterMs = 400;
+constexpr int kProgressShownAfterMs = 1000;
 constexpr int kProgressRefreshMs = 100;
 
 } // namespace
