@@ -207,11 +207,23 @@ void seriesPolyline(const Recording &recording, int column, const TimeScale &sca
     for (std::size_t i = 0; i + 1 < starts.size(); ++i)
         if (starts[i] < starts[i + 1]) addColumn(left + qint64(i), starts[i], starts[i + 1]);
     if (starts.back() < n) addColumn(pixel(starts.back()), starts.back(), starts.back() + 1);
+    // The samples on each side may give several points (a step's rise): those beyond the limit are
+    // invisible but for the segment that crosses it, which ends at the limit.
     const double leftLimit = double(left) - kFarPixels, rightLimit = double(rightPixel(window)) + kFarPixels;
-    if (out.size() >= 2 && out.front().x() < leftLimit)
-        out.front() = pulledIn(out.front(), out[1], leftLimit);
-    if (out.size() >= 2 && out.back().x() > rightLimit)
-        out.back() = pulledIn(out.back(), out[out.size() - 2], rightLimit);
+    const auto inside = std::find_if(out.begin(), out.end(), [&](QPointF p) { return p.x() >= leftLimit; });
+    if (inside == out.end() || out.front().x() > rightLimit) {
+        out.clear(); // all of it far off to one side (points are in x order)
+        return;
+    }
+    if (inside != out.begin()) {
+        *(inside - 1) = pulledIn(*(inside - 1), *inside, leftLimit);
+        out.erase(out.begin(), inside - 1);
+    }
+    const auto last = std::find_if(out.rbegin(), out.rend(), [&](QPointF p) { return p.x() <= rightLimit; });
+    if (last != out.rbegin()) {
+        *(last - 1) = pulledIn(*(last - 1), *last, rightLimit);
+        out.erase(last.base() + 1, out.end());
+    }
 }
 
 void columnSpans(const std::vector<QPointF> &points, ColumnWindow window, std::vector<ColumnSpan> &out) {

@@ -94,6 +94,35 @@ TEST(Axis, ZoomedOutLabelsFallOnRoundTimes) {
     EXPECT_EQ(oddLabels[1].index, 5);
 }
 
+TEST(Polyline, FarPointsEndAtTheLimit) {
+    // Deep in a zoom, the samples beside the window lie millions of pixels away, a step's rise giving
+    // two points there: the line keeps its course but ends 2^22 pixels beyond the window.
+    QByteArray content = "MODEL=WATER\n";
+    for (qint64 time : {0, 1, 200000})
+        content += graphstest::waterLine(
+            time, [&](int c) -> QByteArray { return c == 8 ? (time == 1 ? "1" : "0") : "5"; });
+    QBuffer buffer(&content);
+    buffer.open(QIODevice::ReadOnly);
+    const Recording r = *readRecording(buffer, RecordedModel::Water);
+    const TimeScale scale(0, 1, kStep);
+    const double limit = double(1 << 22);
+    std::vector<QPointF> points;
+    ColumnIndex index;
+    for (const ColumnWindow window : {ColumnWindow{100000, 100800}, ColumnWindow{-1e9, -1e9 + 800}}) {
+        seriesPolyline(r, 8, scale, {64, 0}, {-100, 400}, Shape::Step, window, Drawing::Reduced, index,
+                       points);
+        if (window.left < 0) {
+            EXPECT_TRUE(points.empty()); // nothing near
+            continue;
+        }
+        ASSERT_GE(points.size(), 2u);
+        for (const QPointF &p : points)
+            EXPECT_TRUE(p.x() >= window.left - limit && p.x() <= window.right + limit) << p.x();
+        EXPECT_EQ(points.back(), QPointF(window.right + limit, 400)); // level at the last value
+        EXPECT_EQ(points.front().x(), double(64 * 53)); // sample 1, on the near side of the limit
+    }
+}
+
 TEST(RangeMinMax, AgreesWithAScanOverAnyRange) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> value(-100, 100);
@@ -121,12 +150,9 @@ TEST(TextSeries, BoundariesRunsAndLines) {
     // the last sample so C is never written (the last sample starts no run).
     QByteArray content = "MODEL=WATER\n";
     const char *states[] = {"A", "A", "B", "B", "B", "C"};
-    for (int j = 0; j < 6; ++j) {
-        QByteArray line = graphstest::dataLine(RecordedModel::Water, 100 + j, j);
-        QList<QByteArray> parts = line.split(';');
-        parts[8] = states[j];
-        content += parts.join(';');
-    }
+    for (int j = 0; j < 6; ++j)
+        content +=
+            graphstest::waterLine(100 + j, [&](int c) -> QByteArray { return c == 7 ? states[j] : "1"; });
     QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);
     const Recording r = *readRecording(buffer, RecordedModel::Water);

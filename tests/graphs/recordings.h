@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <cmath>
+#include <functional>
 
 namespace graphstest {
 
@@ -92,6 +93,14 @@ inline QByteArray dataLine(RecordedModel model, qint64 time, qint64 j) {
     QByteArray line = stampText(time) + ';';
     for (int c = 0; c < graphs::valueColumnCount(model); ++c)
         line += field(model, c, j) + ';';
+    return line + '\n';
+}
+
+// A WATER data line whose fields are given by column.
+inline QByteArray waterLine(qint64 time, const std::function<QByteArray(int)> &value) {
+    QByteArray line = stampText(time) + ';';
+    for (int c = 0; c < graphs::valueColumnCount(RecordedModel::Water); ++c)
+        line += value(c) + ';';
     return line + '\n';
 }
 

@@ -73,14 +73,6 @@ QRect drawnArea(const QImage &image, int fromX = 0) {
     return area;
 }
 
-// A WATER data line whose fields are given by column.
-QByteArray waterLine(qint64 time, const std::function<QByteArray(int)> &value) {
-    QByteArray line = graphstest::stampText(time) + ';';
-    for (int c = 0; c < 20; ++c)
-        line += value(c) + ';';
-    return line + '\n';
-}
-
 // Answers the next file dialog with `path` (or cancels it when empty) and records its caption and
 // filters.
 class DialogAnswerer : public QObject {
@@ -278,7 +270,7 @@ private slots:
         // Constant series: an input always on and one always off, two analogue series and two texts.
         QByteArray content = "MODEL=WATER\n";
         for (qint64 j = 0; j < 30; ++j)
-            content += waterLine(graphstest::kDefaultStart + 90 * j, [&](int c) -> QByteArray {
+            content += graphstest::waterLine(graphstest::kDefaultStart + 90 * j, [&](int c) -> QByteArray {
                 switch (c) {
                 case 2:
                     return "3";
