@@ -1,6 +1,7 @@
 #include "graphs/paintsupport.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace graphs {
@@ -80,17 +81,23 @@ void fillSpans(QPainter *painter, const std::vector<ColumnSpan> &spans, const QC
     painter->setPen(Qt::NoPen);
     painter->setBrush(colour);
     painter->drawRects(solid.data(), int(solid.size()));
-    std::sort(partial.begin(), partial.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::vector<QRect> batch;
-    for (std::size_t i = 0; i < partial.size();) {
-        const int level = partial[i].first;
-        batch.clear();
-        for (; i < partial.size() && partial[i].first == level; ++i)
-            batch.push_back(partial[i].second);
+    // The end pixels grouped by coverage level (a counting pass; levels are few).
+    std::array<int, kLevels + 2> firsts{};
+    for (const auto &[level, rect] : partial)
+        ++firsts[std::size_t(level) + 1];
+    for (std::size_t level = 1; level < firsts.size(); ++level)
+        firsts[level] += firsts[level - 1];
+    std::vector<QRect> grouped(partial.size());
+    std::array<int, kLevels + 2> next = firsts;
+    for (const auto &[level, rect] : partial)
+        grouped[std::size_t(next[std::size_t(level)]++)] = rect;
+    for (int level = 1; level <= kLevels; ++level) {
+        const int count = firsts[std::size_t(level) + 1] - firsts[std::size_t(level)];
+        if (count == 0) continue;
         QColor blended = colour;
         blended.setAlphaF(float(colour.alphaF() * level / kLevels));
         painter->setBrush(blended);
-        painter->drawRects(batch.data(), int(batch.size()));
+        painter->drawRects(grouped.data() + firsts[std::size_t(level)], count);
     }
     painter->restore();
 }
