@@ -8,6 +8,7 @@
 #include "app/settings.h"
 #include "app/texts.h"
 #include "board/serialthread.h"
+#include "graphs/showgraphics.h"
 #include "hwtest/testhwpage.h"
 #include "monitor/debugpage.h"
 #include "parameters/parameterspage.h"
@@ -337,4 +338,6 @@ void HearthBench::pulse() {
 void HearthBench::debugSlot(short index, short t1, short t2, short t3) {
     m_debug->debugSlot(index, t1, t2, t3);
 }
-void HearthBench::showGraphicsSlot() {}
+void HearthBench::showGraphicsSlot() {
+    graphs::showGraphics(this);
+}

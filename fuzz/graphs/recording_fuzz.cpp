@@ -1,0 +1,76 @@
+// Feeds arbitrary bytes to the recording-file readers and checks that what they build holds
+// together: one value per column and line, lines in time order, text boundaries and ranges that
+// agree with the values, and drawing geometry within its window.
+#include "graphs/plotgeometry.h"
+#include "graphs/recording.h"
+
+#include <QBuffer>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void checkRecording(const graphs::Recording &r, qsizetype contentSize) {
+    check(r.size() <= contentSize / 20); // a data line has at least a stamp and a separator
+    check(std::is_sorted(r.times().begin(), r.times().end()));
+    for (int c = 0; c < r.columnCount(); ++c) {
+        for (qsizetype j = 0; j < r.size(); ++j)
+            check(r.present(c, j) == !r.text(c, j).isEmpty());
+        if (r.kind(c) == graphs::SeriesKind::Text) {
+            const auto &bounds = r.boundaries(c);
+            check(r.size() == 0 || (bounds.front() == 0 && bounds.back() == quint32(r.size() - 1)));
+            check(std::is_sorted(bounds.begin(), bounds.end()));
+            continue;
+        }
+        const std::vector<float> &numbers = r.numbers(c);
+        check(qsizetype(numbers.size()) == r.size());
+        for (float v : numbers)
+            check(std::isfinite(v));
+        if (r.size() > 0) {
+            const auto [low, high] = r.ranges(c).query(numbers, 0, r.size());
+            check(low == r.minimum(c) && high == r.maximum(c));
+        }
+    }
+    if (r.size() < 2) return;
+    // Draw column 0 the way the viewer does, whole and in a window.
+    const graphs::TimeScale scale(r.time(0), std::max<qint64>(1, r.time(1) - r.time(0)), graphs::kStep);
+    std::vector<QPointF> points;
+    graphs::ColumnIndex index;
+    for (double zoom : {1e-6, 1.0, 64.0}) {
+        const graphs::ColumnWindow window{100, 900};
+        graphs::seriesPolyline(r, 0, scale, {zoom, -50}, {-1, 400}, graphs::Shape::Step, window,
+                               graphs::Drawing::Reduced, index, points);
+        for (const QPointF &p : points)
+            check(p.x() >= window.left - (1 << 22) - 1 && p.x() <= window.right + (1 << 22) + 1);
+        std::vector<graphs::Tick> ticks;
+        graphs::axisTicks(scale, r.size(), {zoom, -50}, window, 45, 65, graphs::Drawing::Reduced, ticks);
+        check(ticks.size() < 4000);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    QByteArray content(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    QBuffer buffer(&content);
+    buffer.open(QIODevice::ReadOnly);
+    if (const std::optional<QString> name = graphs::findModelName(buffer))
+        check(name->size() <= graphs::kMaxLineBytes && !name->contains(QLatin1Char(';')));
+    for (auto model :
+         {graphs::RecordedModel::Basic, graphs::RecordedModel::Water, graphs::RecordedModel::AirDucted}) {
+        buffer.seek(0);
+        const std::optional<graphs::Recording> recording = graphs::readRecording(buffer, model);
+        check(recording.has_value());
+        check(recording->columnCount() == graphs::valueColumnCount(model));
+        checkRecording(*recording, content.size());
+    }
+    buffer.seek(0);
+    const graphs::IntervalReading interval = graphs::readRecordingInterval(buffer);
+    check(!interval.seconds || interval.first);
+    return 0;
+}

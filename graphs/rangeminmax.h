@@ -1,0 +1,28 @@
+// Smallest and greatest value of any index range of a column in a few dozen steps: per level the
+// minimum and maximum of blocks of 16 entries of the level below. A week at one second (604,800
+// values) has four levels, about 13% of the column's size.
+#pragma once
+
+#include <QtGlobal>
+
+#include <utility>
+#include <vector>
+
+namespace graphs {
+
+class RangeMinMax {
+public:
+    void build(const std::vector<float> &values);
+    // Minimum and maximum of values[from, to); `values` is the vector given to build(), from < to.
+    std::pair<float, float> query(const std::vector<float> &values, qsizetype from, qsizetype to) const;
+
+private:
+    static constexpr qsizetype kFanOut = 16;
+    struct Level {
+        std::vector<float> low;
+        std::vector<float> high;
+    };
+    std::vector<Level> m_levels; // m_levels[0] covers blocks of 16 values
+};
+
+} // namespace graphs

@@ -1,0 +1,32 @@
+// The series of each stove model in the column order of its recordings: name, unit, colour and how
+// the series is drawn. Names are text-table entries, taken in the language in use when viewing.
+#pragma once
+
+#include "graphs/recording.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <span>
+
+namespace graphs {
+
+struct SeriesSpec {
+    int nameText;            // text-table entry of the name
+    int suffixText;          // entry appended in lower case after a blank, or -1
+    const char *literalName; // a fixed name used instead of the entry, or nullptr
+    const char *unit;        // "" when the series has none
+    quint32 rgb;             // pen colour 0xRRGGBB
+    SeriesKind kind;
+};
+
+std::span<const SeriesSpec> seriesSpecs(RecordedModel model);
+
+QString seriesName(const SeriesSpec &spec);
+// The series' entry in the viewer's lists: the name, for an analogue series followed by its unit.
+QString listEntryText(const QString &name, const QString &unit, SeriesKind kind);
+// Window title: the file name, " - " and the first time stamp as "dddd dd/MM/yyyy h:mm" with the
+// day name of the default locale.
+QString viewerTitle(const QString &fileName, const QDateTime &first);
+
+} // namespace graphs

@@ -1,0 +1,159 @@
+#include "graphs/showgraphics.h"
+#include "app/messages.h"
+
+#include "app/texts.h"
+#include "graphs/brokenline.h"
+#include "graphs/graphicsdisplayer.h"
+#include "graphs/seriestable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+namespace graphs {
+namespace {
+
+enum Text {
+    kReadFailed = 27,
+    kStop = 34,
+    kGraphics = 49,
+    kSelectFile = 89,
+    kFiles = 90,
+    kNotCompatible = 158,
+    kLoading = 261,
+    kTooFewLines = 262,
+    kCannotOpenForReading = 263,
+    kCannotOpenForParameter = 264,
+};
+
+constexpr int kProgressSteps = 1000;
+constexpr int kProgressShownAfterMs = 1000;
+constexpr int kProgressRefreshMs = 100;
+
+} // namespace
+
+// State shared with the worker thread, which may outlive the opener when it is stopped.
+struct GraphicsOpener::Shared {
+    std::atomic<bool> cancel{false};
+    std::atomic<qint64> bytesDone{0};
+    LoadResult result;
+};
+
+void showGraphics(QWidget *window) {
+    const QString fileName = QFileDialog::getOpenFileName(
+        window, textAt(kSelectFile), QStringLiteral("log%1debug.csv").arg(QDir::separator()),
+        QStringLiteral("%1 (*.csv)").arg(textAt(kFiles)));
+    if (fileName.isEmpty()) return;
+    openRecording(window, fileName);
+}
+
+GraphicsOpener *openRecording(QWidget *window, const QString &fileName) {
+    return new GraphicsOpener(window, fileName);
+}
+
+QList<BrokenLine *> buildSeries(const std::shared_ptr<const Recording> &recording) {
+    QList<BrokenLine *> series;
+    const auto specs = seriesSpecs(recording->model());
+    for (int column = 0; column < int(specs.size()); ++column) {
+        const SeriesSpec &spec = specs[std::size_t(column)];
+        series.append(new BrokenLine(seriesName(spec), recording, column, QColor(QRgb(spec.rgb)),
+                                     QString::fromUtf8(spec.unit), spec.kind));
+    }
+    return series;
+}
+
+GraphicsOpener::GraphicsOpener(QWidget *window, const QString &fileName)
+    : QObject(window), m_fileName(fileName), m_shared(std::make_shared<Shared>()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_cursorSet = true;
+
+    m_progress = new QProgressDialog(textAt(kLoading) + QStringLiteral("..."), textAt(kStop), 0,
+                                     kProgressSteps, window);
+    // Not modal: a modal dialog would run events inside setValue(), where the read may end.
+    m_progress->setMinimumDuration(kProgressShownAfterMs);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    connect(m_progress, &QProgressDialog::canceled, this, [shared = m_shared] { shared->cancel = true; });
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &GraphicsOpener::showProgress);
+    timer->start(kProgressRefreshMs);
+
+    // The thread deletes itself when done; it may outlive the opener, which then stops it.
+    QThread *thread = QThread::create([shared = m_shared, fileName] {
+        shared->result = loadRecordingFile(fileName, {&shared->cancel, &shared->bytesDone});
+    });
+    connect(thread, &QThread::finished, this, &GraphicsOpener::loaded);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+GraphicsOpener::~GraphicsOpener() {
+    restoreCursor();
+    delete m_progress;
+    // Closed while reading: the read stops at its next chunk.
+    m_shared->cancel = true;
+}
+
+void GraphicsOpener::restoreCursor() {
+    if (m_cursorSet) QApplication::restoreOverrideCursor();
+    m_cursorSet = false;
+}
+
+void GraphicsOpener::showProgress() {
+    const qint64 size = QFileInfo(m_fileName).size();
+    if (m_progress && size > 0)
+        m_progress->setValue(
+            int(std::min<qint64>(kProgressSteps, m_shared->bytesDone * kProgressSteps / size)));
+}
+
+void GraphicsOpener::loaded() {
+    restoreCursor();
+    delete m_progress;
+    GraphicsDisplayer *displayer = report(m_shared->result);
+    emit finished(displayer);
+    deleteLater();
+}
+
+GraphicsDisplayer *GraphicsOpener::report(const LoadResult &result) {
+    const QString applicationName = QCoreApplication::applicationName();
+    const QString notCompatible = textAt(kNotCompatible) + applicationName;
+    switch (result.status) {
+    case LoadStatus::CannotOpen:
+        messages::information(applicationName,
+                              textAt(kCannotOpenForParameter).arg(m_fileName, QStringLiteral("MODEL")));
+        messages::critical(textAt(kGraphics), notCompatible);
+        return nullptr;
+    case LoadStatus::NoModelLine:
+        messages::critical(textAt(kGraphics), notCompatible);
+        return nullptr;
+    case LoadStatus::CannotRead:
+        messages::critical(textAt(kGraphics), QStringLiteral("%1 %2").arg(textAt(kReadFailed), m_fileName));
+        return nullptr;
+    case LoadStatus::UnknownModel:
+    case LoadStatus::Cancelled:
+        return nullptr;
+    case LoadStatus::Loaded:
+        break;
+    }
+    if (!result.interval.opened)
+        messages::warning(applicationName, textAt(kCannotOpenForReading).arg(m_fileName));
+    const Recording &recording = *result.recording;
+    // Positions along the time axis need two samples and an interval of at least a second.
+    if (recording.size() < 2) {
+        messages::information(textAt(kGraphics), textAt(kTooFewLines));
+        return nullptr;
+    }
+    qint64 interval = result.interval.seconds.value_or(0);
+    if (interval < 1) interval = std::max<qint64>(1, recording.time(1) - recording.time(0));
+    auto *displayer = new GraphicsDisplayer(buildSeries(result.recording), interval);
+    const qint64 first = result.interval.first.value_or(recording.time(0));
+    displayer->setWindowTitle(viewerTitle(m_fileName, stampDateTime(first)));
+    displayer->show();
+    return displayer;
+}
+
+} // namespace graphs

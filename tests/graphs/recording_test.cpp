@@ -1,0 +1,272 @@
+// Reading recording files: data lines per model, lines that are skipped or damaged, empty fields, the
+// interval and first stamp, files that are not recordings, and the window title.
+#include "graphs/loadrecording.h"
+#include "graphs/recording.h"
+#include "graphs/seriestable.h"
+#include "recordings.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QLocale>
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace graphs;
+using graphstest::kDefaultStart;
+using graphstest::RecordingSpec;
+
+Recording read(const QByteArray &content, RecordedModel model) {
+    QBuffer buffer;
+    buffer.setData(content);
+    buffer.open(QIODevice::ReadOnly);
+    std::optional<Recording> recording = readRecording(buffer, model);
+    EXPECT_TRUE(recording.has_value());
+    return recording ? std::move(*recording) : Recording();
+}
+
+QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &content) {
+    QFile file(dir.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    return file.fileName();
+}
+
+TEST(Recording, EveryModelsColumns) {
+    const struct {
+        RecordedModel model;
+        int columns;
+        std::vector<int> kinds;
+    } cases[] = {
+        {RecordedModel::Basic, 14, {0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 2}},
+        {RecordedModel::Water, 20, {0, 0, 0, 0, 0, 0, 0, 2, 1, 1, 1, 1, 1, 2, 0, 0, 1, 1, 0, 0}},
+        {RecordedModel::AirDucted, 19, {0, 0, 0, 0, 0, 0, 0, 2, 1, 1, 1, 1, 1, 2, 0, 0, 0, 0, 0}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.model));
+        const RecordingSpec spec{c.model, kDefaultStart, 40, 10};
+        const Recording r = read(graphstest::recordingText(spec), c.model);
+        ASSERT_EQ(r.columnCount(), c.columns);
+        EXPECT_EQ(dataLineParts(c.model), c.columns + 2);
+        ASSERT_EQ(r.size(), 40);
+        EXPECT_EQ(r.damagedLines(), 0);
+        for (int col = 0; col < c.columns; ++col) {
+            EXPECT_EQ(int(r.kind(col)), c.kinds[std::size_t(col)]) << col;
+            for (qsizetype j = 0; j < r.size(); ++j)
+                ASSERT_EQ(r.text(col, j).toUtf8(), graphstest::field(c.model, col, j)) << col << " " << j;
+        }
+        EXPECT_EQ(r.time(0), kDefaultStart);
+        EXPECT_EQ(r.time(39), kDefaultStart + 390);
+        EXPECT_EQ(r.sample(0, 3).time, QDateTime(QDate(2024, 3, 9), QTime(10, 0, 30), Qt::UTC));
+    }
+}
+
+TEST(Recording, SkippedDamagedAndBadLines) {
+    // Two recordings appended to one file, with a blank line, CR LF endings, a line with one field
+    // missing, one with a field too many, a stamp that is no date and a stamp not at the line start.
+    const QByteArray basicTail = QByteArray(";0").repeated(13) + ';'; // after a first value of 9
+    const QByteArray content =
+        "MODEL=BASIC\r\nDate;Smoke Temperature\r\n"
+        "01/02/2024@10:00:00;1.5;2;3;4;5;6;7;Stove On;9;10;11;12;13;Alarm x;\r\n"
+        "\r\n"
+        "01/02/2024@10:00:10;1.5;2;3;4;5;6;7;Stove On;9;10;11;12;13;\r\n" +
+        ("01/02/2024@10:00:20;9" + basicTail + "1;\r\n") + "MODEL=BASIC\r\nDate;Smoke Temperature\r\n" +
+        ("31/02/2024@10:00:30;9" + basicTail + "\r\n") + (" 01/02/2024@10:00:40;9" + basicTail + "\r\n") +
+        ("01/02/2024@10:00:50;9" + basicTail + "\r\n") + // no line end at the end
+        "01/02/2024@10:01:00;-2.25;2;3;4;5;6;7;Stove Off;9;10;11;12;13;;";
+    const Recording r = read(content, RecordedModel::Basic);
+    ASSERT_EQ(r.size(), 5);
+    EXPECT_EQ(r.damagedLines(), 2);
+    EXPECT_EQ(r.badStampLines(), 1);
+    EXPECT_EQ(r.text(0, 0), "1.5");
+    EXPECT_EQ(r.text(7, 0), "Stove On");
+    EXPECT_EQ(r.text(13, 0), "Alarm x");
+    for (int col : {0, 7, 13}) {
+        EXPECT_EQ(r.text(col, 1), "0") << col; // one field missing: zero in every column
+        EXPECT_TRUE(r.present(col, 1));
+        EXPECT_EQ(r.text(col, 2), "0") << col; // one field too many
+    }
+    EXPECT_EQ(r.text(0, 3), "9");
+    EXPECT_EQ(r.time(3), graphstest::stamp(2024, 2, 1, 10, 0, 50));
+    EXPECT_EQ(r.text(0, 4), "-2.25");
+    EXPECT_EQ(r.text(7, 4), "Stove Off");
+}
+
+TEST(Recording, FieldTextsNumbersAndPresence) {
+    // Values as fields: plain decimals come back exactly, other texts as written; numbers read as the
+    // values do (not a number: 0), on/off as a variant's truth.
+    const QByteArray fields[] = {"-0.5", "12.50", "007", "1e3", "abc", "inf", "", "0.0", "false", "\xe8 1"};
+    QByteArray line = "09/03/2024@10:00:00";
+    for (const QByteArray &f : fields)
+        line += ';' + f;
+    for (int i = std::size(fields); i < 20; ++i)
+        line += ";0";
+    const Recording r = read("MODEL=WATER\n" + line + ";\n" + line + ";\n", RecordedModel::Water);
+    ASSERT_EQ(r.size(), 2);
+    const double numbers[] = {-0.5, 12.5, 7, 1000, 0, 0, 0};
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(r.numbers(c)[0], float(numbers[c])) << c;
+        EXPECT_EQ(r.text(c, 1), QString::fromLatin1(fields[c])) << c;
+    }
+    EXPECT_FALSE(r.present(6, 0));
+    EXPECT_TRUE(r.present(5, 0));
+    const GraphSample empty = r.sample(6, 1);
+    EXPECT_FALSE(empty.present);
+    EXPECT_EQ(empty.value.toString(), QString());
+    EXPECT_EQ(r.sample(4, 1).value.toString(), "abc");
+    // Column 7 is the stove state (text), columns 8..9 on/off inputs: "0.0" reads as on, "false" off.
+    EXPECT_EQ(r.text(7, 0), "0.0");
+    EXPECT_EQ(r.numbers(8)[0], 0.0f);
+    // Bytes that are not UTF-8 are Latin-1.
+    EXPECT_EQ(r.text(9, 0), QString::fromUtf8("\xc3\xa8 1"));
+    EXPECT_EQ(r.numbers(9)[0], 1.0f);
+    EXPECT_EQ(r.minimum(0), -0.5f);
+    EXPECT_EQ(r.maximum(0), -0.5f);
+}
+
+TEST(Recording, AppendedRecordingThatGoesBackIsPutInOrder) {
+    // A second recording appended after the clock was set back an hour.
+    const QByteArray content =
+        graphstest::recordingText({RecordedModel::AirDucted, kDefaultStart, 3, 10}) +
+        graphstest::recordingText({RecordedModel::AirDucted, kDefaultStart - 3600, 2, 10});
+    const Recording r = read(content, RecordedModel::AirDucted);
+    ASSERT_EQ(r.size(), 5);
+    const qint64 times[] = {kDefaultStart - 3600, kDefaultStart - 3590, kDefaultStart, kDefaultStart + 10,
+                            kDefaultStart + 20};
+    const qint64 lines[] = {0, 1, 0, 1, 2};
+    for (qsizetype j = 0; j < 5; ++j) {
+        EXPECT_EQ(r.time(j), times[j]);
+        EXPECT_EQ(r.text(0, j).toUtf8(), graphstest::field(RecordedModel::AirDucted, 0, lines[j]));
+    }
+}
+
+TEST(Recording, FileReadInPartsEqualsOneRead) {
+    // Two recordings, the second earlier, with damaged and overlong lines and texts that first appear
+    // in later parts: three parts read on threads give what one read gives.
+    QByteArray content = graphstest::recordingText({RecordedModel::Basic, kDefaultStart, 2000, 1});
+    content += "09/03/2024@11:00:00;1;2\n" + QByteArray(100000, 'x') + "\n";
+    content += graphstest::recordingText({RecordedModel::Basic, kDefaultStart - 7200, 3000, 1})
+                   .replace("Stove", "Stufa");
+    QTemporaryDir dir;
+    QFile file(write(dir, "parts.csv", content));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<Recording> one = readRecordingFile(file, RecordedModel::Basic, {}, 1);
+    const std::optional<Recording> three = readRecordingFile(file, RecordedModel::Basic, {}, 3);
+    ASSERT_TRUE(one && three);
+    ASSERT_EQ(one->size(), 5001);
+    ASSERT_EQ(three->size(), one->size());
+    EXPECT_EQ(three->damagedLines(), 1);
+    EXPECT_EQ(three->times(), one->times());
+    for (int c = 0; c < one->columnCount(); ++c) {
+        for (qsizetype j = 0; j < one->size(); ++j)
+            ASSERT_EQ(three->text(c, j), one->text(c, j)) << c << " " << j;
+        EXPECT_EQ(three->boundaries(c), one->boundaries(c));
+        EXPECT_EQ(three->numbers(c), one->numbers(c));
+    }
+    std::atomic<bool> cancel{true};
+    EXPECT_FALSE(readRecordingFile(file, RecordedModel::Basic, {&cancel, nullptr}, 3));
+}
+
+TEST(Recording, IntervalAndFirstStamp) {
+    QTemporaryDir dir;
+    const auto interval = [&](const QByteArray &content) {
+        return readRecordingInterval(write(dir, "i.csv", content));
+    };
+    // 90 s between the first two lines that hold a "." or ","; a line without either is no data line
+    // here, nor one whose stamp is not a date.
+    IntervalReading reading =
+        interval("MODEL=WATER\nDate;A\n09/03/2024@23:59:00;1;\n31/02/2024@10:00:00;1.5;\n"
+                 "09/03/2024@23:59:30;1,5;\n10/03/2024@00:01:00;2.5;\n10/03/2024@00:01:01;2.5;\n");
+    EXPECT_TRUE(reading.opened);
+    EXPECT_EQ(reading.first, graphstest::stamp(2024, 3, 9, 23, 59, 30));
+    EXPECT_EQ(reading.seconds, 90);
+
+    reading = interval("MODEL=WATER\n09/03/2024@23:59:30;1.5;\n");
+    EXPECT_EQ(reading.first, graphstest::stamp(2024, 3, 9, 23, 59, 30));
+    EXPECT_FALSE(reading.seconds);
+    reading = interval("MODEL=WATER\n");
+    EXPECT_FALSE(reading.first);
+    EXPECT_FALSE(reading.seconds);
+    reading = readRecordingInterval(dir.filePath("missing.csv"));
+    EXPECT_FALSE(reading.opened);
+}
+
+// A device of `size` bytes of one repeated byte, produced as it is read.
+class Flood : public QIODevice {
+public:
+    Flood(qint64 size, char byte) : m_size(size), m_byte(byte) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_size - m_done + QIODevice::bytesAvailable(); }
+
+protected:
+    qint64 readData(char *data, qint64 max) override {
+        const qint64 n = std::min(max, m_size - m_done);
+        std::memset(data, m_byte, std::size_t(n));
+        m_done += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 m_size;
+    qint64 m_done = 0;
+    char m_byte;
+};
+
+TEST(Recording, FilesThatAreNotRecordings) {
+    // One line of 64 MiB, and binary bytes: no model line, no data line.
+    Flood line(qint64(64) << 20, 'M');
+    EXPECT_FALSE(findModelName(line));
+    Flood dataless(qint64(64) << 20, '1');
+    std::optional<Recording> r = readRecording(dataless, RecordedModel::Water);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->size(), 0);
+    QByteArray binary(1 << 20, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char((unsigned(i) * 7919u) >> 3);
+    QBuffer buffer(&binary);
+    buffer.open(QIODevice::ReadOnly);
+    EXPECT_FALSE(findModelName(buffer));
+    // A huge line that starts like a model line names no model.
+    QByteArray huge = "MODEL=" + QByteArray(1 << 20, 'W');
+    QBuffer model(&huge);
+    model.open(QIODevice::ReadOnly);
+    const std::optional<QString> name = findModelName(model);
+    ASSERT_TRUE(name);
+    EXPECT_EQ(name->size(), kMaxLineBytes - 6);
+    EXPECT_FALSE(recordedModel(*name));
+}
+
+TEST(Recording, LoadStatuses) {
+    QTemporaryDir dir;
+    const auto load = [&](const QByteArray &content) {
+        return loadRecordingFile(write(dir, "l.csv", content));
+    };
+    EXPECT_EQ(loadRecordingFile(dir.filePath("missing.csv")).status, LoadStatus::CannotOpen);
+    EXPECT_EQ(load("Date;A\n09/03/2024@10:00:00;1.5;\n").status, LoadStatus::NoModelLine);
+    EXPECT_EQ(load("MODEL=unknown\n").status, LoadStatus::UnknownModel);
+    // The model is the text after the last "=", without ";", of the first line starting with MODEL.
+    LoadResult result =
+        load("x\nMODEL=a=standard;\nMODEL=WATER\n" + graphstest::dataLine(RecordedModel::Basic, 0, 0));
+    ASSERT_EQ(result.status, LoadStatus::Loaded);
+    EXPECT_EQ(result.recording->model(), RecordedModel::Basic);
+    EXPECT_EQ(result.recording->size(), 1);
+    EXPECT_EQ(load("MODEL=AIR - DUCTED;;\n").recording->model(), RecordedModel::AirDucted);
+
+    std::atomic<bool> cancel{true};
+    EXPECT_EQ(loadRecordingFile(write(dir, "c.csv", "MODEL=WATER\n"), {&cancel, nullptr}).status,
+              LoadStatus::Cancelled);
+}
+
+TEST(Recording, WindowTitle) {
+    QLocale::setDefault(QLocale::c());
+    const QDateTime first = stampDateTime(graphstest::stamp(2024, 3, 9, 7, 5, 59));
+    EXPECT_EQ(viewerTitle("log/WATER_09_03_24_07_05.csv", first),
+              "log/WATER_09_03_24_07_05.csv - Saturday 09/03/2024 7:05");
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    EXPECT_EQ(viewerTitle("a.csv", first), "a.csv - sabato 09/03/2024 7:05");
+    QLocale::setDefault(QLocale::c());
+}
+
+} // namespace
