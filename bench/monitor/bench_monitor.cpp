@@ -42,9 +42,8 @@ double cpuSeconds() {
 long residentKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
+    const QByteArray text = status.readAll();
+    return text.mid(text.indexOf("VmRSS:") + 6).simplified().split(' ').value(0).toLong();
 }
 
 qsizetype lineCount(const QString &path) {
@@ -59,13 +58,6 @@ void runEventLoop(int ms) {
     loop.exec();
 }
 
-QByteArray control(QProcess &simulator, const QByteArray &command) {
-    simulator.write(command + '\n');
-    for (int i = 0; i < 50 && !simulator.canReadLine(); ++i)
-        simulator.waitForReadyRead(100);
-    return simulator.readLine().trimmed();
-}
-
 // One run: the window on the debug page against a fresh simulator, recording into `file`.
 // `sample` is called every `sampleMs` while it runs for `seconds`.
 bool run(const QStringList &simulatorArguments, int seconds, const QString &file,
@@ -77,43 +69,39 @@ bool run(const QStringList &simulatorArguments, int seconds, const QString &file
         return false;
     }
     qputenv("PYROLINK_COM1", simulator.readLine().trimmed());
-    control(simulator, "start");
+    simulator.write("start\n");
 
     BoardLink link;
     Session session(link);
     SerialThread thread(link);
-    bool ok = true;
-    {
-        HearthBench window(session, &thread);
-        window.show();
-        QTimer answerer;
-        QObject::connect(&answerer, &QTimer::timeout, [&] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                dialog->selectFile(file);
-                static_cast<QDialog *>(dialog)->accept();
-            }
-        });
-        answerer.start(20);
-        window.findChild<QToolButton *>(QStringLiteral("debugToolButton"))->click();
-        window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 1));
-        window.findChild<QToolButton *>(QStringLiteral("registrationToolButton"))->click();
-        answerer.stop();
-        if (session.model() == StoveModel::Unknown) {
-            std::fprintf(stderr, "bench_monitor: no board detected\n");
-            ok = false;
+    HearthBench window(session, &thread);
+    window.show();
+    QTimer answerer; // the recording's file dialog
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->accept();
         }
-        runEventLoop(5000); // the first cycles and lines: settle before measuring
-        started();
-        QElapsedTimer clock;
-        clock.start();
-        while (ok && clock.elapsed() < seconds * 1000LL) {
-            runEventLoop(sampleMs);
-            sample();
-        }
-        window.findChild<QToolButton *>(QStringLiteral("registrationToolButton"))->click();
-        thread.requestStop();
-        thread.wait();
+    });
+    answerer.start(20);
+    auto *record = window.findChild<QToolButton *>(QStringLiteral("registrationToolButton"));
+    window.findChild<QToolButton *>(QStringLiteral("debugToolButton"))->click();
+    window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 1));
+    record->click();
+    answerer.stop();
+    const bool ok = session.model() != StoveModel::Unknown;
+    if (!ok) std::fprintf(stderr, "bench_monitor: no board detected\n");
+    runEventLoop(5000); // the first cycles and lines: settle before measuring
+    started();
+    QElapsedTimer clock;
+    clock.start();
+    while (ok && clock.elapsed() < seconds * 1000LL) {
+        runEventLoop(sampleMs);
+        sample();
     }
+    record->click();
+    thread.requestStop();
+    thread.wait();
     simulator.kill();
     simulator.waitForFinished(3000);
     return ok;
@@ -145,14 +133,13 @@ int main(int argc, char *argv[]) {
     double cpuStart = 0;
     QElapsedTimer wall;
     qsizetype linesAtStart = 0;
+    const auto startCpu = [&] {
+        cpuStart = cpuSeconds();
+        wall.start();
+        linesAtStart = lineCount(cpuFile);
+    };
     if (!run(
-            {QStringLiteral("--model"), QStringLiteral("basic")}, cpuSecondsToRun, cpuFile,
-            [&] {
-                cpuStart = cpuSeconds();
-                wall.start();
-                linesAtStart = lineCount(cpuFile);
-            },
-            [] {}, 1000))
+            {"--model", "basic"}, cpuSecondsToRun, cpuFile, startCpu, [] {}, 1000))
         return 1;
     const double cpu = cpuSeconds() - cpuStart;
     const double elapsed = double(wall.elapsed()) / 1000.0;
@@ -165,25 +152,20 @@ int main(int argc, char *argv[]) {
     const QString memoryFile = QDir(scratch.path()).filePath(QStringLiteral("memory.csv"));
     const int speed = 3600 / memorySecondsToRun;
     long first = -1, last = -1, peak = -1;
-    QList<long> samples;
+    QStringList samples;
+    const auto sampleMemory = [&] {
+        last = residentKiB();
+        peak = std::max(peak, last);
+        samples.append(QString::number(last));
+    };
     if (!run(
-            {QStringLiteral("--model"), QStringLiteral("water"), QStringLiteral("--no-pacing"),
-             QStringLiteral("--speed"), QString::number(speed)},
-            memorySecondsToRun, memoryFile, [&] { first = residentKiB(); },
-            [&] {
-                last = residentKiB();
-                peak = std::max(peak, last);
-                samples.append(last);
-            },
-            memorySecondsToRun * 1000 / 10))
+            {"--model", "water", "--no-pacing", "--speed", QString::number(speed)}, memorySecondsToRun,
+            memoryFile, [&] { first = residentKiB(); }, sampleMemory, memorySecondsToRun * 1000 / 10))
         return 1;
-    QStringList series;
-    for (long kib : samples)
-        series.append(QString::number(kib));
     std::printf("memory: resident %ld KiB after warm-up, %ld KiB at the end (%+ld KiB), peak %ld KiB; "
                 "%d s at simulator speed %d (%d simulated minutes), %lld lines\n",
                 first, last, last - first, peak, memorySecondsToRun, speed, memorySecondsToRun * speed / 60,
                 static_cast<long long>(lineCount(memoryFile)));
-    std::printf("memory samples (KiB): %s\n", qPrintable(series.join(QLatin1Char(' '))));
+    std::printf("memory samples (KiB): %s\n", qPrintable(samples.join(QLatin1Char(' '))));
     return 0;
 }

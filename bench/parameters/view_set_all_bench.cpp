@@ -44,15 +44,12 @@ protected:
     }
 };
 
-struct Figure {
-    double measured, minimum, withDrain;
-};
-
-void print(const char *model, const char *operation, int transactions, const Figure &f) {
+void print(const char *model, const char *operation, int transactions, double measured, double minimum,
+           double withDrain) {
     std::printf("%-13s %-8s %3d transactions  measured %8.0f ms  min %8.0f ms  ratio %.3f  "
                 "waits+drain %8.0f ms  ratio %.3f\n",
-                model, operation, transactions, f.measured, f.minimum, f.measured / f.minimum, f.withDrain,
-                f.measured / f.withDrain);
+                model, operation, transactions, measured, minimum, measured / minimum, withDrain,
+                measured / withDrain);
     std::fflush(stdout);
 }
 
@@ -90,11 +87,11 @@ int main(int argc, char **argv) {
         BoardLink link;
         Session session(link);
         const auto identity = link.open(readLinkSettings()) == 0 ? readBoardIdentity(link) : std::nullopt;
-        if (!identity || modelFromName(identity->left(10).trimmed()) != model) {
+        session.setModel(identity ? modelFromName(identity->left(10).trimmed()) : StoveModel::Unknown);
+        if (session.model() != model) {
             std::fprintf(stderr, "%s not detected\n", name.constData());
             return 1;
         }
-        session.setModel(model);
         ParametersPage page(session);
         page.build();
         const int count = parameterCount(model);
@@ -104,8 +101,8 @@ int main(int argc, char **argv) {
         page.viewAll();
         const double viewMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         // READxxxPii CR out, Pii=vvv CR back; first wait 225 ms.
-        print(name.constData(), "View all", count,
-              {viewMs, count * (225 + 19 * kByteMs), count * (225 + kDrainMs)});
+        print(name.constData(), "View all", count, viewMs, count * (225 + 19 * kByteMs),
+              count * (225 + kDrainMs));
 
         QList<double> values;
         for (int i = 0; i < count; ++i)
@@ -116,8 +113,8 @@ int main(int argc, char **argv) {
         const double setMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         // WRxxxPiivvv CR out, Pii=vvv CR back, first wait 300 ms; then SAVEPAR CR both ways, 700 ms.
         const double minimum = writes * (300 + 20 * kByteMs) + 700 + 16 * kByteMs;
-        print(name.constData(), "Set all", writes + 1,
-              {setMs, minimum, writes * 300.0 + 700 + (writes + 1) * kDrainMs});
+        print(name.constData(), "Set all", writes + 1, setMs, minimum,
+              writes * 300.0 + 700 + (writes + 1) * kDrainMs);
 
         sim.kill();
         sim.waitForFinished(3000);

@@ -3,6 +3,7 @@
 // or by srec_cat, and flash images.
 #pragma once
 
+#include "board/boardlink.h"
 #include "kit.h"
 
 #include <csignal>
@@ -96,6 +97,18 @@ public:
         return readLine();
     }
 
+    // A board register's value ("ok gen 1 18 range 0..99"), and setting it.
+    int value(int table, int index) {
+        std::istringstream reply(control((table == 0 ? "get gen " : "get tec ") + std::to_string(index)));
+        std::string ok, name;
+        int number = -1, value = -1;
+        reply >> ok >> name >> number >> value;
+        return value;
+    }
+    void set(int table, int index, int value) {
+        control((table == 0 ? "set gen " : "set tec ") + std::to_string(index) + " " + std::to_string(value));
+    }
+
     // The whole flash as the board holds it now (1 MiB, byte i = address i).
     Bytes flash() {
         static int serial = 0;
@@ -152,6 +165,13 @@ private:
     stovesim::test::Child m_child;
     std::string m_path;
     std::string m_log;
+};
+
+// The link as the program opens it for an update, at 38400 baud (1 ms byte time-outs).
+struct Link {
+    Link() { opened = link.open(LinkSettings{0, 38400, 20}) == 0; }
+    BoardLink link;
+    bool opened = false;
 };
 
 // An S2 record line with its checksum.

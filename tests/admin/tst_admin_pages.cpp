@@ -10,6 +10,7 @@
 #include "board/serialthread.h"
 #include "helpers.h"
 #include "parameters/parameterfile.h"
+#include "program.h"
 #include "simboard.h"
 #include "ui/hearthbench.h"
 
@@ -25,6 +26,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 using admintest::Bytes;
 using admintest::SimBoard;
@@ -34,62 +36,21 @@ namespace {
 const QString kTouch = QStringLiteral("Touch Panel Water/Air");
 const QString kText = QStringLiteral("Text Panel Water/Air");
 
-// Answers the open-file dialog with `path` (cancels it when empty) and records how it was shown.
-class FileDialogAnswerer : public QObject {
-public:
-    explicit FileDialogAnswerer(QString path = {}) : m_path(std::move(path)) {
-        connect(&m_timer, &QTimer::timeout, this, &FileDialogAnswerer::poll);
-        m_timer.start(20);
-    }
-    void setPath(const QString &path) { m_path = path; }
-    int shown = 0;
-    QString title, directory;
-    QStringList filters;
-    // Run after the dialog was accepted, before the page gets the name.
-    std::function<void()> afterAccept;
-
-private:
-    void poll() {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (dialog == nullptr || !dialog->isVisible() || dialog->property("hbAnswered").toBool()) return;
-        dialog->setProperty("hbAnswered", true);
-        ++shown;
-        title = dialog->windowTitle();
-        directory = dialog->directory().absolutePath();
-        filters = dialog->nameFilters();
-        if (m_path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectFile(m_path);
-        static_cast<QDialog *>(dialog)->accept(); // QFileDialog checks the choice as on OK
-        if (afterAccept) afterAccept();
-    }
-    QString m_path;
-    QTimer m_timer;
-};
-
-QImage icon(const QString &name) {
-    return QPixmap(QStringLiteral(":/icons/Resources/") + name).toImage();
-}
-
-QImage shown(const QLabel *label) {
-    return label->pixmap().toImage();
-}
-
-// A board configuration page on its own, with isolated settings and the link at 38400 baud.
+// A board configuration page on its own, with isolated settings and the link at 38400 baud, prepared
+// with `entry` chosen last; the simulator started with `simulator` (none when empty); boxes and file
+// dialogs answered.
 class PageRig {
 public:
-    PageRig() {
+    explicit PageRig(const QString &entry = {}, std::vector<std::string> simulator = {}) {
         QSettings().setValue(QString::fromLatin1(settingkeys::baudRate), 38400);
+        if (!simulator.empty()) board.emplace(std::move(simulator));
         page.applyTexts();
         page.show();
+        chooseBoard(entry);
     }
-    template <typename T> T *child(const char *name) const {
-        auto *widget = page.findChild<T *>(QString::fromLatin1(name));
-        if (widget == nullptr) qFatal("no widget %s", name);
-        return widget;
-    }
+    bool ok() const { return board && board->ok(); }
+    template <typename T> T *child(const char *name) const { return hbtest::child<T>(page, name); }
+    void click(const char *name) const { hbtest::click(page, name); }
     // Prepares the page as after the password, with this model chosen last.
     void chooseBoard(const QString &entry) {
         QSettings().setValue(QString::fromLatin1(settingkeys::updateFwLastBoard), entry);
@@ -105,6 +66,9 @@ public:
     BoardLink link;
     Session session{link};
     BoardConfigurationPage page{session};
+    std::optional<SimBoard> board;
+    hbtest::BoxAnswerer boxes;
+    hbtest::FileDialogAnswerer files;
 };
 
 // A firmware file made by srec_cat for the boot loader, and its image.
@@ -206,91 +170,51 @@ private slots:
         rig.chooseBoard(QStringLiteral("basic")); // compared exactly
         QCOMPARE(box->currentIndex(), -1);
         QVERIFY(!reset->isEnabled());
-
-        // Through the window: the keypad Enter key authenticates, and the entry activated from the
-        // keyboard is stored for the next time.
-        QSettings().remove(QStringLiteral("updateFwLastBoard"));
-        BoardLink link;
-        Session session(link);
-        HearthBench window(session, nullptr);
-        window.show();
-        window.findChild<QToolButton *>(QStringLiteral("configToolButton"))->click();
-        auto *password = window.findChild<QLineEdit *>(QStringLiteral("pswdLineEdit"));
-        password->setText(QStringLiteral("hb7351"));
-        QTest::keyClick(password, Qt::Key_Return);
-        QCOMPARE(window.currentPage(), Page::Authentication);
-        password->setText(QStringLiteral("hb7351"));
-        QTest::keyClick(password, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(window.currentPage(), Page::BoardConfiguration);
-        auto *windowBox = window.findChild<QComboBox *>(QStringLiteral("modelComboBox"));
-        QCOMPARE(windowBox->itemText(0), textAt(230));
-        windowBox->setFocus();
-        QTest::keyClick(windowBox, Qt::Key_Down);
-        QCOMPARE(QSettings().value(QStringLiteral("updateFwLastBoard")).toString(), QStringLiteral("Basic"));
-        QVERIFY(window.findChild<QPushButton *>(QStringLiteral("defaultButton"))->isEnabled());
     }
 
     void resetRestoresFactoryValues() {
-        PageRig rig;
-        SimBoard board({"--model", "basic", "--no-pacing"});
-        QVERIFY(board.ok());
-        const std::string factory = board.control("get gen 1");
-        board.control("set gen 1 7");
-        board.control("save");
-        rig.chooseBoard(QStringLiteral("Basic"));
+        PageRig rig(QStringLiteral("Basic"), {"--model", "basic", "--no-pacing"});
+        QVERIFY(rig.ok());
+        const std::string factory = rig.board->control("get gen 1");
+        rig.board->control("set gen 1 7");
+        rig.board->control("save");
         rig.child<QLineEdit>("motFileLineEdit")->setText(QStringLiteral("x.mot"));
         QSignalSpy home(&rig.page, &BoardConfigurationPage::homeRequested);
-        hbtest::BoxAnswerer answerer;
-
-        rig.child<QPushButton>("defaultButton")->click();
-
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Warning);
-        QCOMPARE(answerer.seen[0].title, textAt(104));
-        QCOMPARE(answerer.seen[0].text, textAt(103));
-        QVERIFY(!answerer.seen[0].cursorOverridden);
+        rig.click("defaultButton");
+        QCOMPARE(rig.boxes.shown(), QStringList{"warning " + textAt(104) + ": " + textAt(103)});
+        QVERIFY(!rig.boxes.seen[0].cursorOverridden);
         QCOMPARE(home.count(), 1);
-        QCOMPARE(shown(rig.child<QLabel>("confirmationParDefLabel")), icon(QStringLiteral("confirmed.png")));
+        QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationParDefLabel"), "confirmed"));
         QVERIFY(rig.child<QLineEdit>("motFileLineEdit")->text().isEmpty());
         QVERIFY(!rig.link.isOpen());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QCOMPARE(board.texts(), (std::vector<std::string>{"WRTECP09255\r", "SAVEPAR\r"}));
-        board.control("reboot");
-        QCOMPARE(board.control("get gen 1"), factory);
+        QCOMPARE(rig.board->texts(), (std::vector<std::string>{"WRTECP09255\r", "SAVEPAR\r"}));
+        rig.board->control("reboot");
+        QCOMPARE(rig.board->control("get gen 1"), factory);
     }
 
     void portAndResetFailures() {
-        PageRig rig;
-        rig.chooseBoard(QStringLiteral("Basic"));
+        PageRig rig(QStringLiteral("Basic"));
         QSignalSpy home(&rig.page, &BoardConfigurationPage::homeRequested);
-        hbtest::BoxAnswerer answerer;
-
         // No port: the reset and the update both stop at the port error.
-        rig.child<QPushButton>("defaultButton")->click();
-        rig.child<QPushButton>("firmwareUpdateButton")->click();
-        QCOMPARE(answerer.seen.size(), std::size_t{2});
-        for (const hbtest::SeenBox &box : answerer.seen) {
-            QCOMPARE(box.icon, QMessageBox::Critical);
-            QCOMPARE(box.title, QStringLiteral("Hearth Bench"));
-            QCOMPARE(box.text, QStringLiteral("Error opening serial COM1"));
-        }
+        rig.click("defaultButton");
+        rig.click("firmwareUpdateButton");
+        QCOMPARE(rig.boxes.shown(), QStringList(2, "critical Hearth Bench: Error opening serial COM1"));
         QVERIFY(rig.child<QLabel>("confirmationParDefLabel")->pixmap().isNull());
         QVERIFY(!rig.link.isOpen());
 
-        // A board that confirms nothing: the caution picture and "Operation failed: retry".
-        SimBoard board({"--model", "basic", "--no-pacing", "--silent-after", "0"});
-        QVERIFY(board.ok());
-        answerer.seen.clear();
-        rig.child<QPushButton>("defaultButton")->click();
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
-        QCOMPARE(answerer.seen[0].title, textAt(104));
-        QCOMPARE(answerer.seen[0].text, textAt(32));
-        QCOMPARE(shown(rig.child<QLabel>("confirmationParDefLabel")), icon(QStringLiteral("caution.png")));
+        // A board that confirms nothing: the caution picture and "Operation failed: retry", the store
+        // sent although the write was never confirmed, every attempt of both.
+        rig.board.emplace(std::vector<std::string>{"--model", "basic", "--no-pacing", "--silent-after", "0"});
+        QVERIFY(rig.ok());
+        rig.click("defaultButton");
+        QCOMPARE(rig.boxes.shown().value(2), "critical " + textAt(104) + ": " + textAt(32));
+        QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationParDefLabel"), "caution"));
         QCOMPARE(home.count(), 0);
         QVERIFY(!rig.link.isOpen());
-        QCOMPARE(board.count("WRTECP09255\r"), 6);
-        QCOMPARE(board.count("SAVEPAR\r"), 6);
+        std::vector<std::string> expected(6, "WRTECP09255\r");
+        expected.insert(expected.end(), 6, "SAVEPAR\r");
+        QCOMPARE(rig.board->texts(), expected);
     }
 
     void updateThroughTheWindowThenExit() {
@@ -319,7 +243,7 @@ private slots:
 
         // While the update runs: what the progress window shows, that this thread's timers keep
         // running, and that a second start is refused.
-        FileDialogAnswerer dialog(path);
+        hbtest::FileDialogAnswerer dialog(path);
         hbtest::BoxAnswerer answerer;
         QStringList captions;
         QList<int> maxima;
@@ -367,21 +291,18 @@ private slots:
         sampler.stop();
         QCOMPARE(code, 0); // the application was asked to exit
 
-        QCOMPARE(dialog.shown, 1);
-        QCOMPARE(dialog.title, textAt(89));
-        QCOMPARE(dialog.filters, QStringList{QStringLiteral("Files (*.mot)")});
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Information);
-        QCOMPARE(answerer.seen[0].title, QStringLiteral("Hearth Bench"));
-        QCOMPARE(answerer.seen[0].text,
-                 textAt(24) + QLatin1Char(' ') + textAt(103) + QStringLiteral(".\n") + textAt(21));
+        QCOMPARE(dialog.seen.size(), std::size_t{1});
+        QCOMPARE(dialog.seen[0].title, textAt(89));
+        QCOMPARE(dialog.seen[0].filters, QStringLiteral("Files (*.mot)"));
+        QCOMPARE(answerer.shown(), QStringList{"information Hearth Bench: " + textAt(24) + ' ' + textAt(103) +
+                                               ".\n" + textAt(21)});
         QCOMPARE(captions,
                  (QStringList{textAt(25) + QStringLiteral("..."), textAt(26) + QStringLiteral("...")}));
         QCOMPARE(maxima, (QList<int>{2, 512}));
         QVERIFY2(detail.contains(QStringLiteral(" / 16384 bytes written - time left: ")), qPrintable(detail));
         QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
-        QCOMPARE(shown(window->findChild<QLabel *>(QStringLiteral("confirmationUpdateFWLabel"))),
-                 icon(QStringLiteral("confirmed.png")));
+        QVERIFY(hbtest::showsIcon(window->findChild<QLabel *>(QStringLiteral("confirmationUpdateFWLabel")),
+                                  "confirmed"));
         QCOMPARE(window->findChild<QLCDNumber *>(QStringLiteral("writeErrorLcdNumber"))->intValue(), 0);
         QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("motFileLineEdit"))->text(),
                  QDir::toNativeSeparators(path));
@@ -406,168 +327,133 @@ private slots:
     }
 
     void basicPreparationAfterACopy() {
-        PageRig rig;
-        SimBoard board({"--model", "basic", "--no-pacing"});
-        QVERIFY(board.ok());
+        PageRig rig(QStringLiteral("Basic"), {"--model", "basic", "--no-pacing"});
+        QVERIFY(rig.ok());
         rig.session.setModel(StoveModel::Basic);
-        rig.chooseBoard(QStringLiteral("Basic"));
-        hbtest::BoxAnswerer answerer;
-        answerer.queue(QMessageBox::Yes);
-        FileDialogAnswerer dialog; // cancelled: nothing is programmed
-
-        rig.child<QPushButton>("firmwareUpdateButton")->click();
-
-        QCOMPARE(answerer.seen.size(), std::size_t{2});
+        rig.boxes.queue(QMessageBox::Yes); // the copy; the file dialog is cancelled: nothing is programmed
+        rig.click("firmwareUpdateButton");
         const QString copy = QDir(rig.slate.workPath())
                                  .filePath(QStringLiteral("par/backup (basic) %1.prm")
                                                .arg(QDate::currentDate().toString(Qt::ISODate)));
-        QCOMPARE(answerer.seen[0].informative,
-                 textAt(281) + QLatin1Char('\n') + QDir::toNativeSeparators(copy));
-        QCOMPARE(answerer.seen[0].defaultButton, QMessageBox::Yes);
-        QCOMPARE(answerer.seen[1].icon, QMessageBox::Warning);
-        QCOMPARE(answerer.seen[1].title, textAt(104));
-        QCOMPARE(answerer.seen[1].text,
-                 QStringLiteral("BEFORE pressing OK enabled, reboot the board to continue the "
-                                "operation selected"));
-        QCOMPARE(dialog.shown, 1);
+        QCOMPARE(
+            rig.boxes.shown(),
+            (QStringList{
+                "plain Hearth Bench:  | " + textAt(281) + '\n' + QDir::toNativeSeparators(copy),
+                "warning " + textAt(104) +
+                    ": BEFORE pressing OK enabled, reboot the board to continue the operation selected"}));
+        QCOMPARE(rig.boxes.seen[0].defaultButton, QMessageBox::Yes);
+        QCOMPARE(rig.files.seen.size(), std::size_t{1});
         QVERIFY(!rig.link.isOpen());
 
-        // The copy is a parameter file of the board, taken before the switch.
+        // The copy is a parameter file of the board, taken before the switch into the boot loader.
         QFile file(copy);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const auto lines = paramfile::parse(file.readAll());
         QVERIFY(lines && !lines->isEmpty());
         QCOMPARE(std::get<paramfile::ModelLine>(lines->at(0)).name, QStringLiteral("BASIC"));
-        const std::vector<std::string> texts = board.texts();
+        const std::vector<std::string> texts = rig.board->texts();
         QVERIFY(texts.size() > 3);
         QCOMPARE(texts[texts.size() - 2], std::string("WRTECP08250\r"));
         QCOMPARE(texts.back(), std::string("SAVEPAR\r"));
         for (std::size_t i = 0; i + 2 < texts.size(); ++i)
             QVERIFY(texts[i].rfind("READ", 0) == 0);
-        // Then the boot loader was probed once, and answered.
-        QCOMPARE(board.frames(admintest::kRead).size(), std::size_t{1});
-        QVERIFY(board.control("status").find("mode bootloader") != std::string::npos);
+        // Then the boot loader was probed once where the BASIC board's answers, and answered.
+        const auto reads = rig.board->frames(admintest::kRead);
+        QCOMPARE(reads.size(), std::size_t{1});
+        QCOMPARE(std::make_pair(reads[0].address(), reads[0].length()), std::make_pair(0x41F8u, 32));
+        QVERIFY(rig.board->control("status").find("mode bootloader") != std::string::npos);
     }
 
     void basicPreparationFails() {
-        PageRig rig;
-        SimBoard board({"--model", "basic", "--no-pacing", "--silent-after", "0"});
-        QVERIFY(board.ok());
-        rig.chooseBoard(QStringLiteral("Basic"));
-        hbtest::BoxAnswerer answerer;
-        FileDialogAnswerer dialog;
-        rig.child<QPushButton>("firmwareUpdateButton")->click();
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
-        QCOMPARE(answerer.seen[0].title, textAt(104));
-        QCOMPARE(answerer.seen[0].text, textAt(32));
-        QCOMPARE(dialog.shown, 0);
-        QCOMPARE(board.count("WRTECP08250\r"), 5);
-        QCOMPARE(board.count("SAVEPAR\r"), 6);
-        QVERIFY(board.frames(admintest::kRead).empty());
+        PageRig rig(QStringLiteral("Basic"), {"--model", "basic", "--no-pacing", "--silent-after", "0"});
+        QVERIFY(rig.ok());
+        rig.click("firmwareUpdateButton");
+        QCOMPARE(rig.boxes.shown(), QStringList{"critical " + textAt(104) + ": " + textAt(32)});
+        QVERIFY(rig.files.seen.empty());
+        QCOMPARE(rig.board->count("WRTECP08250\r"), 5);
+        QCOMPARE(rig.board->count("SAVEPAR\r"), 6);
+        QVERIFY(rig.board->frames(admintest::kRead).empty());
         QVERIFY(!rig.link.isOpen());
     }
 
     void probeOffersRetryAndAbort() {
-        PageRig rig;
-        SimBoard board(
-            {"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "0"}); // not answering
-        QVERIFY(board.ok());
-        rig.chooseBoard(kText);
-        hbtest::BoxAnswerer answerer;
-        answerer.queue(QMessageBox::Retry);
-        answerer.queue(QMessageBox::Abort);
-        FileDialogAnswerer dialog;
+        PageRig rig(kText, {"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "0"});
+        QVERIFY(rig.ok());
+        rig.boxes.queue(QMessageBox::Retry);
+        rig.boxes.queue(QMessageBox::Abort);
         bool linkOpenAtBox = false;
-        answerer.onBox = [&] { linkOpenAtBox = rig.link.isOpen(); };
-        rig.child<QPushButton>("firmwareUpdateButton")->click();
-        QCOMPARE(answerer.seen.size(), std::size_t{2});
-        for (const hbtest::SeenBox &box : answerer.seen) {
-            QCOMPARE(box.informative, textAt(226));
-            QCOMPARE(box.defaultButton, QMessageBox::Retry);
-            QVERIFY(!box.cursorOverridden);
-        }
+        rig.boxes.onBox = [&] { linkOpenAtBox = rig.link.isOpen(); };
+        rig.click("firmwareUpdateButton");
+        QCOMPARE(rig.boxes.shown(), QStringList(2, "warning Hearth Bench:  | " + textAt(226)));
+        for (const hbtest::SeenBox &box : rig.boxes.seen)
+            QVERIFY(box.defaultButton == QMessageBox::Retry && !box.cursorOverridden);
         QVERIFY(linkOpenAtBox);
-        QCOMPARE(dialog.shown, 0);
+        QVERIFY(rig.files.seen.empty());
         // Two rounds of three probes, each tried three times by the link library.
-        const auto reads = board.frames(admintest::kRead);
+        const auto reads = rig.board->frames(admintest::kRead);
         QCOMPARE(reads.size(), std::size_t{18});
         for (const admintest::Request &r : reads)
-            QCOMPARE(r.address(), 0x80A0u);
+            QCOMPARE(std::make_pair(r.address(), r.length()), std::make_pair(0x80A0u, 32));
         QVERIFY(!rig.link.isOpen());
     }
 
     void filesRefused() {
-        PageRig rig;
-        SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
-        QVERIFY(board.ok());
-        rig.chooseBoard(kTouch);
-        hbtest::BoxAnswerer answerer;
+        PageRig rig(kTouch, {"--model", "water", "--bootloader", "--no-pacing"});
+        QVERIFY(rig.ok());
         auto *result = rig.child<QLabel>("confirmationUpdateFWLabel");
-        auto *button = rig.child<QPushButton>("firmwareUpdateButton");
 
         // A header line other than the loader's (srec_cat's own): the caution picture, no message.
         const auto named =
             admintest::srecCat(admintest::pattern(256, 4), "-execution-start-address=0", "-address-length=3");
         QVERIFY(named);
         QDir(rig.slate.workPath()).mkpath(QStringLiteral("fw"));
-        FileDialogAnswerer dialog(rig.writeFile(QStringLiteral("fw/named.mot"), *named));
-        button->click();
-        QCOMPARE(dialog.shown, 1);
-        QVERIFY(answerer.seen.empty());
-        QCOMPARE(shown(result), icon(QStringLiteral("caution.png")));
+        rig.files.answer = rig.writeFile(QStringLiteral("fw/named.mot"), *named);
+        rig.click("firmwareUpdateButton");
+        QVERIFY(rig.boxes.seen.empty());
+        QVERIFY(hbtest::showsIcon(result, "caution"));
         const QString folder = QDir(rig.slate.workPath()).filePath(QStringLiteral("fw"));
         QCOMPARE(QSettings().value(QStringLiteral("motFileName")).toString(), folder);
 
         // Not a text file: the same. The dialog now opens in the folder of the last file.
         std::string binary = admintest::motFile({{0, {1, 2, 3}}});
         binary[5] = '\0';
-        dialog.setPath(rig.writeFile(QStringLiteral("binary.mot"), binary));
-        button->click();
-        QCOMPARE(dialog.shown, 2);
-        QCOMPARE(dialog.directory, folder);
-        QVERIFY(answerer.seen.empty());
-        QCOMPARE(shown(result), icon(QStringLiteral("caution.png")));
+        rig.files.answer = rig.writeFile(QStringLiteral("binary.mot"), binary);
+        rig.click("firmwareUpdateButton");
+        QCOMPARE(rig.files.seen.size(), std::size_t{2});
+        QCOMPARE(rig.files.seen[1].directory, folder);
+        QVERIFY(rig.boxes.seen.empty());
+        QVERIFY(hbtest::showsIcon(result, "caution"));
 
         // A file that is gone by the time it is read.
         const QString gone = rig.writeFile(QStringLiteral("gone.mot"), admintest::motFile({{0, {1}}}));
-        dialog.setPath(gone);
-        dialog.afterAccept = [gone] { QFile::remove(gone); };
-        button->click();
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
-        QCOMPARE(answerer.seen[0].title, textAt(104));
-        QCOMPARE(answerer.seen[0].text, textAt(27) + QLatin1Char(' ') + gone);
+        rig.files.answer = gone;
+        rig.files.afterAccept = [gone] { QFile::remove(gone); };
+        rig.click("firmwareUpdateButton");
+        QCOMPARE(rig.boxes.shown(), QStringList{"critical " + textAt(104) + ": " + textAt(27) + ' ' + gone});
 
         // Three probes, and nothing erased or written.
-        QCOMPARE(board.frames(admintest::kRead).size(), std::size_t{3});
-        QVERIFY(board.frames(admintest::kErase).empty());
-        QVERIFY(board.frames(admintest::kWriteFlash).empty());
+        QCOMPARE(rig.board->frames(admintest::kRead).size(), std::size_t{3});
+        QVERIFY(rig.board->frames(admintest::kErase).empty());
+        QVERIFY(rig.board->frames(admintest::kWriteFlash).empty());
         QVERIFY(!rig.link.isOpen());
     }
 
     void failedUpdateKeepsRunning() {
-        PageRig rig;
-        SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
-        QVERIFY(board.ok());
-        rig.chooseBoard(kText);
+        PageRig rig(kText, {"--model", "water", "--bootloader", "--no-pacing"});
+        QVERIFY(rig.ok());
         // The second record lands on the first: the flash keeps the AND of both.
-        const QString path = rig.writeFile(QStringLiteral("overlap.mot"),
-                                           admintest::motFile({{0x0100, {0xFF, 0x0F, 0xF0, 0x55}},
-                                                               {0x0100, {0xFF, 0x0F, 0x0F, 0xAA}},
-                                                               {0x0200, admintest::pattern(64, 9)}}));
-        FileDialogAnswerer dialog(path);
-        hbtest::BoxAnswerer answerer;
-        const int code = runInEventLoop([&] { rig.child<QPushButton>("firmwareUpdateButton")->click(); }, 7);
+        rig.files.answer = rig.writeFile(QStringLiteral("overlap.mot"),
+                                         admintest::motFile({{0x0100, {0xFF, 0x0F, 0xF0, 0x55}},
+                                                             {0x0100, {0xFF, 0x0F, 0x0F, 0xAA}},
+                                                             {0x0200, admintest::pattern(64, 9)}}));
+        const int code = runInEventLoop([&] { rig.click("firmwareUpdateButton"); }, 7);
         QCOMPARE(code, 7); // the program keeps running
-        QCOMPARE(answerer.seen.size(), std::size_t{1});
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Warning);
-        QCOMPARE(answerer.seen[0].title, QStringLiteral("Hearth Bench"));
-        QCOMPARE(answerer.seen[0].text, QStringLiteral("Operation failed!. Repeat\nWriting error counter: 1\n"
-                                                       "First differing address: 0x000102"));
+        QCOMPARE(rig.boxes.shown(),
+                 QStringList{"warning Hearth Bench: Operation failed!. Repeat\nWriting error "
+                             "counter: 1\nFirst differing address: 0x000102"});
         QCOMPARE(rig.child<QLCDNumber>("writeErrorLcdNumber")->intValue(), 1);
-        QCOMPARE(shown(rig.child<QLabel>("confirmationUpdateFWLabel")), icon(QStringLiteral("caution.png")));
-        QCOMPARE(board.frames(admintest::kWriteFlash).size(), std::size_t{3});
+        QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationUpdateFWLabel"), "caution"));
+        QCOMPARE(rig.board->frames(admintest::kWriteFlash).size(), std::size_t{3});
         QVERIFY(!rig.page.busy());
         QVERIFY(rig.child<QPushButton>("firmwareUpdateButton")->isEnabled());
         QVERIFY(!rig.link.isOpen());

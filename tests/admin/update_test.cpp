@@ -10,6 +10,7 @@
 #include <string>
 
 using admintest::Bytes;
+using admintest::Link;
 using admintest::SimBoard;
 using firmware::Result;
 
@@ -19,9 +20,8 @@ namespace {
 class Recorder : public firmware::Observer {
 public:
     void erasing(int done, int total) override { eraseSteps.emplace_back(done, total); }
-    void programming(int records, int totalRecords, qint64 bytes, qint64 totalBytes) override {
+    void programming(int records, int, qint64 bytes, qint64 totalBytes) override {
         lastRecords = records;
-        lastTotal = totalRecords;
         lastBytes = bytes;
         lastTotalBytes = totalBytes;
     }
@@ -30,7 +30,7 @@ public:
 
     int stopAfter = -1;
     std::vector<std::pair<int, int>> eraseSteps;
-    int lastRecords = -1, lastTotal = -1, reportedErrors = 0;
+    int lastRecords = -1, reportedErrors = 0;
     qint64 lastBytes = -1, lastTotalBytes = -1;
 };
 
@@ -40,13 +40,6 @@ QList<srec::Record> recordsOf(const std::string &file) {
     EXPECT_TRUE(checked.ok());
     return checked.records;
 }
-
-// The link as the program opens it for an update, at 38400 baud (1 ms byte time-outs).
-struct Link {
-    Link() { opened = link.open(LinkSettings{0, 38400, 20}) == 0; }
-    BoardLink link;
-    bool opened = false;
-};
 
 Bytes slice(const Bytes &flash, std::uint32_t from, std::size_t size) {
     return Bytes(flash.begin() + from, flash.begin() + from + static_cast<std::ptrdiff_t>(size));
@@ -249,30 +242,3 @@ TEST_P(FirmwareUpdateFaults, NeverEndInSuccessWithADifferentImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, FirmwareUpdateFaults, testing::Values(1, 2, 3));
-
-TEST(BootLoaderProbe, OnlyTheBootLoaderAnswers) {
-    {
-        SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
-        ASSERT_TRUE(board.ok());
-        Link link;
-        ASSERT_TRUE(link.opened);
-        EXPECT_TRUE(firmware::probeBootLoader(link.link, 0x41F8));
-        const auto reads = board.frames(admintest::kRead);
-        ASSERT_EQ(reads.size(), 1u);
-        EXPECT_EQ(reads[0].address(), 0x41F8u);
-        EXPECT_EQ(reads[0].length(), 32);
-    }
-    // A board whose loader does not answer: three probe reads, each tried three times by the link
-    // library.
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "0"});
-    ASSERT_TRUE(board.ok());
-    Link link;
-    ASSERT_TRUE(link.opened);
-    EXPECT_FALSE(firmware::probeBootLoader(link.link, 0x80A0));
-    const auto reads = board.frames(admintest::kRead);
-    EXPECT_EQ(reads.size(), 9u);
-    for (const admintest::Request &r : reads) {
-        EXPECT_EQ(r.address(), 0x80A0u);
-        EXPECT_EQ(r.length(), 32);
-    }
-}

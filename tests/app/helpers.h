@@ -1,5 +1,5 @@
 // Shared helpers of the program's tests: isolated settings and working folder, a scripted board on
-// a pseudo-terminal, the simulator as a child process, and an answerer for modal message boxes.
+// a pseudo-terminal, the simulator as a child process, and answerers for modal boxes and file dialogs.
 #pragma once
 
 #include "app/session.h"
@@ -10,8 +10,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
@@ -32,6 +34,32 @@
 
 namespace hbtest {
 
+// The widget called `name` below `root`; a missing widget ends the test program.
+template <typename T> T *child(const QObject &root, const char *name) {
+    T *found = root.findChild<T *>(QLatin1String(name));
+    if (found == nullptr) qFatal("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
+
+// Clicks the button called `name` below `root`.
+inline void click(const QObject &root, const char *name) {
+    child<QAbstractButton>(root, name)->click();
+}
+
+// The text of the label called `name` below `root`.
+inline QString labelText(const QObject &root, const char *name) {
+    return child<QLabel>(root, name)->text();
+}
+
+// Chooses `text` in a combo box as the user does.
+inline void activate(const QObject &root, const char *box, const QString &text) {
+    QComboBox *combo = child<QComboBox>(root, box);
+    const int index = combo->findText(text);
+    if (index < 0) qFatal("%s does not list %s", box, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->textActivated(text);
+}
+
 // Settings in a private folder, and a private working folder (with or without "lang").
 class Sandbox {
 public:
@@ -50,6 +78,14 @@ public:
         QFile file(workPath() + QStringLiteral("/lang/") + name);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
+    }
+    // The program's own language files, English and Italian, in the working folder's "lang".
+    void installShippedLanguages() const {
+        for (const char *name : {"English.lng", "Italiano.lng"}) {
+            QFile shipped(QStringLiteral(HB_SOURCE_DIR "/lang/") + QLatin1String(name));
+            QVERIFY(shipped.open(QIODevice::ReadOnly));
+            writeLanguage(QLatin1String(name), shipped.readAll());
+        }
     }
     void clearSettings() const {
         QSettings settings;
@@ -80,6 +116,19 @@ public:
     }
     void queue(QMessageBox::StandardButton button) { answers.push_back(button); }
     std::vector<SeenBox> seen;
+    // The boxes seen, one line each: "<icon> <title>: <text>", and " | <informative text>" if any.
+    QStringList shown() const {
+        static const std::map<QMessageBox::Icon, QString> icons = {{QMessageBox::NoIcon, "plain"},
+                                                                   {QMessageBox::Information, "information"},
+                                                                   {QMessageBox::Warning, "warning"},
+                                                                   {QMessageBox::Critical, "critical"},
+                                                                   {QMessageBox::Question, "question"}};
+        QStringList lines;
+        for (const SeenBox &box : seen)
+            lines << icons.at(box.icon) + ' ' + box.title + ": " + box.text +
+                         (box.informative.isEmpty() ? QString() : " | " + box.informative);
+        return lines;
+    }
     // Called while each box is shown, before it is answered.
     std::function<void()> onBox;
 
@@ -122,6 +171,43 @@ private:
     QMessageBox::StandardButton fallback;
     std::vector<QMessageBox::StandardButton> answers;
 };
+
+// Answers every file dialog with `answer` (cancels it when empty) and records what it offered.
+class FileDialogAnswerer : public QObject {
+public:
+    struct Offer {
+        QString title, directory, proposed, filters;
+    };
+    explicit FileDialogAnswerer(QString answer = {}) : answer(std::move(answer)) {
+        connect(&timer, &QTimer::timeout, this, &FileDialogAnswerer::poll);
+        timer.start(15);
+    }
+    QString answer;
+    std::vector<Offer> seen;
+    // Run after the dialog was accepted, before the page gets the name.
+    std::function<void()> afterAccept;
+
+private:
+    void poll() {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible() || dialog->property("hbAnswered").toBool()) return;
+        dialog->setProperty("hbAnswered", true);
+        seen.push_back({dialog->windowTitle(), dialog->directory().absolutePath(),
+                        dialog->selectedFiles().value(0), dialog->nameFilters().join('|')});
+        if (answer.isEmpty()) return dialog->reject();
+        dialog->selectFile(answer);
+        static_cast<QDialog *>(dialog)->accept(); // checks the name as the dialog's own button does
+        if (afterAccept) afterAccept();
+    }
+    QTimer timer;
+};
+
+// Whether `label` shows the resource picture Resources/<name>.png.
+inline bool showsIcon(const QLabel *label, const char *name) {
+    return label != nullptr &&
+           label->pixmap().toImage() ==
+               QPixmap(QStringLiteral(":/icons/Resources/%1.png").arg(QLatin1String(name))).toImage();
+}
 
 // A board on a pseudo-terminal that answers each CR-terminated command through `respond` (no
 // answer when it returns nothing) and records every command with its arrival time.
@@ -169,6 +255,15 @@ public:
         for (const Arrival &a : arrivals())
             out.push_back(a.command);
         return out;
+    }
+    int count(const std::string &command) const {
+        const auto all = commands();
+        return int(std::count(all.begin(), all.end(), command));
+    }
+    // Every byte received, as text.
+    std::string wire() const {
+        const testsupport::Bytes got = peer.received();
+        return std::string(got.begin(), got.end());
     }
     void clear() {
         std::lock_guard lock(mutex);
@@ -264,6 +359,10 @@ public:
         unbindAllPorts();
     }
 };
+
+// How much shorter than the program's wait a gap may look: the peer's thread may note an arrival a
+// little late, which shortens the gap after it.
+constexpr long long gapSlackMs = 10;
 
 // Milliseconds between arrival n - 1 and arrival n.
 inline long long gapMs(const std::vector<ScriptedBoard::Arrival> &arrivals, std::size_t n) {

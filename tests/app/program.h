@@ -10,13 +10,6 @@
 
 namespace hbtest {
 
-// The widget called `name` below `root`; a missing widget ends the test program.
-template <typename T> T *child(const QObject &root, const char *name) {
-    T *found = root.findChild<T *>(QLatin1String(name));
-    if (found == nullptr) qFatal("no %s named %s", T::staticMetaObject.className(), name);
-    return found;
-}
-
 struct Program {
     BoardLink link;
     Session session{link};

@@ -1,6 +1,5 @@
-// Command transactions against a scripted board on a pseudo-terminal: the exact command bytes, the
-// reply checks and the failure paths.
-#include "board/commands.h"
+// Command transactions on a pseudo-terminal: the commands the simulator knows independently, and
+// against a scripted board the exact command bytes, the reply checks and the failure paths.
 #include "board/transactions.h"
 #include "helpers.h"
 
@@ -8,20 +7,15 @@
 
 using hbtest::replyTo;
 using hbtest::ScriptedBoard;
-using testsupport::Bytes;
 
 namespace {
-std::string wire(const ScriptedBoard &board) {
-    const Bytes got = board.received();
-    return std::string(got.begin(), got.end());
-}
 constexpr int wait = 40;
+constexpr int noValue = INT_MIN; // a transaction that reads no value
 } // namespace
 
 class TransactionTest : public QObject {
     Q_OBJECT
 
-private:
     ScriptedBoard *board = nullptr;
 
     void openLink() { QCOMPARE(OpenComm(0, 9600, 0, 60, 0, 2), 0); }
@@ -35,36 +29,36 @@ private slots:
     void cleanup() {
         CloseComm();
         delete board;
-        board = nullptr;
     }
 
-    void formatDigitsPadsAndTruncates() {
-        char buffer[8] = {};
-        formatDigits(buffer, 1234, 3);
-        QCOMPARE(QByteArray(buffer, 3), QByteArray("234"));
-        formatDigits(buffer, -5, 3);
-        QCOMPARE(QByteArray(buffer, 3), QByteArray("000"));
-        formatDigits(buffer, 7, 2);
-        QCOMPARE(QByteArray(buffer, 2), QByteArray("07"));
-        formatDigits(buffer, 0, 4);
-        QCOMPARE(QByteArray(buffer, 4), QByteArray("0000"));
-    }
-
-    // The commands of the hardware test as the simulator, which knows them independently, confirms
-    // them in test mode.
-    void outputCommandsTheBoardKnows() {
+    // The hardware test's commands and every input read, as the simulator confirms them in test mode.
+    void commandsTheBoardKnows() {
         CloseComm();
         hbtest::Simulator sim({"--model", "basic", "--no-pacing"});
         QVERIFY(sim.ok());
         openLink();
         QCOMPARE(sendControlCommand(1, wait), 1); // TESTON
-        const int loads[][2] = {{1, 1}, {1, 7}, {3, 1}, {3, 0}, {5, 1}, {5, 2}, {5, 3}, {5, 4}, {10, 1}, {10, 0}};
+        const int loads[][2] = {{1, 1}, {1, 7}, {3, 1}, {3, 0},  {5, 1},
+                                {5, 2}, {5, 3}, {5, 4}, {10, 1}, {10, 0}};
         for (const auto &load : loads)
-            QVERIFY2(setLoad(static_cast<unsigned short>(load[0]), static_cast<unsigned short>(load[1]), wait) == 1,
+            QVERIFY2(setLoad(static_cast<unsigned short>(load[0]), static_cast<unsigned short>(load[1]),
+                             wait) == 1,
                      qPrintable(QStringLiteral("load %1 state %2").arg(load[0]).arg(load[1])));
         QCOMPARE(setAnalogOutput(4, 100, wait), 1);
         QCOMPARE(setAnalogOutput(4, 7, wait), 1);
         QCOMPARE(setAnalogOutput(2, 45, wait), 1);
+        const struct {
+            unsigned short input;
+            const char *name;
+            int value;
+        } inputs[] = {{1, "t1", 25}, {2, "t2", -12}, {3, "t3", 100}, {4, "pot", 29}, {5, "pr", 250},
+                      {6, "en", 12}, {7, "in", 170}, {8, "pr", 7},   {9, "pcc", 95}};
+        for (const auto &in : inputs) {
+            QVERIFY(sim.control(QStringLiteral("input %1 %2").arg(in.name).arg(in.value)).startsWith("ok"));
+            short value = -999;
+            QVERIFY2(readInput(in.input, &value, wait) == 1, in.name);
+            QCOMPARE(int(value), in.value);
+        }
         QCOMPARE(sendControlCommand(0, wait), 1); // TESTOFF
         QCOMPARE(sendControlCommand(2, wait), 1); // SAVEPAR
     }
@@ -83,142 +77,66 @@ private slots:
         QVERIFY(board->received().empty());
     }
 
-    void echoWithoutCarriageReturnFails() {
-        board->setResponder(replyTo("TESTON", "TESTON"));
-        QCOMPARE(sendControlCommand(1, wait), 0);
-        board->setResponder(replyTo("TESTON", "TESTOX\r"));
-        QCOMPARE(sendControlCommand(1, wait), 0);
-    }
-
-    void inputs_data() {
-        QTest::addColumn<int>("input");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<int>("ok");
-        QTest::addColumn<int>("value");
-        QTest::newRow("T1 blank-padded") << 1 << "READT1"
-                                         << "T1= 25\r" << 1 << 25;
-        QTest::newRow("T1 without CR") << 1 << "READT1"
-                                       << "T1=025" << 0 << 0;
-        QTest::newRow("T1 wrong letters") << 1 << "READT1"
-                                          << "T2=025\r" << 0 << 0;
-        QTest::newRow("T2") << 2 << "READT2"
-                            << "T2=-12\r" << 1 << -12;
-        QTest::newRow("T3") << 3 << "READT3"
-                            << "T3=100\r" << 1 << 100;
-        QTest::newRow("potentiometer two digits") << 4 << "READPOT"
-                                                  << "SET=29\r" << 1 << 29;
-        QTest::newRow("potentiometer three digits") << 4 << "READPOT"
-                                                    << "SET=290\r" << 0 << 0;
-        QTest::newRow("pressure 5") << 5 << "READPR"
-                                    << "PR=250\r" << 1 << 250;
-        QTest::newRow("encoder") << 6 << "READEN"
-                                 << "EN=012\r" << 1 << 12;
-        QTest::newRow("digital inputs") << 7 << "READIN"
-                                        << "IN=170\r" << 1 << 170;
-        QTest::newRow("pressure 8") << 8 << "READPR"
-                                    << "PR=007\r" << 1 << 7;
-        QTest::newRow("fuel correction") << 9 << "READPCC"
-                                         << "SCC=95\r" << 1 << 95;
-        QTest::newRow("digits stop at letter") << 1 << "READT1"
-                                               << "T1=2x5\r" << 1 << 2;
-    }
-    void inputs() {
-        QFETCH(int, input);
-        QFETCH(QString, command);
-        QFETCH(QString, reply);
-        QFETCH(int, ok);
-        QFETCH(int, value);
-        board->setResponder(replyTo(command.toStdString(), reply.toStdString()));
-        short got = -999;
-        QCOMPARE(readInput(static_cast<unsigned short>(input), &got, wait), ok);
-        QCOMPARE(QString::fromStdString(wire(*board)), command + QLatin1Char('\r'));
-        QCOMPARE(int(got), ok ? value : -999); // untouched on failure
-    }
-
-    void identityNeedsExactly23Bytes() {
-        char text[24];
+    // Each transaction with one reply (none when empty): the bytes sent, whether the reply is taken,
+    // the value read (untouched, -999, on failure).
+    void replyChecks() {
+        short value = 0, b = 0, c = 0;
+        char identity[24] = {};
         const std::string id = "WATER      01.23150911";
-        board->setResponder(replyTo("MODELLO", id + "\r"));
-        QCOMPARE(readIdentity(text, wait), 1);
-        QCOMPARE(QByteArray(text), QByteArray::fromStdString(id));
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("MODELLO\r"));
-        board->setResponder(replyTo("MODELLO", id));
-        QCOMPARE(readIdentity(text, wait), 0);
-        board->setResponder(replyTo("MODELLO", id + "\r\r"));
-        QCOMPARE(readIdentity(text, wait), 0);
-        board->setResponder(replyTo("MODELLO", std::string(22, 'x') + "?"));
-        QCOMPARE(readIdentity(text, wait), 1);
-    }
-
-    void bankUsesLastDigit() {
-        board->setResponder(replyTo("WRBANP02222", "P02=222\r"));
-        QCOMPARE(writeBank(12, wait), 1);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("WRBANP02222\r"));
-        board->setResponder(replyTo("WRBANP02222", "P02=220\r"));
-        QCOMPARE(writeBank(2, wait), 0);
-    }
-
-    void debugValues() {
-        board->setResponder(replyTo("DEBUG03", "03123-45  7\r"));
-        short a = 0, b = 0, c = 0;
-        QCOMPARE(readDebugValues(3, &a, &b, &c, wait), 1);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("DEBUG03\r"));
-        QCOMPARE(int(a), 123);
-        QCOMPARE(int(b), -45);
-        QCOMPARE(int(c), 7);
-        board->setResponder(replyTo("DEBUG03", "04123-45  7\r"));
-        QCOMPARE(readDebugValues(3, &a, &b, &c, wait), 0);
-        board->setResponder(replyTo("DEBUG03", "03123-45  7x"));
-        QCOMPARE(readDebugValues(3, &a, &b, &c, wait), 0);
-        board->clear();
-        board->setResponder(nullptr);
-        QCOMPARE(readDebugValues(123, &a, &b, &c, wait), 0);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("DEBUG23\r"));
-    }
-
-    void channelReply() {
-        const std::string command = "OUT05300";
-        board->setResponder(replyTo(command, "O05=000?"));
-        QCOMPARE(setChannel(5, 300, wait), 1);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("OUT05300\r"));
-        board->setResponder(replyTo(command, "O05=100\r"));
-        QCOMPARE(setChannel(5, 300, wait), 1);
-        board->setResponder(replyTo(command, "O05=200x"));
-        QCOMPARE(setChannel(5, 300, wait), 0);
-        board->setResponder(replyTo(command, "O06=000x"));
-        QCOMPARE(setChannel(5, 300, wait), 0);
-        board->setResponder(replyTo(command, "O05=010x"));
-        QCOMPARE(setChannel(5, 300, wait), 0);
-    }
-
-    void writeParameterChecksValue() {
-        board->setResponder(replyTo("WRGENP07045", "P07=045\r"));
-        QCOMPARE(writeParameter(0, 7, 45, wait), 1);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("WRGENP07045\r"));
-        board->setResponder(replyTo("WRGENP07045", "P07= 45\r"));
-        QCOMPARE(writeParameter(0, 7, 45, wait), 1);
-        board->setResponder(replyTo("WRGENP07045", "P07=046\r"));
-        QCOMPARE(writeParameter(0, 7, 45, wait), 0);
-        board->setResponder(replyTo("WRGENP07045", "P08=045\r"));
-        QCOMPARE(writeParameter(0, 7, 45, wait), 0);
-        // A negative value is sent as 000 and can never be confirmed.
-        board->clear();
-        board->setResponder(replyTo("WRTECP09000", "P09=000\r"));
-        QCOMPARE(writeParameter(1, 9, -5, wait), 0);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("WRTECP09000\r"));
-    }
-
-    void readParameterParses() {
-        board->setResponder(replyTo("READTECP12", "P12=-07\r"));
-        short value = 0;
-        QCOMPARE(readParameter(1, 12, &value, wait), 1);
-        QCOMPARE(int(value), -7);
-        QCOMPARE(QByteArray::fromStdString(wire(*board)), QByteArray("READTECP12\r"));
-        board->setResponder(replyTo("READTECP12", "P12=007"));
-        value = 99;
-        QCOMPARE(readParameter(1, 12, &value, wait), 0);
-        QCOMPARE(int(value), 99);
+        const struct {
+            const char *sent;
+            std::string reply;
+            std::function<int()> call;
+            int ok;
+            int value;
+        } cases[] = {
+            {"TESTON\r", "TESTON", [] { return sendControlCommand(1, wait); }, 0, noValue},
+            {"TESTON\r", "TESTOX\r", [] { return sendControlCommand(1, wait); }, 0, noValue},
+            {"READT1\r", "T1= 25\r", [&] { return readInput(1, &value, wait); }, 1, 25},
+            {"READT1\r", "T1=2x5\r", [&] { return readInput(1, &value, wait); }, 1, 2},
+            {"READT1\r", "T1=025", [&] { return readInput(1, &value, wait); }, 0, -999},
+            {"READT1\r", "T2=025\r", [&] { return readInput(1, &value, wait); }, 0, -999},
+            {"READPOT\r", "SET=290\r", [&] { return readInput(4, &value, wait); }, 0, -999},
+            {"MODELLO\r", id + "\r", [&] { return readIdentity(identity, wait); }, 1, noValue},
+            {"MODELLO\r", id, [&] { return readIdentity(identity, wait); }, 0, noValue},
+            {"MODELLO\r", id + "\r\r", [&] { return readIdentity(identity, wait); }, 0, noValue},
+            {"MODELLO\r", std::string(22, 'x') + "?", [&] { return readIdentity(identity, wait); }, 1,
+             noValue},
+            {"WRBANP02222\r", "P02=222\r", [] { return writeBank(12, wait); }, 1, noValue}, // the last digit
+            {"WRBANP02222\r", "P02=220\r", [] { return writeBank(2, wait); }, 0, noValue},
+            {"DEBUG03\r", "03123-45  7\r", [&] { return readDebugValues(3, &value, &b, &c, wait); }, 1, 123},
+            {"DEBUG03\r", "04123-45  7\r", [&] { return readDebugValues(3, &value, &b, &c, wait); }, 0, -999},
+            {"DEBUG03\r", "03123-45  7x", [&] { return readDebugValues(3, &value, &b, &c, wait); }, 0, -999},
+            {"DEBUG23\r", "", [&] { return readDebugValues(123, &value, &b, &c, wait); }, 0, -999},
+            {"OUT05300\r", "O05=000?", [] { return setChannel(5, 300, wait); }, 1, noValue},
+            {"OUT05300\r", "O05=100\r", [] { return setChannel(5, 300, wait); }, 1, noValue},
+            {"OUT05300\r", "O05=200x", [] { return setChannel(5, 300, wait); }, 0, noValue},
+            {"OUT05300\r", "O06=000x", [] { return setChannel(5, 300, wait); }, 0, noValue},
+            {"OUT05300\r", "O05=010x", [] { return setChannel(5, 300, wait); }, 0, noValue},
+            {"WRGENP07045\r", "P07=045\r", [] { return writeParameter(0, 7, 45, wait); }, 1, noValue},
+            {"WRGENP07045\r", "P07= 45\r", [] { return writeParameter(0, 7, 45, wait); }, 1, noValue},
+            {"WRGENP07045\r", "P07=046\r", [] { return writeParameter(0, 7, 45, wait); }, 0, noValue},
+            {"WRGENP07045\r", "P08=045\r", [] { return writeParameter(0, 7, 45, wait); }, 0, noValue},
+            // A negative value is sent as 000 and can never be confirmed.
+            {"WRTECP09000\r", "P09=000\r", [] { return writeParameter(1, 9, -5, wait); }, 0, noValue},
+            {"READTECP12\r", "P12=-07\r", [&] { return readParameter(1, 12, &value, wait); }, 1, -7},
+            {"READTECP12\r", "P12=007", [&] { return readParameter(1, 12, &value, wait); }, 0, -999},
+        };
+        for (const auto &t : cases) {
+            const QByteArray name =
+                QByteArray(t.sent).trimmed() + " <- " + QByteArray::fromStdString(t.reply);
+            board->clear();
+            board->setResponder([&t](const std::string &, int) -> std::optional<std::string> {
+                if (t.reply.empty()) return std::nullopt;
+                return t.reply;
+            });
+            value = -999;
+            QVERIFY2(t.call() == t.ok, name.constData());
+            QCOMPARE(QByteArray::fromStdString(board->wire()), QByteArray(t.sent));
+            if (t.value != noValue) QVERIFY2(value == t.value, name.constData());
+        }
+        QCOMPARE(QByteArray(identity), QByteArray(std::string(22, 'x').c_str()));
+        QCOMPARE(QList<int>({b, c}), QList<int>({-45, 7}));
     }
 
     void parameterWaitIsSplit() {
@@ -228,11 +146,10 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(readParameter(0, 1, &value, 300), 1);
+        const qint64 total = clock.elapsed();
+        QVERIFY(total >= 300);
         const auto arrivals = board->arrivals();
         QCOMPARE(arrivals.size(), std::size_t(1));
-        QVERIFY(clock.elapsed() >= 300);
-        // Arrival after ~100 ms: the command was not written at once.
-        const qint64 total = clock.elapsed();
         const auto sinceArrival = std::chrono::duration_cast<std::chrono::milliseconds>(
                                       ScriptedBoard::Clock::now() - arrivals.front().at)
                                       .count();
@@ -260,7 +177,6 @@ private slots:
         CloseComm();
         board->setResponder([](const std::string &c, int) { return c + "\r"; });
         QCOMPARE(sendControlCommand(1, 5), 0);
-        openLink();
     }
 };
 

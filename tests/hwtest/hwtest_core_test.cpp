@@ -1,7 +1,6 @@
 // The hardware test without a window: how input values are shown, which bits light which digital
-// input, what a control's value turns into, and how an automatic step spends its attempts.
+// input, and how an automatic step spends its attempts.
 #include "app/texts.h"
-#include "board/commands.h"
 #include "hwtest/inputs.h"
 #include "hwtest/outputs.h"
 
@@ -13,44 +12,8 @@
 
 using namespace hwtest;
 
-namespace {
-
-class HwTestCore : public ::testing::Test {
-protected:
-    void SetUp() override { useDefaultTexts(); }
-};
-
-// The bytes a command puts on the wire.
-std::string wire(const OutputCommand &c) {
-    board::Command command;
-    bool built = false;
-    switch (c.kind) {
-    case OutputCommand::Kind::Load:
-        built = board::loadCommand(c.target, c.value, command);
-        break;
-    case OutputCommand::Kind::AnalogueOutput:
-        built = board::analogOutputCommand(c.target, c.value, command);
-        break;
-    case OutputCommand::Kind::Channel:
-        built = board::channelCommand(c.target, c.value, command);
-        break;
-    }
-    return built ? std::string(command.bytes, static_cast<std::size_t>(command.length))
-                 : std::string("(none)");
-}
-
-} // namespace
-
-TEST_F(HwTestCore, PotentiometerPositions) {
-    const std::vector<std::pair<short, const char *>> cases = {
-        {0, "OFF"}, {15, "MIN"}, {16, "16"}, {28, "28"}, {29, "MAX"}, {-1, ""},
-        {1, ""},    {12, ""},    {14, ""},   {30, ""},   {100, ""},   {-32768, ""}};
-    for (const auto &[level, text] : cases)
-        EXPECT_EQ(potentiometerText(level).toStdString(), text) << level;
-    EXPECT_EQ(inputText(InputFormat::Potentiometer, 29).toStdString(), "MAX");
-}
-
-TEST_F(HwTestCore, ValueTextsAtTheEdges) {
+TEST(HwTestCore, ValueTextsAtTheEdges) {
+    useDefaultTexts();
     // Numbers are never grouped, whatever the locale.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     const struct {
@@ -60,23 +23,32 @@ TEST_F(HwTestCore, ValueTextsAtTheEdges) {
     } cases[] = {
         {InputFormat::Decimal, -5, "-5"},
         {InputFormat::Decimal, 12345, "12345"},
-        {InputFormat::TimesTen, 12, "120"},
         {InputFormat::TimesTen, 32767, "327670"},
         {InputFormat::FuelCorrection, 95, "-50"},
         {InputFormat::FuelCorrection, 100, "0"},
         {InputFormat::FuelCorrection, -32768, "-328680"},
-        {InputFormat::Tenths, 25, "2.5"},
         {InputFormat::Tenths, 0, "0.0"},
         {InputFormat::Tenths, -5, "-0.5"},
         {InputFormat::Tenths, 1234, "123.4"},
         {InputFormat::DigitalInputs, 10, ""},
+        // The knob: off, the minimum, the steps between, the maximum; nothing for other positions.
+        {InputFormat::Potentiometer, 0, "OFF"},
+        {InputFormat::Potentiometer, 15, "MIN"},
+        {InputFormat::Potentiometer, 16, "16"},
+        {InputFormat::Potentiometer, 28, "28"},
+        {InputFormat::Potentiometer, 29, "MAX"},
+        {InputFormat::Potentiometer, -1, ""},
+        {InputFormat::Potentiometer, 1, ""},
+        {InputFormat::Potentiometer, 14, ""},
+        {InputFormat::Potentiometer, 30, ""},
+        {InputFormat::Potentiometer, -32768, ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(inputText(c.format, c.value).toStdString(), c.text) << c.value;
     QLocale::setDefault(QLocale::c());
 }
 
-TEST_F(HwTestCore, DigitalInputBitsAndLabels) {
+TEST(HwTestCore, DigitalInputBits) {
     // 0x0A lights bits 1 and 3 only; every listed bit of a negative value (the sign bit set) counts.
     std::vector<int> lit;
     for (const DigitalInput &input : digitalInputs(StoveModel::Water))
@@ -86,74 +58,28 @@ TEST_F(HwTestCore, DigitalInputBitsAndLabels) {
     EXPECT_TRUE(digitalInputOn(-1, 7));
     EXPECT_FALSE(digitalInputOn(-1, 16));
     EXPECT_TRUE(digitalInputs(StoveModel::Basic).isEmpty());
-
-    std::vector<std::string> water, air;
-    for (const DigitalInput &input : digitalInputs(StoveModel::Water))
-        water.push_back(digitalInputLabel(input).toStdString());
-    for (const DigitalInput &input : digitalInputs(StoveModel::AirDucted))
-        air.push_back(digitalInputLabel(input).toStdString());
-    EXPECT_EQ(water,
-              (std::vector<std::string>{"Depressimetro\n(INP-G)", "Pellet thermostat\n(INP-D)", "Fluxstate",
-                                        "External thermostat", "Heat thermostat\n(INP-T)"}));
-    EXPECT_EQ(air[2], "External thermostat\nchannel 2");
 }
 
-TEST_F(HwTestCore, ControlValuesOnTheWire) {
-    const auto row = [](StoveModel model, OutputId id) { return *findOutputRow(model, id); };
-    // A digital output is on for any value but 0; the LED takes its state; 100 % is its own command.
-    EXPECT_EQ(wire(outputCommand(StoveModel::Basic, row(StoveModel::Basic, OutputId::Cochlea), 300)),
-              "COCLEAON\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::Basic, row(StoveModel::Basic, OutputId::Led), 3)), "LEDGR\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::Basic, row(StoveModel::Basic, OutputId::FanEnvironment), 100)),
-              "VENT1ON\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::Basic, row(StoveModel::Basic, OutputId::SmokesExtractor), 5)),
-              "EFUMI005\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::Water, row(StoveModel::Water, OutputId::Free), 1)),
-              "OUT07001\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::Water, row(StoveModel::Water, OutputId::FanEnvironment), 300)),
-              "OUT06300\r");
-    EXPECT_EQ(wire(outputCommand(StoveModel::AirDucted, row(StoveModel::AirDucted, OutputId::Channel2), 50)),
-              "OUT04050\r");
-    EXPECT_EQ(wire(*allOutputsOff(StoveModel::Basic)), "OUTOFF\r");
-    EXPECT_EQ(wire(*allOutputsOff(StoveModel::AirDucted)), "OUT10000\r");
-    EXPECT_FALSE(allOutputsOff(StoveModel::Unknown));
-}
-
-TEST_F(HwTestCore, StepAttemptsShareOneCounter) {
+// The waits of a step's attempts grow from value to value: 75, 100, 125 ms...; a value that fails
+// spends them, and a silent board leaves one attempt to each later value.
+TEST(HwTestCore, StepAttemptsShareOneCounter) {
     std::vector<int> waits;
     int failuresLeft = 0;
     const StepAttempts::Attempt attempt = [&](int wait) {
         waits.push_back(wait);
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            return false;
-        }
-        return true;
+        return failuresLeft-- <= 0;
     };
-
-    // Answered at once: the waits still grow from value to value.
-    StepAttempts answered;
-    for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(answered.send(attempt));
-    EXPECT_EQ(waits, (std::vector<int>{75, 100, 125, 150}));
-
-    // Two failures, then success; the next value starts where the counter stands.
-    waits.clear();
-    failuresLeft = 2;
-    StepAttempts flaky;
-    EXPECT_TRUE(flaky.send(attempt));
-    EXPECT_TRUE(flaky.send(attempt));
-    EXPECT_EQ(waits, (std::vector<int>{75, 100, 125, 150}));
-
-    // A silent board: four attempts for the first value, then one for each later value.
-    waits.clear();
-    failuresLeft = 100;
-    StepAttempts silent;
-    EXPECT_FALSE(silent.send(attempt));
-    EXPECT_FALSE(silent.send(attempt));
-    EXPECT_FALSE(silent.send(attempt));
-    EXPECT_EQ(waits, (std::vector<int>{75, 100, 125, 150, 175, 200}));
-    EXPECT_EQ(silent.made(), 6);
+    const auto run = [&](int failures, int values, bool expected) {
+        waits.clear();
+        failuresLeft = failures;
+        StepAttempts step;
+        for (int i = 0; i < values; ++i)
+            EXPECT_EQ(step.send(attempt), expected);
+        return waits;
+    };
+    EXPECT_EQ(run(0, 4, true), (std::vector<int>{75, 100, 125, 150}));
+    EXPECT_EQ(run(2, 2, true), (std::vector<int>{75, 100, 125, 150}));
+    EXPECT_EQ(run(100, 3, false), (std::vector<int>{75, 100, 125, 150, 175, 200}));
 
     // An ended test makes no attempt at all.
     waits.clear();

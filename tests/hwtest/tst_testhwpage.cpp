@@ -75,11 +75,6 @@ QString toString(const Commands &commands) {
 // the shorter byte time-out of 19200 baud halves.
 constexpr LinkSettings kFastLine{0, 19200, 20};
 
-bool lit(const QLabel *indicator) {
-    return indicator->pixmap().toImage() ==
-           QPixmap(QStringLiteral(":/icons/Resources/digitalinput.png")).toImage();
-}
-
 // A page built for `model`, linked to a scripted board on COM1.
 struct PageOnBoard {
     explicit PageOnBoard(StoveModel model) : session(link), page(session) {
@@ -132,17 +127,6 @@ struct PageOnBoard {
     TestHwPage page;
 };
 
-// The simulator's answer to a control-channel command.
-QString control(Simulator &simulator, const QString &line) {
-    simulator.process.write((line + QLatin1Char('\n')).toLatin1());
-    simulator.process.waitForBytesWritten(1000);
-    QElapsedTimer clock;
-    clock.start();
-    while (!simulator.process.canReadLine() && clock.elapsed() < 3000)
-        simulator.process.waitForReadyRead(50);
-    return QString::fromLatin1(simulator.process.readLine()).trimmed();
-}
-
 } // namespace
 
 class TestHwPageTest : public QObject {
@@ -156,13 +140,11 @@ private slots:
     }
     void init() { unbindAllPorts(); }
 
+    // Each model shows its own inputs in their formats and ignores the others.
     void inputsPerModel() {
         PageOnBoard basic(StoveModel::Basic);
         auto *dial = basic.find<QDial>(QStringLiteral("potentiometerDial"));
-        basic.page.testhwinputSlot(1, 25);
-        basic.page.testhwinputSlot(2, -5);
         basic.page.testhwinputSlot(6, 12);
-        basic.page.testhwinputSlot(8, 1234);
         basic.page.testhwinputSlot(9, 95);
         basic.page.testhwinputSlot(4, 29);
         QCOMPARE(basic.field(4), QStringLiteral("MAX"));
@@ -170,50 +152,39 @@ private slots:
         basic.page.testhwinputSlot(4, 12); // no position of the knob: empty, the dial at its minimum
         QCOMPARE(basic.field(4), QString());
         QCOMPARE(dial->value(), 24);
-        QCOMPARE(basic.field(1), QStringLiteral("25"));
-        QCOMPARE(basic.field(2), QStringLiteral("-5"));
         QCOMPARE(basic.field(6), QStringLiteral("120"));
-        QCOMPARE(basic.field(8), QStringLiteral("1234"));
         QCOMPARE(basic.field(9), QStringLiteral("-50"));
-        // Inputs the BASIC board does not list change nothing.
-        const QStringList before = basic.fieldTexts();
-        for (short input : {0, 3, 5, 7, 10, -1})
-            basic.page.testhwinputSlot(input, 77);
-        QCOMPARE(basic.fieldTexts(), before);
+        const auto ignores = [](PageOnBoard &p, std::initializer_list<short> inputs) {
+            const QStringList before = p.fieldTexts();
+            for (short input : inputs)
+                p.page.testhwinputSlot(input, 77);
+            return p.fieldTexts() == before;
+        };
+        QVERIFY(ignores(basic, {0, 3, 5, 7, 10, -1}));
         QCOMPARE(dial->value(), 24);
         QVERIFY(basic.page.findChildren<QLabel *>(QRegularExpression(QStringLiteral("^digitalInputBit")))
                     .isEmpty());
 
-        PageOnBoard water(StoveModel::Water);
-        water.page.testhwinputSlot(3, 61);
-        water.page.testhwinputSlot(5, 25);
-        water.page.testhwinputSlot(6, 7);
-        water.page.testhwinputSlot(7, 0x0A);
-        QCOMPARE(water.field(3), QStringLiteral("61"));
-        QCOMPARE(water.field(5), QStringLiteral("2.5"));
-        QCOMPARE(water.field(6), QStringLiteral("70"));
         const auto bits = [](const PageOnBoard &p) {
             QList<int> on;
             for (int bit : {1, 3, 4, 5, 7})
-                if (lit(p.find<QLabel>(QStringLiteral("digitalInputBit%1").arg(bit)))) on << bit;
+                if (showsIcon(p.find<QLabel>(QStringLiteral("digitalInputBit%1").arg(bit)), "digitalinput"))
+                    on << bit;
             return on;
         };
+        PageOnBoard water(StoveModel::Water);
+        water.page.testhwinputSlot(5, 25);
+        water.page.testhwinputSlot(7, 0x0A);
+        QCOMPARE(water.field(5), QStringLiteral("2.5"));
         QCOMPARE(bits(water), (QList<int>{1, 3}));
-        const QStringList waterBefore = water.fieldTexts();
-        for (short input : {4, 8, 9})
-            water.page.testhwinputSlot(input, 5);
-        QCOMPARE(water.fieldTexts(), waterBefore);
+        QVERIFY(ignores(water, {4, 8, 9}));
 
         PageOnBoard air(StoveModel::AirDucted);
-        air.page.testhwinputSlot(7, 0x30);
         air.page.testhwinputSlot(8, 12);
-        QCOMPARE(bits(air), (QList<int>{4, 5}));
         QCOMPARE(air.field(8), QStringLiteral("12"));
         air.page.testhwinputSlot(7, static_cast<short>(0xFF7F)); // every bit but 7
         QCOMPARE(bits(air), (QList<int>{1, 3, 4, 5}));
-        const QStringList airBefore = air.fieldTexts();
-        air.page.testhwinputSlot(5, 40);
-        QCOMPARE(air.fieldTexts(), airBefore);
+        QVERIFY(ignores(air, {5}));
 
         // Before a model is known the page has nothing to show.
         PageOnBoard unknown(StoveModel::Unknown);
@@ -223,27 +194,15 @@ private slots:
 
     void labelsInBothLanguages() {
         PageOnBoard water(StoveModel::Water);
-        const auto text = [&](const QString &name) { return water.find<QLabel>(name)->text(); };
-        QCOMPARE(text(QStringLiteral("inputLabel5")), QStringLiteral("WPX 250"));
-        QCOMPARE(text(QStringLiteral("inputLabel6")), QStringLiteral("Encoder"));
-        QCOMPARE(text(QStringLiteral("digitalInputLabel1")), QStringLiteral("Depressimetro\n(INP-G)"));
-        QCOMPARE(text(QStringLiteral("heatingPumpLabel")), QStringLiteral("Heating pump"));
+        const auto text = [&](const char *name) { return water.find<QLabel>(QLatin1String(name))->text(); };
+        QCOMPARE(text("digitalInputLabel1"), QStringLiteral("Depressimetro\n(INP-G)"));
         QCOMPARE(water.button("automaticTestButton")->text(), QStringLiteral("Automatic"));
-
         QVERIFY(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng")));
         water.page.applyTexts();
-        QCOMPARE(text(QStringLiteral("heatingPumpLabel")), QStringLiteral("Pompa riscaldamento"));
-        QCOMPARE(text(QStringLiteral("inputLabel1")), QStringLiteral("Sonda Ntc ambiente"));
-        QCOMPARE(text(QStringLiteral("digitalInputLabel7")),
-                 QStringLiteral("Termostato riscaldamento\n(INP-T)"));
-        QCOMPARE(text(QStringLiteral("inputLabel5")), QStringLiteral("WPX 250"));
-        QCOMPARE(text(QStringLiteral("inputLabel6")), QStringLiteral("Encoder"));
+        QCOMPARE(text("heatingPumpLabel"), QStringLiteral("Pompa riscaldamento"));
+        QCOMPARE(text("digitalInputLabel7"), QStringLiteral("Termostato riscaldamento\n(INP-T)"));
+        QCOMPARE(text("inputLabel5"), QStringLiteral("WPX 250"));
         QCOMPARE(water.button("automaticTestButton")->text(), QStringLiteral("Automatico"));
-        QCOMPARE(water.find<QGroupBox>(QStringLiteral("outputGroupBox"))->title(), textAt(53));
-        useDefaultTexts();
-        QVERIFY(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/English.lng")));
-        for (int entry : {268, 269})
-            QCOMPARE(textAt(entry), defaultTexts.at(entry));
         useDefaultTexts();
     }
 
@@ -322,7 +281,7 @@ private slots:
         const auto arrivals = p.board.arrivals();
         const int least[] = {0, 75, 100, 125, 0, 100, 150};
         for (std::size_t i = 1; i < std::size(least); ++i)
-            QVERIFY2(gapMs(arrivals, i) >= least[i], qPrintable(QString::number(i)));
+            QVERIFY2(gapMs(arrivals, i) >= least[i] - gapSlackMs, qPrintable(QString::number(i)));
     }
 
     void unknownSenders() {
@@ -333,12 +292,9 @@ private slots:
         p.page.anaOutpBasic(nullptr);
         p.page.anaOutpDisplay(p.slider("smokesExtractor"));
         p.page.triLed(p.button("resistanceButton"));
-        QCOMPARE(answerer.seen.size(), 2u);
-        QCOMPARE(answerer.seen[0].title, QStringLiteral("Test HW"));
-        QCOMPARE(answerer.seen[0].text, QStringLiteral("digOutpBasic unhandled exception"));
-        QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
+        QCOMPARE(answerer.shown(), (QStringList{"critical Test HW: digOutpBasic unhandled exception",
+                                                "critical Test HW: digOutpDisplay unhandled exception"}));
         QVERIFY(!answerer.seen[0].hadParent);
-        QCOMPARE(answerer.seen[1].text, QStringLiteral("digOutpDisplay unhandled exception"));
         QVERIFY(p.board.commands().empty());
     }
 
@@ -418,7 +374,8 @@ private slots:
         // The waits of the extractor's attempts: 75, 100, 125 and 150 ms.
         const auto arrivals = p.board.arrivals();
         for (std::size_t i = 11, least = 75; i <= 14; ++i, least += 25)
-            QVERIFY2(gapMs(arrivals, i) >= static_cast<long long>(least), qPrintable(QString::number(i)));
+            QVERIFY2(gapMs(arrivals, i) >= static_cast<long long>(least) - gapSlackMs,
+                     qPrintable(QString::number(i)));
     }
 
     void testModeEntryAndExit_data() {
@@ -525,7 +482,7 @@ private slots:
         TestHwPage page(session);
         page.build();
         page.enterTestMode();
-        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
 
         page.findChild<QAbstractButton *>(QStringLiteral("resistanceButton"))->click();
         auto *extractor = page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"));
@@ -534,16 +491,15 @@ private slots:
         extractor->setSliderDown(false);
         if (model == StoveModel::Basic)
             page.findChild<QAbstractButton *>(QStringLiteral("redLedButton"))->click();
-        QCOMPARE(control(simulator, QStringLiteral("outputs")),
+        QCOMPARE(simulator.control(QStringLiteral("outputs")),
                  model == StoveModel::Basic ? QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 2")
                                             : QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 0"));
 
         // During the automatic test the board's extractor follows each value the slider shows.
         QStringList extractorSeen;
         connect(extractor, &QSlider::valueChanged, this, [&](int value) {
-            extractorSeen
-                << QString::number(value) + QLatin1Char('=') +
-                       control(simulator, QStringLiteral("outputs")).section(QLatin1Char(' '), 7, 7);
+            extractorSeen << QString::number(value) + QLatin1Char('=') +
+                                 simulator.control(QStringLiteral("outputs")).section(QLatin1Char(' '), 7, 7);
         });
         page.automaticTestHW();
         const QStringList expected = model == StoveModel::AirDucted
@@ -552,31 +508,10 @@ private slots:
                                          : QStringList{QStringLiteral("100=100"), QStringLiteral("200=200"),
                                                        QStringLiteral("300=300"), QStringLiteral("0=0")};
         QCOMPARE(extractorSeen, expected);
-        QCOMPARE(control(simulator, QStringLiteral("outputs")),
+        QCOMPARE(simulator.control(QStringLiteral("outputs")),
                  QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
         page.leaveTestMode();
-        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
-    }
-
-    void leavingThePageStopsPolling() {
-        ScriptedBoard board;
-        board.setResponder([](const std::string &, int) { return std::nullopt; }); // inputs never answer
-        BoardLink link;
-        QCOMPARE(link.open(kFastLine), 0);
-        SerialThread thread(link);
-        thread.setModel(StoveModel::Water);
-        thread.start();
-        thread.setMode(PollMode::Inputs);
-        QTRY_VERIFY_WITH_TIMEOUT(board.commands().size() >= 2, 5000);
-        thread.setMode(PollMode::Idle);
-        const auto left = ScriptedBoard::Clock::now();
-        QTest::qWait(1200); // longer than the remaining attempts of an input would take
-        int after = 0;
-        for (const ScriptedBoard::Arrival &a : board.arrivals())
-            if (a.at >= left) ++after;
-        QVERIFY2(after <= 1, qPrintable(QString::number(after))); // at most the attempt already under way
-        thread.requestStop();
-        thread.wait();
+        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
     }
 
     void windowEndsTheAutomaticTest() {
@@ -594,10 +529,9 @@ private slots:
         auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         auto *automatic = window.findChild<QAbstractButton *>(QStringLiteral("automaticTestButton"));
         const auto outputsOffAndNormal = [&] {
-            QCOMPARE(control(simulator, QStringLiteral("outputs")),
+            QCOMPARE(simulator.control(QStringLiteral("outputs")),
                      QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
-            QVERIFY(
-                control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
+            QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
         };
 
         // Leaving the page while the test runs.
@@ -616,7 +550,7 @@ private slots:
 
         // Closing the window while the test runs.
         window.findChild<QAbstractButton *>(QStringLiteral("testHWToolButton"))->click();
-        QVERIFY(control(simulator, QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
         BoxAnswerer answerer(QMessageBox::Yes);
         QTimer::singleShot(700, &window, [&] { window.close(); });
         automatic->click();

