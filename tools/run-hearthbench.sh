@@ -10,7 +10,7 @@ BUILD=${HB_BUILD_DIR:-$ROOT/build/app}
 MODEL=water
 if [ "${1:-}" = "--model" ] && [ -n "${2:-}" ]; then MODEL=$2; fi
 
-PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev fonts-dejavu-core"
+PACKAGES="build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n libgl-dev fonts-dejavu-core"
 missing=""
 for p in $PACKAGES; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
