@@ -259,7 +259,7 @@ bool BoardConfigurationPage::offerParameterCopy() {
     const QString path =
         QFileInfo(backup::backupPath(folder, model, QDate::currentDate())).absoluteFilePath();
     if (!messages::ask(applicationTitle(),
-                       QStringLiteral("%0\n%1").arg(textAt(281), QDir::toNativeSeparators(path)),
+                       QStringLiteral("%0\n%1").arg(textAt(310), QDir::toNativeSeparators(path)),
                        QMessageBox::Yes))
         return true;
 
@@ -297,7 +297,7 @@ bool BoardConfigurationPage::offerParameterCopy() {
         QSaveFile file(path);
         saved = file.open(QIODevice::WriteOnly) && file.write(*content) == content->size() && file.commit();
     }
-    return saved || messages::ask(applicationTitle(), textAt(282), QMessageBox::No);
+    return saved || messages::ask(applicationTitle(), textAt(311), QMessageBox::No);
 }
 
 void BoardConfigurationPage::checkBootLoader(const firmware::BoardProfile &profile) {
@@ -381,11 +381,11 @@ void BoardConfigurationPage::reportUpdate(const firmware::Result &result) {
     }
     QString text = QStringLiteral("%0. %1").arg(textAt(23), textAt(22));
     if (result.failedWrite)
-        text += QStringLiteral("\n%0 %1").arg(textAt(286), hexAddress(*result.failedWrite));
+        text += QStringLiteral("\n%0 %1").arg(textAt(315), hexAddress(*result.failedWrite));
     if (result.errors > 0) text += QStringLiteral("\n%0: %1").arg(textAt(257)).arg(result.errors);
     if (result.firstDifference)
-        text += QStringLiteral("\n%0: %1").arg(textAt(285), hexAddress(*result.firstDifference));
+        text += QStringLiteral("\n%0: %1").arg(textAt(314), hexAddress(*result.firstDifference));
     if (result.firstUnreadable)
-        text += QStringLiteral("\n%0 %1").arg(textAt(287), hexAddress(*result.firstUnreadable));
+        text += QStringLiteral("\n%0 %1").arg(textAt(316), hexAddress(*result.firstUnreadable));
     messages::warning(applicationTitle(), text);
 }

@@ -72,7 +72,7 @@ void FirmwareProgress::showBytes(qint64 written, qint64 total) {
     const qint64 elapsed = m_rateClock.elapsed();
     const QString left = timeLeftText(elapsed, written, total, kMinRateMs);
     m_detail->setText(
-        QStringLiteral("%1 / %2 %3 - %4: %5").arg(written).arg(total).arg(textAt(283), textAt(284), left));
+        QStringLiteral("%1 / %2 %3 - %4: %5").arg(written).arg(total).arg(textAt(312), textAt(313), left));
 }
 
 QString FirmwareProgress::caption() const {

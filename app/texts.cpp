@@ -20,7 +20,7 @@ const TextTable defaultTexts = {
 TextTable *texts = nullptr;
 
 namespace {
-// Limits for a language file: far more than the 300 entries a complete file has, small enough that
+// Limits for a language file: far more than the entries a complete file has, small enough that
 // a wrong file chosen by mistake cannot exhaust memory.
 constexpr qsizetype maxLanguageFileBytes = 1 << 20;
 constexpr qsizetype maxLanguageLines = 4096;

@@ -7,9 +7,13 @@
 
 using TextTable = QList<QString>;
 
-inline constexpr int textCount = 300;
+// Entries 0..299 are the board tool's classic table (133..136 and 259..299 empty: a language file
+// may fill them, and 259/260 name two BASIC parameters); the texts of the later pages follow from
+// classicTextCount on, so a classic 300-line language file still fits and leaves them in English.
+inline constexpr int classicTextCount = 300;
+inline constexpr int textCount = 324;
 
-// Built-in English texts (300 entries; empty where no text is defined).
+// Built-in English texts (textCount entries; empty where no text is defined).
 extern const TextTable defaultTexts;
 // The table in use. Never null after start-up.
 extern TextTable *texts;

@@ -43,8 +43,8 @@ enum Text {
     kCannotWrite = 93,
     kGraphsDisplay = 254,
     kGraphsToHide = 255,
-    kFitAll = 259,
-    kExportPng = 260,
+    kFitAll = 300,
+    kExportPng = 301,
 };
 
 // Position (i + 1) / (k + 1) of `line` among the k series that `belongs` picks, or `none`.

@@ -24,10 +24,10 @@ enum Text {
     kSelectFile = 89,
     kFiles = 90,
     kNotCompatible = 158,
-    kLoading = 261,
-    kTooFewLines = 262,
-    kCannotOpenForReading = 263,
-    kCannotOpenForParameter = 264,
+    kLoading = 302,
+    kTooFewLines = 303,
+    kCannotOpenForReading = 304,
+    kCannotOpenForParameter = 305,
 };
 
 constexpr int kProgressSteps = 1000;

@@ -35,8 +35,8 @@ enum Entry : int {
     free = 145,
     instantaneousPressure = 248,
     // Entries of the hardware test beyond the numbered ones.
-    encoder = 268,
-    pressureSensor = 269, // the WATER board's water-pressure sensor, by its type name
+    encoder = 306,
+    pressureSensor = 307, // the WATER board's water-pressure sensor, by its type name
 };
 
 } // namespace hwtest::entry

@@ -428,7 +428,7 @@ void DebugPage::startRecording() {
     if (!appendToRecording(fileName, recordingHeader(model))) {
         showIdleRecordingControls();
         messages::critical(QCoreApplication::applicationName(),
-                           textAt(93) + QLatin1Char(' ') + fileName + QLatin1Char('\n') + textAt(274));
+                           textAt(93) + QLatin1Char(' ') + fileName + QLatin1Char('\n') + textAt(309));
         return;
     }
     m_fileName = fileName;
@@ -461,7 +461,7 @@ void DebugPage::stopRecording() {
         const qint64 lost = m_unwrittenLines;
         m_unwrittenLines = 0;
         messages::warning(QCoreApplication::applicationName(),
-                          QStringLiteral("%1 %2: %3").arg(textAt(273), m_fileName).arg(lost));
+                          QStringLiteral("%1 %2: %3").arg(textAt(308), m_fileName).arg(lost));
     }
 }
 

@@ -16,20 +16,20 @@ enum Column { NameColumn, PageColumn, BoardColumn, UnitColumn, ColumnCount };
 
 CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &comparison, QWidget *parent)
     : QDialog(parent) {
-    setWindowTitle(textAt(290));
+    setWindowTitle(textAt(317));
     auto *layout = new QVBoxLayout(this);
 
     QString summary =
-        textAt(293).arg(comparison.compared).arg(parameterCount(model)).arg(comparison.differences.size());
-    if (comparison.unread > 0) summary += QLatin1Char('\n') + textAt(296).arg(comparison.unread);
-    if (comparison.differences.isEmpty()) summary += QLatin1Char('\n') + textAt(295);
+        textAt(320).arg(comparison.compared).arg(parameterCount(model)).arg(comparison.differences.size());
+    if (comparison.unread > 0) summary += QLatin1Char('\n') + textAt(323).arg(comparison.unread);
+    if (comparison.differences.isEmpty()) summary += QLatin1Char('\n') + textAt(322);
     m_summary = new QLabel(summary, this);
     m_summary->setObjectName(QStringLiteral("compareSummary"));
     layout->addWidget(m_summary);
 
     m_table = new QTableWidget(static_cast<int>(comparison.differences.size()), ColumnCount, this);
     m_table->setObjectName(QStringLiteral("differencesTable"));
-    m_table->setHorizontalHeaderLabels({textAt(40), textAt(291), textAt(292), textAt(42)});
+    m_table->setHorizontalHeaderLabels({textAt(40), textAt(318), textAt(319), textAt(42)});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setFocusPolicy(Qt::NoFocus);
@@ -57,7 +57,7 @@ CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &
     layout->addWidget(m_table);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    m_writeDifferent = buttons->addButton(textAt(294), QDialogButtonBox::ActionRole);
+    m_writeDifferent = buttons->addButton(textAt(321), QDialogButtonBox::ActionRole);
     m_writeDifferent->setObjectName(QStringLiteral("writeDifferentButton"));
     m_writeDifferent->setEnabled(!comparison.differences.isEmpty());
     m_writeAll = buttons->addButton(textAt(77), QDialogButtonBox::ActionRole);

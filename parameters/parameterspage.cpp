@@ -57,7 +57,7 @@ void ParametersPage::applyTexts() {
     m_ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
     m_ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
     m_ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
-    m_ui->compareButton->setToolTip(plainToolTip(textAt(290)));
+    m_ui->compareButton->setToolTip(plainToolTip(textAt(317)));
     for (int k = 0; k < m_bankButtons.size(); ++k)
         m_bankButtons[k]->setText(QStringLiteral("%1 %2").arg(textAt(227)).arg(k + 1));
 }

@@ -1,4 +1,4 @@
-// Language files: any content either is refused or gives a table of at least 300 entries, none of
+// Language files: any content either is refused or gives a table of at least textCount entries, none of
 // which holds a line break or a ';'.
 #include "app/texts.h"
 

@@ -338,7 +338,7 @@ private slots:
         QCOMPARE(
             rig.boxes.shown(),
             (QStringList{
-                "plain Hearth Bench:  | " + textAt(281) + '\n' + QDir::toNativeSeparators(copy),
+                "plain Hearth Bench:  | " + textAt(310) + '\n' + QDir::toNativeSeparators(copy),
                 "warning " + textAt(104) +
                     ": BEFORE pressing OK enabled, reboot the board to continue the operation selected"}));
         QCOMPARE(rig.boxes.seen[0].defaultButton, QMessageBox::Yes);

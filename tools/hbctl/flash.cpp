@@ -148,12 +148,12 @@ int report(const Context &context, const QString &path, const BoardProfile &prof
             return failInterrupted(context,
                                    QStringLiteral("the board's flash is incomplete; flash it again"));
         if (result.failedWrite)
-            parts.append(QStringLiteral("%1 %2").arg(textAt(286), hexAddress(*result.failedWrite)));
+            parts.append(QStringLiteral("%1 %2").arg(textAt(315), hexAddress(*result.failedWrite)));
         if (result.errors > 0) parts.append(QStringLiteral("%1: %2").arg(textAt(257)).arg(result.errors));
         if (result.firstDifference)
-            parts.append(QStringLiteral("%1: %2").arg(textAt(285), hexAddress(*result.firstDifference)));
+            parts.append(QStringLiteral("%1: %2").arg(textAt(314), hexAddress(*result.firstDifference)));
         if (result.firstUnreadable)
-            parts.append(QStringLiteral("%1 %2").arg(textAt(287), hexAddress(*result.firstUnreadable)));
+            parts.append(QStringLiteral("%1 %2").arg(textAt(316), hexAddress(*result.firstUnreadable)));
         return fail(context, ExitRefused, textAt(23) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
     }
     if (context.json)

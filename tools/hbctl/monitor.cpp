@@ -91,7 +91,7 @@ public:
         if (exit != ExitOk) return exit;
         if (m_unwritten > 0)
             return fail(m_context, ExitUsage,
-                        QStringLiteral("%1 %2: %3").arg(textAt(273), m_csv).arg(m_unwritten));
+                        QStringLiteral("%1 %2: %3").arg(textAt(308), m_csv).arg(m_unwritten));
         if (!m_csv.isEmpty())
             note(QStringLiteral("%1 lines of the %2 board written to %3")
                      .arg(m_clock.linesTaken())
