@@ -1,40 +1,22 @@
 // Link library figures: frame round-trips and memory throughput over a pty with an instantly
 // answering board, in driver time-out mode and poll mode; then the accuracy of the read
 // time-outs on a pty and of the poll-mode frame time-out over a loopback proxy.
+#include "bench.h"
 #include "fake_controller.h"
 #include "pyrolink.h"
 #include "tcp_peer.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 using namespace testsupport;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::msSince;
 
 namespace {
 
-double msSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-struct Spread {
-    double p50, p99, max;
-};
-
-Spread spread(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[std::min(v.size() - 1, std::size_t(q * double(v.size())))]; };
-    return {at(0.5), at(0.99), v.back()};
-}
-
-// A direct open of port `port` (COM port + 1) on a fresh pty, closed again: sets the receive mode
-// and frame time-out that a later proxy open keeps.
-void primeDirect(int port, short t1, short t3) {
-    PtyPeer peer;
-    peer.bindCom(port + 1);
-    OpenComm(port, 9600, 0, t1, 0, t3);
-    CloseComm();
+// "p50 .. p99 .. max .. ms" of `v`.
+void printSpread(const char *format, const std::vector<double> &v) {
+    std::printf(format, bench::percentile(v, 0.5), bench::percentile(v, 0.99), bench::percentile(v, 1));
 }
 
 void roundTrips(const char *mode, short t1, short t3, double inherentMs) {
@@ -97,28 +79,23 @@ void timeoutAccuracy() {
         if (OpenComm(0, 9600, 0, c.constant, c.multiplier, c.interval) != 0) return;
         std::vector<double> errors;
         std::vector<unsigned char> buf(std::size_t(c.count));
+        const double total = double(c.multiplier) * c.count + c.constant;
+        const double deadline = c.oneByte && c.interval > 0 ? std::min<double>(c.interval, total) : total;
         for (int rep = 0; rep < 15; ++rep) {
             unsigned int got = 0;
             if (c.oneByte) peer.write(Bytes{0x41});
             const auto start = Clock::now();
             ReadComm(buf.data(), c.count, &got);
-            const double took = msSince(start), total = double(c.multiplier) * c.count + c.constant;
-            errors.push_back(std::fabs(
-                took - (c.oneByte && c.interval > 0 ? std::min<double>(c.interval, total) : total)));
+            errors.push_back(std::fabs(msSince(start) - deadline));
             peer.readUntilQuiet(std::chrono::milliseconds(1), std::chrono::milliseconds(2));
         }
-        const Spread s = spread(errors);
         all.insert(all.end(), errors.begin(), errors.end());
-        std::printf(
-            "  pty interval=%3d multiplier=%d constant=%3d count=%3d%s: |actual-deadline| p50 %.3f p99 %.3f "
-            "max %.3f ms\n",
-            c.interval, c.multiplier, c.constant, c.count, c.oneByte ? " (1 byte)" : "         ", s.p50,
-            s.p99, s.max);
+        std::printf("  pty interval=%3d multiplier=%d constant=%3d count=%3d%s: ", c.interval, c.multiplier,
+                    c.constant, c.count, c.oneByte ? " (1 byte)" : "         ");
+        printSpread("|actual-deadline| p50 %.3f p99 %.3f max %.3f ms\n", errors);
         CloseComm();
     }
-    Spread s = spread(all);
-    std::printf("  pty all combinations: p50 %.3f p99 %.3f max %.3f ms (goal p99 within 2 ms)\n", s.p50,
-                s.p99, s.max);
+    printSpread("  pty all combinations: p50 %.3f p99 %.3f max %.3f ms (goal p99 within 2 ms)\n", all);
 
     PtyPeer peer;
     peer.bindCom(1);
@@ -131,9 +108,7 @@ void timeoutAccuracy() {
         ReadComm(buf, 64, &got);
         poll.push_back(msSince(start));
     }
-    s = spread(poll);
-    std::printf("  pty poll mode ReadComm return: p50 %.3f p99 %.3f max %.3f ms (goal within 1 ms)\n", s.p50,
-                s.p99, s.max);
+    printSpread("  pty poll mode ReadComm return: p50 %.3f p99 %.3f max %.3f ms (goal within 1 ms)\n", poll);
     CloseComm();
 }
 
@@ -160,9 +135,15 @@ void proxyAccuracy() {
     std::vector<double> errors;
     SetActiveComm(1);
     for (short t1 : {20, 50, 100}) {
-        // The proxy open keeps the frame time-out of the last direct open: prime it with this t1.
+        // The proxy open keeps the receive mode and frame time-out of the last direct open of the
+        // port: prime them with a direct open of COM2 on a fresh pty.
         SetRemoteIP(255, 255, 255, 255);
-        primeDirect(1, t1, -1);
+        {
+            PtyPeer direct;
+            direct.bindCom(2);
+            OpenComm(1, 9600, 0, t1, 0, -1);
+            CloseComm();
+        }
         SetRemoteIP(127, 0, 0, 1);
         if (OpenComm(1, 9600, 0, t1, 0, -1) != 0) {
             std::printf("  proxy open failed\n");
@@ -178,11 +159,10 @@ void proxyAccuracy() {
     }
     SetRemoteIP(255, 255, 255, 255);
     proxy.stop();
-    const Spread s = spread(errors);
-    std::printf(
-        "  proxy poll-mode frame time-out (t1 = 20/50/100 ms): |actual-deadline| per attempt p50 %.3f p99 "
-        "%.3f max %.3f ms\n",
-        s.p50, s.p99, s.max);
+    printSpread(
+        "  proxy poll-mode frame time-out (t1 = 20/50/100 ms): |actual-deadline| per attempt p50 %.3f "
+        "p99 %.3f max %.3f ms\n",
+        errors);
 }
 
 } // namespace

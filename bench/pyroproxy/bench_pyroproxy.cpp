@@ -1,44 +1,26 @@
 // Proxy figures: the round trip of a board command (READGENP01) from the link library to the
 // simulator directly on its pty and through pyroproxy on loopback, in the same run, and the ratio;
 // then a boot-loader frame round trip both ways, and the server's resident memory.
+#include "bench.h"
 #include "child_process.h"
 #include "pyrolink.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
-#include <vector>
 
-using testsupport::ChildProcess;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 
 namespace {
 
-struct Spread {
-    double median, p90;
-};
-
-Spread spread(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v[v.size() * 9 / 10]};
-}
-
-double msSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
-
-// Times `rounds` exchanges on the open port; `exchange` returns false when one failed.
-template <typename Exchange> Spread timeRounds(int rounds, Exchange exchange, int *failed) {
+// The median and 90th percentile of `rounds` exchanges on the open port; `exchange` returns false
+// when one failed.
+std::pair<double, double> timeRounds(int rounds, bool (*exchange)(), int *failed) {
     std::vector<double> ms;
     for (int i = 0; i < rounds; ++i) {
         const auto start = Clock::now();
         if (!exchange()) ++*failed;
-        ms.push_back(msSince(start));
+        ms.push_back(bench::msSince(start));
     }
-    return spread(ms);
+    return {bench::percentile(ms, 0.5), bench::percentile(ms, 0.9)};
 }
 
 bool readParameter() {
@@ -60,49 +42,40 @@ bool readFrame() {
     return ReadBytes(1, 0x10000, sizeof bytes, bytes) == 1;
 }
 
-struct Board {
-    std::unique_ptr<ChildProcess> sim;
-    std::string pty;
-    explicit Board(std::vector<std::string> args) {
-        args.push_back("--no-pacing");
-        sim = std::make_unique<ChildProcess>(STOVESIM_PATH, args);
-        pty = sim->outputLine().value_or("");
-    }
-};
-
-// One figure: the same exchange on a direct pty (port 0) and through the proxy (port 1).
+// One figure: the same exchange on a direct pty (port 0) and through the proxy (port 1), each
+// against its own simulator.
 void compare(const char *what, std::vector<std::string> simArgs, short t1, short t2, short t3, int rounds,
              bool (*exchange)()) {
-    Board direct(simArgs), remote(simArgs);
-    ChildProcess proxy(PYROPROXY_PATH, {"--device", remote.pty, "--port", "0"});
+    simArgs.push_back("--no-pacing");
+    bench::Simulator remote(simArgs), direct(simArgs); // COM1 is the direct one
+    testsupport::ChildProcess proxy(PYROPROXY_PATH, {"--device", remote.path(), "--port", "0"});
     const std::string line = proxy.waitForError(" on 127.0.0.1:").value_or("");
-    if (direct.pty.empty() || remote.pty.empty() || line.empty()) {
+    if (!direct.ok() || !remote.ok() || line.empty()) {
         std::printf("%s: could not start the simulator or the proxy\n", what);
         return;
     }
     setenv("PYROLINK_PROXY_PORT", line.substr(line.rfind(':') + 1).c_str(), 1);
-    setenv("PYROLINK_COM1", direct.pty.c_str(), 1);
 
     int failed = 0;
     SetActiveComm(0);
     SetRemoteIP(255, 255, 255, 255);
     OpenComm(0, 115200, 0, t1, t2, t3);
-    const Spread d = timeRounds(rounds, exchange, &failed);
+    const auto [d50, d90] = timeRounds(rounds, exchange, &failed);
     CloseComm();
 
     SetActiveComm(1);
     SetRemoteIP(127, 0, 0, 1);
     const long before = proxy.residentKiB();
     OpenComm(1, 115200, 0, t1, t2, t3);
-    const Spread p = timeRounds(rounds, exchange, &failed);
+    const auto [p50, p90] = timeRounds(rounds, exchange, &failed);
     CloseComm();
     SetRemoteIP(255, 255, 255, 255);
     std::printf("%s (t1 %d t2 %d t3 %d, %d rounds each, %d failed):\n"
                 "  direct pty       median %.3f ms  p90 %.3f ms\n"
                 "  through pyroproxy median %.3f ms  p90 %.3f ms\n"
                 "  ratio proxy/direct (medians) %.2f, overhead %.3f ms; server resident %ld -> %ld KiB\n",
-                what, t1, t2, t3, rounds, failed, d.median, d.p90, p.median, p.p90, p.median / d.median,
-                p.median - d.median, before, proxy.residentKiB());
+                what, t1, t2, t3, rounds, failed, d50, d90, p50, p90, p50 / d50, p50 - d50, before,
+                proxy.residentKiB());
 }
 
 } // namespace
