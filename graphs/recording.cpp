@@ -268,10 +268,10 @@ class RecordingBuilder {
 public:
     RecordingBuilder(RecordedModel model) : m_parts(dataLineParts(model)) {
         m_recording.m_model = model;
-        const auto specs = seriesSpecs(model);
-        m_recording.m_columns.resize(specs.size());
-        for (std::size_t c = 0; c < specs.size(); ++c)
-            m_recording.m_columns[c].kind = specs[c].kind;
+        const auto defs = seriesDefs(model);
+        m_recording.m_columns.resize(defs.size());
+        for (std::size_t c = 0; c < defs.size(); ++c)
+            m_recording.m_columns[c].kind = defs[c].kind;
         m_recording.m_pool.push_back({});
         m_fields.resize(std::size_t(m_parts));
     }

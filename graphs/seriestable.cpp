@@ -46,51 +46,51 @@ enum Text {
 };
 
 // Rows that several models share.
-constexpr SeriesSpec kSmoke{kSmokeTemperature, -1, nullptr, "[°C]", kRed, A};
-constexpr SeriesSpec kAir{kAirTemperature, -1, nullptr, "[°C]", kGreen, A};
-constexpr SeriesSpec kPowerRow{kPower, -1, nullptr, "", kCyan, A};
-constexpr SeriesSpec kFan{kFanSpeed, -1, nullptr, "[%]", kMagenta, A};
-constexpr SeriesSpec kExtractor{kExtractorSpeed, -1, nullptr, "", kYellow, A};
-constexpr SeriesSpec kCochlea{kCochleaTime, -1, nullptr, "[sec]", kLightGray, A};
-constexpr SeriesSpec kState{kStoveStatus, -1, nullptr, "", 0xff4b03, T};
-constexpr SeriesSpec kDepressimeterRow{kDepressimeter, -1, nullptr, "", 0x7db89b, B};
-constexpr SeriesSpec kPellet{kPelletThermostat, -1, nullptr, "", 0xcb2e53, B};
-constexpr SeriesSpec kSetPoint{kEncoderSet, -1, nullptr, "", kBlue, T};
-constexpr SeriesSpec kEncoder{kEncoderCurrent, -1, nullptr, "", 0xafff00, A};
-constexpr SeriesSpec kInstant{kInstantPressure, -1, nullptr, "", kDarkGreen, A};
-constexpr SeriesSpec kAverage{kAveragePressure, -1, nullptr, "", kDarkMagenta, A};
+constexpr SeriesDef kSmoke{kSmokeTemperature, -1, nullptr, "[°C]", kRed, A};
+constexpr SeriesDef kAir{kAirTemperature, -1, nullptr, "[°C]", kGreen, A};
+constexpr SeriesDef kPowerRow{kPower, -1, nullptr, "", kCyan, A};
+constexpr SeriesDef kFan{kFanSpeed, -1, nullptr, "[%]", kMagenta, A};
+constexpr SeriesDef kExtractor{kExtractorSpeed, -1, nullptr, "", kYellow, A};
+constexpr SeriesDef kCochlea{kCochleaTime, -1, nullptr, "[sec]", kLightGray, A};
+constexpr SeriesDef kState{kStoveStatus, -1, nullptr, "", 0xff4b03, T};
+constexpr SeriesDef kDepressimeterRow{kDepressimeter, -1, nullptr, "", 0x7db89b, B};
+constexpr SeriesDef kPellet{kPelletThermostat, -1, nullptr, "", 0xcb2e53, B};
+constexpr SeriesDef kSetPoint{kEncoderSet, -1, nullptr, "", kBlue, T};
+constexpr SeriesDef kEncoder{kEncoderCurrent, -1, nullptr, "", 0xafff00, A};
+constexpr SeriesDef kInstant{kInstantPressure, -1, nullptr, "", kDarkGreen, A};
+constexpr SeriesDef kAverage{kAveragePressure, -1, nullptr, "", kDarkMagenta, A};
 
 // Every model records the same first eight series but for the seventh, its probe; then its own.
 template <typename... Rows>
-constexpr std::array<SeriesSpec, 8 + sizeof...(Rows)> modelTable(SeriesSpec probe, Rows... rest) {
+constexpr std::array<SeriesDef, 8 + sizeof...(Rows)> modelTable(SeriesDef probe, Rows... rest) {
     return {kSmoke, kAir, kPowerRow, kFan, kExtractor, kCochlea, probe, kState, rest...};
 }
 
-constexpr auto kBasic = modelTable(SeriesSpec{kPotentiometer, -1, nullptr, "[°C]", kDarkYellow, A},
-                                   SeriesSpec{kFuelCorrection, -1, nullptr, "", 0x7db89b, A},
-                                   SeriesSpec{kEncoderSet, -1, nullptr, "", 0xcb2e53, A},
-                                   SeriesSpec{kEncoderCurrent, -1, nullptr, "", 0xcb8835, A}, kInstant,
-                                   kAverage, SeriesSpec{kAlarms, -1, nullptr, "", kBlue, T});
+constexpr auto kBasic = modelTable(SeriesDef{kPotentiometer, -1, nullptr, "[°C]", kDarkYellow, A},
+                                   SeriesDef{kFuelCorrection, -1, nullptr, "", 0x7db89b, A},
+                                   SeriesDef{kEncoderSet, -1, nullptr, "", 0xcb2e53, A},
+                                   SeriesDef{kEncoderCurrent, -1, nullptr, "", 0xcb8835, A}, kInstant,
+                                   kAverage, SeriesDef{kAlarms, -1, nullptr, "", kBlue, T});
 
 constexpr auto kWater = modelTable(
-    SeriesSpec{kWaterProbe, -1, nullptr, "[°C]", kDarkYellow, A}, kDepressimeterRow, kPellet,
-    SeriesSpec{kFluxstate, -1, nullptr, "", 0xcb8835, B},
-    SeriesSpec{kExternalThermostat, -1, nullptr, "", 0x653f0b, B},
-    SeriesSpec{kHeatThermostat, -1, nullptr, "", 0x01e13b, B}, kSetPoint, kEncoder,
-    SeriesSpec{0, -1, "wpx 250", "", 0xffbe19, A}, SeriesSpec{kHeatingPump, -1, nullptr, "", 0xaf00ff, B},
-    SeriesSpec{kSanitaryPump, -1, nullptr, "", 0x00afff, B}, kInstant, kAverage);
+    SeriesDef{kWaterProbe, -1, nullptr, "[°C]", kDarkYellow, A}, kDepressimeterRow, kPellet,
+    SeriesDef{kFluxstate, -1, nullptr, "", 0xcb8835, B},
+    SeriesDef{kExternalThermostat, -1, nullptr, "", 0x653f0b, B},
+    SeriesDef{kHeatThermostat, -1, nullptr, "", 0x01e13b, B}, kSetPoint, kEncoder,
+    SeriesDef{0, -1, "wpx 250", "", 0xffbe19, A}, SeriesDef{kHeatingPump, -1, nullptr, "", 0xaf00ff, B},
+    SeriesDef{kSanitaryPump, -1, nullptr, "", 0x00afff, B}, kInstant, kAverage);
 
 constexpr auto kAirDucted =
-    modelTable(SeriesSpec{kProbeChannel1, -1, nullptr, "[°C]", kDarkYellow, A}, kDepressimeterRow, kPellet,
-               SeriesSpec{kExternalThermostat, kChannel2, nullptr, "", 0xcb8835, B},
-               SeriesSpec{kExternalThermostat, -1, nullptr, "", 0x00afff, B},
-               SeriesSpec{kHeatThermostat, -1, nullptr, "", 0x00afbd, B}, kSetPoint, kEncoder,
-               SeriesSpec{kChannel1, -1, nullptr, "[%]", 0xffbe19, A},
-               SeriesSpec{kChannel2, -1, nullptr, "[%]", 0xaf00ff, A}, kInstant, kAverage);
+    modelTable(SeriesDef{kProbeChannel1, -1, nullptr, "[°C]", kDarkYellow, A}, kDepressimeterRow, kPellet,
+               SeriesDef{kExternalThermostat, kChannel2, nullptr, "", 0xcb8835, B},
+               SeriesDef{kExternalThermostat, -1, nullptr, "", 0x00afff, B},
+               SeriesDef{kHeatThermostat, -1, nullptr, "", 0x00afbd, B}, kSetPoint, kEncoder,
+               SeriesDef{kChannel1, -1, nullptr, "[%]", 0xffbe19, A},
+               SeriesDef{kChannel2, -1, nullptr, "[%]", 0xaf00ff, A}, kInstant, kAverage);
 
 } // namespace
 
-std::span<const SeriesSpec> seriesSpecs(RecordedModel model) {
+std::span<const SeriesDef> seriesDefs(RecordedModel model) {
     switch (model) {
     case RecordedModel::Basic:
         return kBasic;
@@ -103,13 +103,13 @@ std::span<const SeriesSpec> seriesSpecs(RecordedModel model) {
 }
 
 int valueColumnCount(RecordedModel model) {
-    return int(seriesSpecs(model).size());
+    return int(seriesDefs(model).size());
 }
 
-QString seriesName(const SeriesSpec &spec) {
-    if (spec.literalName != nullptr) return QString::fromLatin1(spec.literalName);
-    QString name = textAt(spec.nameText);
-    if (spec.suffixText >= 0) name += QLatin1Char(' ') + textAt(spec.suffixText).toLower();
+QString seriesName(const SeriesDef &def) {
+    if (def.literalName != nullptr) return QString::fromLatin1(def.literalName);
+    QString name = textAt(def.nameText);
+    if (def.suffixText >= 0) name += QLatin1Char(' ') + textAt(def.suffixText).toLower();
     return name;
 }
 

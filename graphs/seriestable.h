@@ -11,7 +11,7 @@
 
 namespace graphs {
 
-struct SeriesSpec {
+struct SeriesDef {
     int nameText;            // text-table entry of the name
     int suffixText;          // entry appended in lower case after a blank, or -1
     const char *literalName; // a fixed name used instead of the entry, or nullptr
@@ -20,9 +20,9 @@ struct SeriesSpec {
     SeriesKind kind;
 };
 
-std::span<const SeriesSpec> seriesSpecs(RecordedModel model);
+std::span<const SeriesDef> seriesDefs(RecordedModel model);
 
-QString seriesName(const SeriesSpec &spec);
+QString seriesName(const SeriesDef &def);
 // The series' entry in the viewer's lists: the name, for an analogue series followed by its unit.
 QString listEntryText(const QString &name, const QString &unit, SeriesKind kind);
 // Window title: the file name, " - " and the first time stamp as "dddd dd/MM/yyyy h:mm" with the

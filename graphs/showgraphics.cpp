@@ -57,11 +57,11 @@ GraphicsOpener *openRecording(QWidget *window, const QString &fileName) {
 
 QList<BrokenLine *> buildSeries(const std::shared_ptr<const Recording> &recording) {
     QList<BrokenLine *> series;
-    const auto specs = seriesSpecs(recording->model());
-    for (int column = 0; column < int(specs.size()); ++column) {
-        const SeriesSpec &spec = specs[std::size_t(column)];
-        series.append(new BrokenLine(seriesName(spec), recording, column, QColor(QRgb(spec.rgb)),
-                                     QString::fromUtf8(spec.unit), spec.kind));
+    const auto defs = seriesDefs(recording->model());
+    for (int column = 0; column < int(defs.size()); ++column) {
+        const SeriesDef &def = defs[std::size_t(column)];
+        series.append(new BrokenLine(seriesName(def), recording, column, QColor(QRgb(def.rgb)),
+                                     QString::fromUtf8(def.unit), def.kind));
     }
     return series;
 }

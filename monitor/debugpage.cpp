@@ -316,28 +316,28 @@ void DebugPage::build() {
     const QList<Row> rows = gridOf(m_builtModel);
     for (int row = 0; row < rows.size(); ++row) {
         for (int cell = 0; cell < rows.at(row).size(); ++cell) {
-            const Cell &spec = rows.at(row).at(cell);
+            const Cell &def = rows.at(row).at(cell);
             const int column = 2 * cell;
-            if (spec.kind == CellKind::Indicator || spec.kind == CellKind::Lamp) {
-                addLabel(row, column, spec.field);
-                QLabel *picture = makeIndicator(m_ui->debugGB, spec.field);
+            if (def.kind == CellKind::Indicator || def.kind == CellKind::Lamp) {
+                addLabel(row, column, def.field);
+                QLabel *picture = makeIndicator(m_ui->debugGB, def.field);
                 grid->addWidget(picture, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
-                m_indicators.insert(spec.field, picture);
+                m_indicators.insert(def.field, picture);
                 continue;
             }
-            QLineEdit *field = makeField(m_ui->debugGB, spec.field, spec.kind == CellKind::Wide);
-            m_fields.insert(spec.field, field);
-            if (spec.kind == CellKind::Wide) {
+            QLineEdit *field = makeField(m_ui->debugGB, def.field, def.kind == CellKind::Wide);
+            m_fields.insert(def.field, field);
+            if (def.kind == CellKind::Wide) {
                 grid->addWidget(field, row, column, 1, 2);
                 continue;
             }
-            addLabel(row, column, spec.field);
-            if (spec.kind == CellKind::Value) {
+            addLabel(row, column, def.field);
+            if (def.kind == CellKind::Value) {
                 grid->addWidget(field, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
                 continue;
             }
-            QDial *dial = makeDial(m_ui->debugGB, spec.field);
-            m_dials.insert(spec.field, dial);
+            QDial *dial = makeDial(m_ui->debugGB, def.field);
+            m_dials.insert(def.field, dial);
             auto *pair = new QHBoxLayout;
             pair->addWidget(field);
             pair->addWidget(dial);

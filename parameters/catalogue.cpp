@@ -403,6 +403,11 @@ QString parameterCode(const ParameterDescriptor &d) {
         .arg(d.displayNumber);
 }
 
+QString parameterName(const ParameterDescriptor &d, bool hubaMode, const TextLookup &text) {
+    const QString name = text(activeRange(d, hubaMode).textIndex);
+    return name.isEmpty() ? parameterCode(d) : name;
+}
+
 std::optional<int> findByCode(StoveModel model, int table, int displayNumber) {
     const int count = parameterCount(model);
     for (int i = 0; i < count; ++i) {

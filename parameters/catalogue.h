@@ -68,6 +68,9 @@ double rowValue(const ParameterDescriptor &d, bool hubaMode, std::int16_t raw);
 QString valueText(const ParameterDescriptor &d, bool hubaMode, double value);
 
 QString parameterCode(const ParameterDescriptor &d);
+// The name of an entry in the given group: its name text, or its code where that text is empty
+// (two BASIC entries name texts that only a language file may fill).
+QString parameterName(const ParameterDescriptor &d, bool hubaMode, const TextLookup &text);
 // First position with this table and display number, or nothing.
 std::optional<int> findByCode(StoveModel model, int table, int displayNumber);
 // First position of the group selector, or nothing.

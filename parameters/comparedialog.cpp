@@ -37,18 +37,16 @@ CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &
     for (int r = 0; r < comparison.differences.size(); ++r) {
         const RowDifference &difference = comparison.differences[r];
         const ParameterDescriptor &d = descriptor(model, difference.position);
-        const ParameterRange &range = activeRange(d, hubaMode);
         codes.append(parameterCode(d));
-        const QString name = textAt(range.textIndex);
         const auto cell = [this, r](int column, const QString &text, Qt::Alignment alignment) {
             auto *item = new QTableWidgetItem(text);
             item->setTextAlignment(alignment | Qt::AlignVCenter);
             m_table->setItem(r, column, item);
         };
-        cell(NameColumn, name.isEmpty() ? parameterCode(d) : name, Qt::AlignLeft);
+        cell(NameColumn, parameterName(d, hubaMode, textAt), Qt::AlignLeft);
         cell(PageColumn, valueText(d, hubaMode, difference.value), Qt::AlignRight);
         cell(BoardColumn, valueText(d, hubaMode, difference.board), Qt::AlignRight);
-        cell(UnitColumn, unitLabel(range.unit, textAt), Qt::AlignLeft);
+        cell(UnitColumn, unitLabel(activeRange(d, hubaMode).unit, textAt), Qt::AlignLeft);
     }
     m_table->setVerticalHeaderLabels(codes);
     m_table->horizontalHeader()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);

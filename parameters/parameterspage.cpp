@@ -167,10 +167,7 @@ void ParametersPage::buildBankButtons() {
 }
 
 QString ParametersPage::rowName(int row) const {
-    const ParameterDescriptor &d = descriptor(m_session.model(), row);
-    const QString name = textAt(activeRange(d, m_session.hubaMode()).textIndex);
-    // A parameter whose name text is empty is named by its code.
-    return name.isEmpty() ? parameterCode(d) : name;
+    return parameterName(descriptor(m_session.model(), row), m_session.hubaMode(), textAt);
 }
 
 void ParametersPage::fillPages(FillMode mode) {

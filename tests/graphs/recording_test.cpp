@@ -15,7 +15,7 @@ namespace {
 
 using namespace graphs;
 using graphstest::kDefaultStart;
-using graphstest::RecordingSpec;
+using graphstest::RecordingPlan;
 
 Recording read(const QByteArray &content, RecordedModel model) {
     QBuffer buffer;
@@ -45,8 +45,8 @@ TEST(Recording, EveryModelsColumns) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.model));
-        const RecordingSpec spec{c.model, kDefaultStart, 40, 10};
-        const Recording r = read(graphstest::recordingText(spec), c.model);
+        const RecordingPlan def{c.model, kDefaultStart, 40, 10};
+        const Recording r = read(graphstest::recordingText(def), c.model);
         ASSERT_EQ(r.columnCount(), c.columns);
         EXPECT_EQ(dataLineParts(c.model), c.columns + 2);
         ASSERT_EQ(r.size(), 40);

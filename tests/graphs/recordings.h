@@ -25,7 +25,7 @@ inline qint64 stamp(int year, int month, int day, int hour, int minute, int seco
 }
 inline const qint64 kDefaultStart = stamp(2024, 3, 9, 10, 0, 0);
 
-struct RecordingSpec {
+struct RecordingPlan {
     RecordedModel model = RecordedModel::Water;
     qint64 start = kDefaultStart;
     qint64 lines = 100;
@@ -50,28 +50,28 @@ inline const char *modelLine(RecordedModel model) {
 
 inline QByteArray header(RecordedModel model) {
     QByteArray text = QByteArray(modelLine(model)) + '\n' + textAt(33).toUtf8();
-    for (const graphs::SeriesSpec &spec : graphs::seriesSpecs(model))
-        text += ';' + graphs::seriesName(spec).toUtf8();
+    for (const graphs::SeriesDef &def : graphs::seriesDefs(model))
+        text += ';' + graphs::seriesName(def).toUtf8();
     return text + '\n';
 }
 
 // The value of column `column` at line `j`: slow waves with a little sensor noise, inputs that
 // switch every 20 to 60 minutes and a stove state that changes every quarter of an hour.
 inline QByteArray field(RecordedModel model, int column, qint64 j) {
-    const auto specs = graphs::seriesSpecs(model);
-    const graphs::SeriesSpec &spec = specs[std::size_t(column)];
+    const auto defs = graphs::seriesDefs(model);
+    const graphs::SeriesDef &def = defs[std::size_t(column)];
     const double phase = double(j) / 600.0 + column;
     const double noise = double((quint64(j) * 2654435761u >> 16) & 0xff) / 255.0 - 0.5;
     const qint64 cycle = j / 900;
     const auto decimal = [](double v) { return QByteArray::number(std::round(v * 10) / 10, 'f', 1); };
     const auto whole = [](double v) { return QByteArray::number(qint64(std::lround(v))); };
-    switch (spec.kind) {
+    switch (def.kind) {
     case graphs::SeriesKind::OnOff:
         return ((j / (1200 + 370 * column)) + column) % 2 ? "1" : "0";
     case graphs::SeriesKind::Text:
-        if (spec.nameText == 129) return textAt(108 + int(cycle % 13)).toUtf8();               // stove states
-        if (spec.nameText == 251) return cycle % 4 == 3 ? textAt(240).toUtf8() : QByteArray(); // alarms
-        return whole(800 + 100 * double(cycle % 5));                                           // set-point
+        if (def.nameText == 129) return textAt(108 + int(cycle % 13)).toUtf8();               // stove states
+        if (def.nameText == 251) return cycle % 4 == 3 ? textAt(240).toUtf8() : QByteArray(); // alarms
+        return whole(800 + 100 * double(cycle % 5));                                          // set-point
     case graphs::SeriesKind::Analogue:
         break;
     }
@@ -104,21 +104,21 @@ inline QByteArray waterLine(qint64 time, const std::function<QByteArray(int)> &v
     return line + '\n';
 }
 
-inline QByteArray recordingText(const RecordingSpec &spec) {
-    QByteArray text = header(spec.model);
-    for (qint64 j = 0; j < spec.lines; ++j)
-        text += dataLine(spec.model, spec.start + j * spec.interval, j);
+inline QByteArray recordingText(const RecordingPlan &def) {
+    QByteArray text = header(def.model);
+    for (qint64 j = 0; j < def.lines; ++j)
+        text += dataLine(def.model, def.start + j * def.interval, j);
     return text;
 }
 
 // Writes a recording of any length without holding it in memory.
-inline bool writeRecording(const QString &path, const RecordingSpec &spec) {
+inline bool writeRecording(const QString &path, const RecordingPlan &def) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    file.write(header(spec.model));
+    file.write(header(def.model));
     QByteArray chunk;
-    for (qint64 j = 0; j < spec.lines; ++j) {
-        chunk += dataLine(spec.model, spec.start + j * spec.interval, j);
+    for (qint64 j = 0; j < def.lines; ++j) {
+        chunk += dataLine(def.model, def.start + j * def.interval, j);
         if (chunk.size() > (1 << 20)) {
             file.write(chunk);
             chunk.clear();

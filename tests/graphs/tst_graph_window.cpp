@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 
 using namespace graphs;
-using graphstest::RecordingSpec;
+using graphstest::RecordingPlan;
 using hbtest::BoxAnswerer;
 
 namespace {
@@ -115,8 +115,8 @@ private:
     std::unique_ptr<BoxAnswerer> answerer;
 
     QString path(const QString &name) const { return sandbox->workPath() + QLatin1Char('/') + name; }
-    QString writeRecording(const QString &name, const RecordingSpec &spec) {
-        return graphstest::writeRecording(path(name), spec) ? path(name) : QString();
+    QString writeRecording(const QString &name, const RecordingPlan &def) {
+        return graphstest::writeRecording(path(name), def) ? path(name) : QString();
     }
     QString writeFile(const QString &name, const QByteArray &content) {
         QFile file(path(name));

@@ -16,9 +16,7 @@ namespace {
 constexpr int kNamedAtMost = 5;
 
 QString rowName(StoveModel model, bool hubaMode, int position) {
-    const ParameterDescriptor &d = descriptor(model, position);
-    const QString name = textAt(activeRange(d, hubaMode).textIndex);
-    return name.isEmpty() ? parameterCode(d) : name;
+    return parameterName(descriptor(model, position), hubaMode, textAt);
 }
 
 QString unitOf(StoveModel model, bool hubaMode, int position) {
