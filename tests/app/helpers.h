@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -196,6 +197,10 @@ private:
                         dialog->selectedFiles().value(0), dialog->nameFilters().join('|')});
         if (answer.isEmpty()) return dialog->reject();
         dialog->selectFile(answer);
+        // selectFile leaves the name box alone while it has the focus, which depends on when the
+        // window got activated; the name typed into the box is what the dialog's button takes.
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(answer);
         static_cast<QDialog *>(dialog)->accept(); // checks the name as the dialog's own button does
         if (afterAccept) afterAccept();
     }
