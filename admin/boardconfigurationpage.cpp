@@ -36,10 +36,6 @@ QString applicationTitle() {
     return QCoreApplication::applicationName();
 }
 
-QString hexAddress(std::uint32_t address) {
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(6, QLatin1Char('0'));
-}
-
 // Runs `work` on a worker thread while this thread's event loop goes on with `flags` (repaints and
 // the queued progress always; user input only when a modal window limits it to that window), and
 // returns the work's result. The board link serialises the work's own board exchanges.
@@ -380,12 +376,7 @@ void BoardConfigurationPage::reportUpdate(const firmware::Result &result) {
         return;
     }
     QString text = QStringLiteral("%0. %1").arg(textAt(23), textAt(22));
-    if (result.failedWrite)
-        text += QStringLiteral("\n%0 %1").arg(textAt(315), hexAddress(*result.failedWrite));
-    if (result.errors > 0) text += QStringLiteral("\n%0: %1").arg(textAt(257)).arg(result.errors);
-    if (result.firstDifference)
-        text += QStringLiteral("\n%0: %1").arg(textAt(314), hexAddress(*result.firstDifference));
-    if (result.firstUnreadable)
-        text += QStringLiteral("\n%0 %1").arg(textAt(316), hexAddress(*result.firstUnreadable));
+    for (const QString &detail : firmware::failureDetails(result))
+        text += QLatin1Char('\n') + detail;
     messages::warning(applicationTitle(), text);
 }

@@ -1,5 +1,7 @@
 #include "admin/firmwareupdate.h"
 
+#include "app/texts.h"
+
 #include <pyrolink.h>
 
 #include <QElapsedTimer>
@@ -140,6 +142,24 @@ Result update(BoardLink &link, const QList<srec::Record> &records, const Options
     result.programMs = clock.elapsed();
     result.outcome = result.errors == 0 ? Result::Outcome::Verified : Result::Outcome::NotVerified;
     return result;
+}
+
+QString hexAddress(std::uint32_t address) {
+    constexpr int kDigits = 6; // the 24-bit flash addresses of the boot loader
+    return QStringLiteral("0x") +
+           QString::number(address, 16).toUpper().rightJustified(kDigits, QLatin1Char('0'));
+}
+
+QStringList failureDetails(const Result &result) {
+    QStringList details;
+    if (result.failedWrite)
+        details.append(QStringLiteral("%1 %2").arg(textAt(315), hexAddress(*result.failedWrite)));
+    if (result.errors > 0) details.append(QStringLiteral("%1: %2").arg(textAt(257)).arg(result.errors));
+    if (result.firstDifference)
+        details.append(QStringLiteral("%1: %2").arg(textAt(314), hexAddress(*result.firstDifference)));
+    if (result.firstUnreadable)
+        details.append(QStringLiteral("%1 %2").arg(textAt(316), hexAddress(*result.firstUnreadable)));
+    return details;
 }
 
 } // namespace firmware

@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -97,5 +98,11 @@ struct Result {
 // and every byte up to the verification limit read back equal.
 Result update(BoardLink &link, const QList<srec::Record> &records, const Options &options,
               Observer &observer);
+
+// A flash address as the messages show it: "0x" and six upper-case hex digits.
+QString hexAddress(std::uint32_t address);
+// What went wrong in an update, one text each: the record that could not be written, the count of
+// records that read back wrong, the first differing address, the first record not read back.
+QStringList failureDetails(const Result &result);
 
 } // namespace firmware

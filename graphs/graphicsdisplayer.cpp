@@ -195,10 +195,8 @@ CursorReadout GraphicsDisplayer::readout(double sceneX) const {
     readout.heading = stampDateTime(times[std::size_t(j)]).toString(QStringLiteral("dd/MM/yyyy h:mm:ss"));
     for (int row = 0; row < m_viewedList->count(); ++row) {
         const BrokenLine *line = m_series.value(m_viewedList->item(row)->data(Qt::UserRole).toInt());
-        QString text = line->name() + QStringLiteral(": ") + line->recording().text(line->column(), j);
-        if (line->kind() == SeriesKind::Analogue && !line->unit().isEmpty())
-            text += QLatin1Char(' ') + line->unit();
-        readout.lines.emplace_back(text, line->colour());
+        const QString value = line->name() + QStringLiteral(": ") + line->recording().text(line->column(), j);
+        readout.lines.emplace_back(listEntryText(value, line->unit(), line->kind()), line->colour());
     }
     return readout;
 }

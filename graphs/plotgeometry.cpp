@@ -26,6 +26,20 @@ qint64 floorDiv(qint64 a, qint64 b) {
     return (a - floorMod(a, b)) / b;
 }
 
+// First index in [from, to) whose pixel column `columnOf(index)` is at or right of `pixel`; the
+// columns do not decrease with the index.
+template <typename ColumnOf>
+qsizetype firstReaching(qsizetype from, qsizetype to, qint64 pixel, const ColumnOf &columnOf) {
+    while (from < to) {
+        const qsizetype middle = from + (to - from) / 2;
+        if (columnOf(middle) < pixel)
+            from = middle + 1;
+        else
+            to = middle;
+    }
+    return from;
+}
+
 // The pixel column of each sample; never decreasing with the index.
 class SamplePixels {
 public:
@@ -65,14 +79,7 @@ private:
     static constexpr int kMaxCorrection = 4;
 
     qsizetype bisect(qsizetype from, qsizetype to, qint64 pixel) const {
-        while (from < to) {
-            const qsizetype middle = from + (to - from) / 2;
-            if ((*this)(middle) < pixel)
-                from = middle + 1;
-            else
-                to = middle;
-        }
-        return from;
+        return firstReaching(from, to, pixel, *this);
     }
 
     const std::vector<qint64> &m_times;
@@ -297,14 +304,7 @@ void textSeries(const Recording &recording, int column, const TimeScale &scale, 
     const auto pixel = [&](qsizetype k) { return samplePixel(qsizetype(bounds[std::size_t(k)])); };
     // First boundary in [from, to) at or right of `p`.
     const auto firstAtOrAfter = [&](qsizetype from, qsizetype to, qint64 p) {
-        while (from < to) {
-            const qsizetype middle = from + (to - from) / 2;
-            if (pixel(middle) < p)
-                from = middle + 1;
-            else
-                to = middle;
-        }
-        return from;
+        return firstReaching(from, to, p, pixel);
     };
     const auto addLine = [&](qint64 c) {
         if (lines.empty() || lines.back() != double(c) + 0.5) lines.push_back(double(c) + 0.5);

@@ -238,12 +238,10 @@ int dataLineParts(RecordedModel model) {
 
 std::optional<qint64> parseStamp(QByteArrayView text) {
     if (text.size() != kStampLength || !followsStampPattern(text, kStampLength)) return std::nullopt;
-    const int day = twoDigits(text, 0), month = twoDigits(text, 3);
-    const int year = twoDigits(text, 6) * 100 + twoDigits(text, 8);
-    const int hour = twoDigits(text, 11), minute = twoDigits(text, 14), second = twoDigits(text, 17);
-    if (!QDate::isValid(year, month, day) || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    return (QDate(year, month, day).toJulianDay() - kEpochJulianDay) * 86400 + hour * 3600 + minute * 60 +
-           second;
+    const auto day = stampDay(text);
+    const auto second = stampSecond(text);
+    if (!day || !second) return std::nullopt;
+    return *day * 86400 + *second;
 }
 
 QDateTime stampDateTime(qint64 seconds) {

@@ -67,12 +67,6 @@ QList<OutputRow> outputRows(StoveModel model) {
     return {};
 }
 
-std::optional<OutputRow> findOutputRow(StoveModel model, OutputId id) {
-    for (const OutputRow &row : outputRows(model))
-        if (row.id == id) return row;
-    return std::nullopt;
-}
-
 QString outputLabel(const OutputRow &row) {
     return textAt(row.text);
 }

@@ -48,7 +48,6 @@ struct OutputRow {
 };
 
 QList<OutputRow> outputRows(StoveModel model);
-std::optional<OutputRow> findOutputRow(StoveModel model, OutputId id);
 QString outputLabel(const OutputRow &row);
 
 // One command transaction that drives outputs.

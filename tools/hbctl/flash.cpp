@@ -25,7 +25,6 @@ using firmware::BoardProfile;
 // by the technician's hand): the probe is repeated this long, with a pause between rounds.
 constexpr qint64 kBootLoaderWaitMs = 60000;
 constexpr std::chrono::milliseconds kProbePause{500};
-constexpr int kAddressDigits = 6;
 
 QString boardNames() {
     QStringList names;
@@ -46,11 +45,6 @@ std::optional<BoardProfile> boardByName(const QString &name) {
 // A Basic board serves the BASIC stove; the panels serve WATER and AIR - DUCTED.
 bool servesModel(const BoardProfile &profile, StoveModel model) {
     return (profile.family == firmware::BoardFamily::Basic) == (model == StoveModel::Basic);
-}
-
-QString hexAddress(std::uint32_t address) {
-    return QStringLiteral("0x") +
-           QString::number(address, 16).toUpper().rightJustified(kAddressDigits, QLatin1Char('0'));
 }
 
 QString refusalText(const srec::CheckResult &checked) {
@@ -147,13 +141,7 @@ int report(const Context &context, const QString &path, const BoardProfile &prof
         if (result.outcome == Outcome::Cancelled)
             return failInterrupted(context,
                                    QStringLiteral("the board's flash is incomplete; flash it again"));
-        if (result.failedWrite)
-            parts.append(QStringLiteral("%1 %2").arg(textAt(315), hexAddress(*result.failedWrite)));
-        if (result.errors > 0) parts.append(QStringLiteral("%1: %2").arg(textAt(257)).arg(result.errors));
-        if (result.firstDifference)
-            parts.append(QStringLiteral("%1: %2").arg(textAt(314), hexAddress(*result.firstDifference)));
-        if (result.firstUnreadable)
-            parts.append(QStringLiteral("%1 %2").arg(textAt(316), hexAddress(*result.firstUnreadable)));
+        parts += firmware::failureDetails(result);
         return fail(context, ExitRefused, textAt(23) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
     }
     if (context.json)
