@@ -123,7 +123,7 @@ protected:
         for (int i = 0; i < 100 && !(std::filesystem::exists(ours) && std::filesystem::exists(theirs)); ++i)
             std::this_thread::sleep_for(20ms);
         ASSERT_TRUE(std::filesystem::exists(theirs));
-        const auto script = std::filesystem::path(__FILE__).parent_path() / "modbus_slave.py";
+        const auto script = std::filesystem::path(MODBUS_SLAVE_SCRIPT);
         slave = std::make_unique<ChildProcess>(py, std::vector<std::string>{script.string(), theirs});
         // Imports take a moment on a loaded machine.
         ASSERT_EQ(slave->outputLine(20s).value_or(""), "ready")
