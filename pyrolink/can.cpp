@@ -3,6 +3,7 @@
 #include "link.h"
 #include "pyrolink.h"
 #include "reply_source.h"
+#include "result_codes.h"
 
 #include <cstring>
 
@@ -127,7 +128,7 @@ int writeSdo(std::uint8_t node, short index, std::uint8_t sub, std::uint8_t size
     if (reply[0] == 0x60 && sameObject(reply, request)) return 1;
     if (reply[0] == 0x80) {
         std::memcpy(data, reply + 4, 4);
-        return -1;
+        return kSdoAborted;
     }
     return 0;
 }
@@ -141,7 +142,7 @@ int readSdo(std::uint8_t node, short index, std::uint8_t sub, std::uint8_t *size
     if (!sdoExchange(node, request, waitMs, reply)) return 0;
     if (reply[0] == 0x80) {
         std::memcpy(data, reply + 4, 4);
-        return -1;
+        return kSdoAborted;
     }
     // Expedited uploads of 1, 2 or 4 bytes; three-byte answers are not taken.
     const std::uint8_t sizes[3][2] = {{0x4F, 1}, {0x4B, 2}, {0x43, 4}};

@@ -4,6 +4,7 @@
 #include "frame.h"
 #include "link.h"
 #include "pyrolink.h"
+#include "result_codes.h"
 
 #include <cstring>
 
@@ -85,15 +86,15 @@ template <typename T> int writeTyped(std::uint8_t node, std::uint32_t address, c
     return writeValue(node, address, int(sizeof(T)), b);
 }
 
-// The *Ex forms: access check first (-1 refused), then the transfer (-2 failed).
+// The *Ex forms: access check first, then the transfer.
 template <typename T> int checkedRead(unsigned char node, int address, T *value) {
-    if (!frame::readCheck(node, std::uint32_t(address), int(sizeof(T)))) return -1;
-    return readTyped(node, std::uint32_t(address), value) ? 1 : -2;
+    if (!frame::readCheck(node, std::uint32_t(address), int(sizeof(T)))) return kCheckRefused;
+    return readTyped(node, std::uint32_t(address), value) ? kCheckedDone : kCheckedTransferFailed;
 }
 
 template <typename T> int checkedWrite(unsigned char node, int address, const T *value) {
-    if (!frame::writeCheck(node, std::uint32_t(address), int(sizeof(T)))) return -1;
-    return writeTyped(node, std::uint32_t(address), value) ? 1 : -2;
+    if (!frame::writeCheck(node, std::uint32_t(address), int(sizeof(T)))) return kCheckRefused;
+    return writeTyped(node, std::uint32_t(address), value) ? kCheckedDone : kCheckedTransferFailed;
 }
 
 // ---- Variable families ---------------------------------------------------------------------------
@@ -250,13 +251,14 @@ int ReadConf(signed char node) {
     // here negative and is refused like any node above 99, rather than configuring entry 1 from
     // frames sent to another node.
     Node *n = node < 0 ? nullptr : nodeEntry(node);
-    if (!n) return -7;
-    if (!portOpen()) return -6;
+    if (!n) return kConfigBadNode;
+    if (!portOpen()) return kConfigFailed;
     const std::uint8_t nb = std::uint8_t(node);
 
     std::uint8_t reply[kBufferSize];
     int length = 0;
-    if (!configExchange(nb, frame::kConfigIdentity, 0, 0, reply, int(sizeof reply), &length)) return -6;
+    if (!configExchange(nb, frame::kConfigIdentity, 0, 0, reply, int(sizeof reply), &length))
+        return kConfigFailed;
     // The identity text is bounded to 79 characters plus its terminator.
     const int textLength = length < kIdentitySize - 1 ? length : kIdentitySize - 1;
     std::memcpy(n->identity, reply, std::size_t(textLength));
@@ -269,12 +271,12 @@ int ReadConf(signed char node) {
         const bool addressFirst = code == 0x04 || code == 0x50;
         if (!configExchange(nb, frame::kConfigArea, code, addressFirst ? 4 : 8, reply, int(sizeof reply),
                             &length))
-            return -6;
+            return kConfigFailed;
         n->area[entry] = frame::be32(addressFirst ? reply : reply + 4);
         if (code == 0x50) n->extra = length >= 12 ? frame::be32(reply + 8) : 0;
     }
     n->configured = 1;
-    return 0;
+    return kConfigDone;
 }
 
 void SetConf(void) {

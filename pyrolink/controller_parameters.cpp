@@ -4,6 +4,7 @@
 #include "frame.h"
 #include "link.h"
 #include "pyrolink.h"
+#include "result_codes.h"
 
 #include <cstdio>
 #include <cstring>
@@ -111,7 +112,7 @@ int getParameter(signed char node, int table, short index, bool axisTable, short
     if (!n || !name || !value || !type || !limit1 || !limit2 || !attributeHigh || !attributeLow) return 0;
     Descriptor d{};
     if (!readDescriptor(node, *n, table, index, &d)) return 0;
-    if (d.valueAddress == 0) return -1;
+    if (d.valueAddress == 0) return kNoValueAddress;
     const std::uint32_t address = axisTable ? axisValueAddress(*n, axis, d.valueAddress) : d.valueAddress;
     int v = 0;
     if (!readTypedValue(node, address, d.type, !axisTable, &v)) return 0;
@@ -140,7 +141,7 @@ int setParameter(signed char node, int table, short index, bool axisTable, short
     if (!n || !value) return 0;
     Descriptor d{};
     if (!readDescriptor(node, *n, table, index, &d)) return 0;
-    if (d.valueAddress == 0) return -1;
+    if (d.valueAddress == 0) return kNoValueAddress;
     const std::uint32_t address = axisTable ? axisValueAddress(*n, axis, d.valueAddress) : d.valueAddress;
     return writeTypedValue(node, address, d.type, !axisTable, *value);
 }
@@ -323,8 +324,8 @@ int WriteKey(signed char node, short key) {
 int WriteKeyEx(signed char node, short key) {
     if (!keyAllowed(key) ||
         !frame::headerExchange(std::uint8_t(node), frame::kKeyCheck, 6, std::uint32_t(key)))
-        return -1;
-    return WriteKey(node, key) ? 1 : -2;
+        return kCheckRefused;
+    return WriteKey(node, key) ? kCheckedDone : kCheckedTransferFailed;
 }
 
 int GetAddrFun(signed char node, const char *name, int *address) {

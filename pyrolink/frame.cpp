@@ -3,6 +3,7 @@
 
 #include "link.h"
 #include "pyrolink.h"
+#include "result_codes.h"
 
 #include <cstring>
 
@@ -174,22 +175,23 @@ int writeMemory(std::uint8_t command, std::uint8_t node, int address, short coun
     return 1;
 }
 
-// The checked transfers: each frame-sized chunk is access-checked first (-1 refused), then moved
-// by the plain transfer (-2 failed).
+// The checked transfers: each frame-sized chunk is access-checked first, then moved by the plain
+// transfer; the first refusal or failure ends the transfer.
 template <typename Byte, typename Check, typename Move>
 int checkedChunks(std::uint8_t node, int address, short count, Byte *bytes, Check check, Move move) {
-    if (count <= 0 || !bytes) return -2;
+    if (count <= 0 || !bytes) return kCheckedTransferFailed;
     int left = count;
     std::uint32_t at = static_cast<std::uint32_t>(address);
     while (left > 0) {
         const int chunk = left < kMaxChunk ? left : kMaxChunk;
-        if (!check(node, at, chunk)) return -1;
-        if (!move(node, static_cast<int>(at), static_cast<short>(chunk), bytes)) return -2;
+        if (!check(node, at, chunk)) return kCheckRefused;
+        if (!move(node, static_cast<int>(at), static_cast<short>(chunk), bytes))
+            return kCheckedTransferFailed;
         bytes += chunk;
         at += static_cast<std::uint32_t>(chunk);
         left -= chunk;
     }
-    return 1;
+    return kCheckedDone;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "link.h"
 
 #include "pyrolink.h"
+#include "result_codes.h"
 
 #include <cstring>
 
@@ -33,19 +34,19 @@ int abandonOpen(int code) {
 
 int serialOpen(int port, int baud, short controllerType, short t1, short t2, short t3) {
     LinkState &s = state();
-    if (port < 0 || port >= kPortCount) return -1;
+    if (port < 0 || port >= kPortCount) return kOpenBadPort;
 
     s.active = port;
     setField(&PortSlot::open, 0);
     setField(&PortSlot::controllerType, static_cast<std::int16_t>(controllerType));
 
-    if (!baudAllowed(baud)) return -2;
+    if (!baudAllowed(baud)) return kOpenBadBaud;
 
     Handle h = serialBackend.open(port);
-    if (h == kInvalidHandle) return -3;
+    if (h == kInvalidHandle) return kOpenNoDevice;
     setField(&PortSlot::handle, h);
 
-    if (!serialBackend.configure(h, baud)) return abandonOpen(-4);
+    if (!serialBackend.configure(h, baud)) return abandonOpen(kOpenLineRefused);
 
     s.frameTimeout = t1;
     ReadTimeouts t;
@@ -58,10 +59,10 @@ int serialOpen(int port, int baud, short controllerType, short t1, short t2, sho
     }
     t.multiplier = static_cast<std::uint32_t>(static_cast<std::int32_t>(t2));
     s.timeouts = t;
-    if (!serialBackend.setTimeouts(h, t)) return abandonOpen(-5);
+    if (!serialBackend.setTimeouts(h, t)) return abandonOpen(kOpenTimeoutsRefused);
 
     setField(&PortSlot::open, 1);
-    return 0;
+    return kOpenDone;
 }
 
 void serialClose() {

@@ -49,6 +49,13 @@ extern const SerialBackend serialBackend;
 using Socket = std::intptr_t;
 constexpr Socket kInvalidSocket = -1;
 
+// What SocketBackend::receive returns besides a count of bytes received (> 0).
+enum ReceiveResult : int {
+    kReceiveClosed = 0, // the peer closed the connection
+    kReceiveFailed = -1,
+    kReceiveTimedOut = -2, // nothing within the time-out
+};
+
 struct SocketBackend {
     int (*startup)(); // 1 = ready
     void (*cleanup)();
@@ -57,7 +64,7 @@ struct SocketBackend {
     // Connects to `address` (first octet most significant) within `timeoutMs`. 1 = connected.
     int (*connect)(Socket s, std::uint32_t address, std::uint16_t port, int timeoutMs);
     int (*sendAll)(Socket s, const std::uint8_t *data, int count); // 1 = all sent
-    // >0 bytes received, 0 = peer closed, -1 = error, -2 = nothing within timeoutMs.
+    // The bytes received (> 0), or a ReceiveResult.
     int (*receive)(Socket s, std::uint8_t *buffer, int capacity, int timeoutMs);
     void (*close)(Socket s);
     int (*lastError)();

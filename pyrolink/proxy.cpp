@@ -7,6 +7,7 @@
 #include "link.h"
 
 #include "pyrolink.h"
+#include "result_codes.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,12 +55,15 @@ void discardStale() {
     }
 }
 
+// A reply that never came: its first receive failed (error, time-out or the proxy closed).
+constexpr int kNoReply = -1;
+
 // Collects one reply into `buffer`. `needed(buffer, have)` says how many bytes the reply has in
 // all once its header is known (or at least how many are needed to know). Returns the bytes
-// received, or -1 when the first receive failed (error, time-out or the proxy closed).
+// received, or kNoReply.
 template <typename Needed> int receiveReply(std::uint8_t *buffer, int capacity, Needed needed) {
     int have = socketBackend.receive(g_socket, buffer, capacity, kReplyTimeoutMs);
-    if (have <= 0) return -1;
+    if (have <= 0) return kNoReply;
     for (;;) {
         int want = needed(buffer, have);
         if (want > capacity) want = capacity;
@@ -75,28 +79,28 @@ int openProxy() {
     g_reportNotConnected = 1;
     if (s.work.proxyConnected) {
         debugMessage("Proxy already active");
-        return -6;
+        return kProxyAlreadyActive;
     }
     if (s.work.proxyAddress == kNoProxy) {
         debugMessage("Tried to open remote with address 255.255.255.255");
-        return -1;
+        return kProxyNoAddress;
     }
     setField(&PortSlot::proxyConnected, 0);
     if (!socketBackend.startup()) {
         debugMessage("WSAStartup Error");
-        return -5;
+        return kProxyStartupFailed;
     }
     Socket sock = socketBackend.create();
     if (sock == kInvalidSocket) {
         debugMessage("socket() returns INVALID_SOCKET Error");
         socketBackend.cleanup();
-        return -2;
+        return kProxyNoSocket;
     }
     if (!socketBackend.setReuseAddress(sock)) {
         debugMessage("setsockopt() Error");
         socketBackend.close(sock);
         socketBackend.cleanup();
-        return -3;
+        return kProxyOptionRefused;
     }
     if (!socketBackend.connect(sock, s.work.proxyAddress, proxyPort(), kConnectTimeoutMs)) {
         char text[64];
@@ -104,33 +108,33 @@ int openProxy() {
         debugMessage(text);
         socketBackend.close(sock);
         socketBackend.cleanup();
-        return -4;
+        return kProxyConnectFailed;
     }
     g_socket = sock;
     setField(&PortSlot::proxyConnected, 1);
-    return 0;
+    return kProxyDone;
 }
 
 int closeProxy() {
     LinkState &s = state();
     if (!s.work.proxyConnected) {
         debugMessage("Proxy alredy closed");
-        return -6;
+        return kProxyAlreadyClosed;
     }
     if (s.work.proxyAddress == kNoProxy) {
         debugMessage("Invalid proxy address 255.255.255.255");
-        return -1;
+        return kProxyNoAddress;
     }
     if (g_socket == kInvalidSocket) {
         debugMessage("INVALID_SOCKET before closing it");
-        return -7;
+        return kProxyInvalidSocket;
     }
     socketBackend.close(g_socket);
     g_socket = kInvalidSocket;
     socketBackend.cleanup();
     setField(&PortSlot::proxyPortIndex, -1);
     setField(&PortSlot::proxyConnected, 0);
-    return 0;
+    return kProxyDone;
 }
 
 int le16(const std::uint8_t *p) {
@@ -197,11 +201,11 @@ int proxyOpen(int port, int baud, short controllerType, short t1, short t2, shor
     setField(&PortSlot::controllerType, static_cast<std::int16_t>(controllerType));
 
     int r = openProxy();
-    if (r != 0) {
+    if (r != kProxyDone) {
         debugMessage("ProxyOpenComm OpenProxy() error");
-        return r - 10000;
+        return r + kProxyOpenOffset;
     }
-    if (port < 0 || port >= kPortCount) return -1;
+    if (port < 0 || port >= kPortCount) return kOpenBadPort;
     setField(&PortSlot::proxyPortIndex, port);
 
     if (s.debug) {
@@ -222,22 +226,22 @@ int proxyOpen(int port, int baud, short controllerType, short t1, short t2, shor
     if (!socketBackend.sendAll(g_socket, request, sizeof request)) {
         debugMessage("ProxyOpenComm send() error");
         closeProxy();
-        return -3;
+        return kOpenNoDevice;
     }
     std::uint8_t reply[1024];
     int n = receiveReply(reply, sizeof reply, [](const std::uint8_t *, int) { return 3; });
-    if (n < 0) {
+    if (n == kNoReply) {
         debugMessage("ProxyOpenComm recv() error");
         closeProxy();
-        return -3;
+        return kOpenNoDevice;
     }
     if (n < 3 || reply[0] != 0x00 || reply[1] != static_cast<std::uint8_t>(port) || reply[2] != 0x00) {
         debugMessage("ProxyOpenComm got wrong answer");
         closeProxy();
-        return -3;
+        return kOpenNoDevice;
     }
     setField(&PortSlot::open, 1);
-    return 0;
+    return kOpenDone;
 }
 
 void proxyClose() {
@@ -253,7 +257,7 @@ void proxyClose() {
         alwaysMessage("ProxyCloseComm send() error");
     } else {
         std::uint8_t reply[64];
-        if (receiveReply(reply, sizeof reply, [](const std::uint8_t *, int) { return 1; }) < 0)
+        if (receiveReply(reply, sizeof reply, [](const std::uint8_t *, int) { return 1; }) == kNoReply)
             alwaysMessage("ProxyCloseComm recv() error");
     }
     closeProxy();
@@ -274,7 +278,7 @@ int proxyRead(unsigned char *buffer, int count, unsigned int *got) {
         return 0;
     }
     int n = receiveReply(g_message, kReplyCapacity, proxyReadReplySize);
-    if (n < 0) {
+    if (n == kNoReply) {
         debugMessage("ProxyReadComm recv() error");
         return 0;
     }
@@ -299,7 +303,7 @@ int proxyWrite(const unsigned char *data, int count) {
     }
     std::uint8_t reply[64];
     int n = receiveReply(reply, sizeof reply, [](const std::uint8_t *, int) { return 5; });
-    if (n < 0) {
+    if (n == kNoReply) {
         debugMessage("ProxyWriteComm recv() error");
         return 0;
     }

@@ -7,8 +7,20 @@
  *
  * Widths: int is 32-bit, short is 16-bit, unsigned char is a byte, signed char a signed byte.
  * The library has no locks: callers serialise every call.
- * Results: 1 success / 0 failure unless stated; OpenComm returns 0 or a negative code; the *Ex
- * variants return -1 (access check refused) or -2 (transfer failed).
+ * Results: 1 success / 0 failure, except the exports below, each stated again at its declaration:
+ *   OpenComm, OpenSerCan        0 opened, or a negative code (at OpenComm)
+ *   ReadConf                    0 configured, -6 failed or port not open, -7 node not 1..99
+ *   ReadBytesEx, WriteBytesEx,  1 done, -1 the node's access check refused (nothing transferred
+ *   ReadMBEx .. WriteMLEx         from there on), -2 the transfer failed
+ *   WriteKeyEx                  1 done, -1 the key check refused, -2 the key was not taken
+ *   GetParGen, GetParAx,        1 done, 0 failed, -1 the descriptor has no value address
+ *   SetParGen, SetParAx
+ *   WriteSDO, ReadSDO (_Wait)   1 done, 0 failed, -1 the node aborted (abort code in `data`)
+ *   GetNumParGen, GetNumParAx   the number of descriptors; 0 also on failure
+ *   CloseComm, SetActiveComm, DoDebug, SetRemoteIP, SetConf: no result.
+ * The other names ending in Ex (ReadVBAXEx .. WriteVLAXEx, ReadDigInpEx, ReadDigOutEx,
+ * WriteDigOutEx, LoadFileISORamEx) return 1 / 0. ReadComm's 1 means the read was carried out,
+ * with *got possibly 0; ClearComm's 1 means a read found nothing pending (the input is drained).
  *
  * The number before each declaration is the function's export ordinal (pyrolink.def): programs
  * bind some exports by ordinal, so these numbers never change.
@@ -64,6 +76,9 @@ extern "C" {
 /*  66 */ PYROLINK_API int WriteBytesFlash(unsigned char node, int address, short count,
                                            const unsigned char *source);
 /*  97 */ PYROLINK_API int DelOneSect(unsigned char node, unsigned char sector);
+/* Per chunk of up to 127 bytes, the node's access check then the transfer: 1 done, -1 a check
+ * refused, -2 a transfer failed (or count <= 0, no buffer); chunks before the one that stopped
+ * stay done. */
 /* 105 */ PYROLINK_API int ReadBytesEx(unsigned char node, int address, short count,
                                        unsigned char *destination);
 /* 109 */ PYROLINK_API int WriteBytesEx(unsigned char node, int address, short count,
@@ -71,6 +86,9 @@ extern "C" {
 
 /* ---- Controller configuration and variables --------------------------------------------------- */
 
+/* Reads the node's identity and area table. Returns 0 when complete, -6 when the port is not open
+ * or an exchange failed three times (entries already read keep their new values), -7 for a node
+ * not 1..99. */
 /*   3 */ PYROLINK_API int ReadConf(signed char node);
 /*  79 */ PYROLINK_API void SetConf(void);
 /*  76 */ PYROLINK_API int GetVerSW(signed char node, char *buffer);
@@ -81,6 +99,7 @@ extern "C" {
 /*  48 */ PYROLINK_API int WriteMB(unsigned char node, int address, unsigned char *value);
 /*  49 */ PYROLINK_API int WriteMW(unsigned char node, int address, short *value);
 /*  50 */ PYROLINK_API int WriteML(unsigned char node, int address, int *value);
+/* The Ex forms check the node's access first: 1 done, -1 check refused, -2 transfer failed. */
 /* 102 */ PYROLINK_API int ReadMBEx(unsigned char node, int address, unsigned char *value);
 /* 103 */ PYROLINK_API int ReadMWEx(unsigned char node, int address, short *value);
 /* 104 */ PYROLINK_API int ReadMLEx(unsigned char node, int address, int *value);
@@ -151,8 +170,11 @@ extern "C" {
 
 /* ---- Controller parameters, program download, keypad ---------------------------------------- */
 
+/* The number of descriptors before the table's end marker; 0 also on failure. */
 /*  69 */ PYROLINK_API int GetNumParGen(signed char node);
 /*  71 */ PYROLINK_API int GetNumParAx(signed char node);
+/* GetParGen, GetParAx, SetParGen, SetParAx: 1 done, 0 failed, -1 the descriptor has no value
+ * address (GetParGen and GetParAx then leave every out-argument untouched). */
 /*  70 */ PYROLINK_API int GetParGen(signed char node, short index, char *name, int *value, short *type,
                                      int *limit1, int *limit2, short *attributeHigh, short *attributeLow);
 /*  72 */ PYROLINK_API int GetParAx(signed char node, short index, short axis, char *name, int *value,
@@ -165,11 +187,13 @@ extern "C" {
 /*  68 */ PYROLINK_API int LoadFileISORamEx(signed char node, const char *path, int address);
 /*  77 */ PYROLINK_API int LoadFileISOFlash(signed char node, const char *path);
 /*  78 */ PYROLINK_API int WriteKey(signed char node, short key);
+/* 1 done, -1 the key check refused, -2 the key was not taken. */
 /* 110 */ PYROLINK_API int WriteKeyEx(signed char node, short key);
 /*  35 */ PYROLINK_API int GetAddrFun(signed char node, const char *name, int *address);
 
 /* ---- CAN adapter and CANopen ----------------------------------------------------------------- */
 
+/* OpenComm, then the adapter counts as open: returns OpenComm's code (0 opened). */
 /* 119 */ PYROLINK_API int OpenSerCan(int port, int baud, short controllerType, short t1, short t2, short t3);
 /* 117 */ PYROLINK_API int StartCan(short idA, short *pair, short idB, short *quad);
 /* 116 */ PYROLINK_API int StopCan(void);
@@ -178,6 +202,8 @@ extern "C" {
 /* 121 */ PYROLINK_API int SetConfCan(unsigned char c0, unsigned char c1, unsigned char c2);
 /* 122 */ PYROLINK_API int WriteMsgCan(int id, unsigned char length, unsigned char *data);
 /* 123 */ PYROLINK_API int ReadMsgCan(short *id, unsigned char *length, unsigned char *data);
+/* The SDO transfers: 1 done, 0 failed, -1 the node aborted the transfer (its 4-byte abort code
+ * is then in `data`). */
 /* 124 */ PYROLINK_API int WriteSDO(unsigned char node, short index, unsigned char subIndex,
                                     unsigned char size, unsigned char *data);
 /* 125 */ PYROLINK_API int WriteSDO_Wait(unsigned char node, short index, unsigned char subIndex,

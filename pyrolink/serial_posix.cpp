@@ -34,15 +34,20 @@ std::int64_t nowNs() {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-// Waits for input until `deadlineNs` (-1 = no deadline). 1 = input pending, 0 = time-out,
-// -1 = the device failed or the other end hung up.
-int waitInput(int fd, std::int64_t deadlineNs) {
+enum WaitResult : int {
+    kWaitInput = 1, // input pending
+    kWaitTimedOut = 0,
+    kWaitFailed = -1, // the device failed or the other end hung up
+};
+
+// Waits for input until `deadlineNs` (-1 = no deadline).
+WaitResult waitInput(int fd, std::int64_t deadlineNs) {
     for (;;) {
         timespec ts{};
         timespec *tsp = nullptr;
         if (deadlineNs >= 0) {
             std::int64_t left = deadlineNs - nowNs();
-            if (left <= 0) return 0;
+            if (left <= 0) return kWaitTimedOut;
             ts.tv_sec = static_cast<time_t>(left / 1000000000LL);
             ts.tv_nsec = static_cast<long>(left % 1000000000LL);
             tsp = &ts;
@@ -51,11 +56,11 @@ int waitInput(int fd, std::int64_t deadlineNs) {
         int r = ppoll(&p, 1, tsp, nullptr);
         if (r < 0) {
             if (errno == EINTR) continue;
-            return -1;
+            return kWaitFailed;
         }
-        if (r == 0) return 0;
-        if (p.revents & POLLIN) return 1;
-        return -1; // POLLHUP / POLLERR / POLLNVAL without data
+        if (r == 0) return kWaitTimedOut;
+        if (p.revents & POLLIN) return kWaitInput;
+        return kWaitFailed; // POLLHUP / POLLERR / POLLNVAL without data
     }
 }
 
@@ -181,9 +186,9 @@ int posixRead(Handle handle, std::uint8_t *buffer, std::uint32_t count, std::uin
             if (deadline < 0 || gap < deadline) deadline = gap;
         }
         if (hungUp) return 0; // the other end is gone and nothing is left to read
-        int w = waitInput(d->fd, deadline);
-        if (w == 0) return 1;
-        if (w < 0) hungUp = true; // read once more: a hang-up may still leave bytes behind
+        const WaitResult w = waitInput(d->fd, deadline);
+        if (w == kWaitTimedOut) return 1;
+        if (w == kWaitFailed) hungUp = true; // read once more: a hang-up may still leave bytes behind
     }
 }
 
@@ -216,7 +221,7 @@ int posixWaitReadable(Handle handle, int timeoutMs) {
     Device *d = find(handle);
     if (!d) return 0;
     return waitInput(d->fd, nowNs() + static_cast<std::int64_t>(timeoutMs < 0 ? 0 : timeoutMs) * 1000000LL) ==
-           1;
+           kWaitInput;
 }
 
 void posixClose(Handle handle) {

@@ -102,15 +102,15 @@ int posixReceive(Socket s, std::uint8_t *buffer, int capacity, int timeoutMs) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             fail();
-            return -1;
+            return kReceiveFailed;
         }
-        if (r == 0) return -2;
+        if (r == 0) return kReceiveTimedOut;
         ssize_t n = ::recv(fd, buffer, static_cast<size_t>(capacity), 0);
         if (n > 0) return static_cast<int>(n);
-        if (n == 0) return 0;
+        if (n == 0) return kReceiveClosed;
         if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
         fail();
-        return -1;
+        return kReceiveFailed;
     }
 }
 

@@ -84,10 +84,10 @@ int winReceive(Socket s, std::uint8_t *buffer, int capacity, int timeoutMs) {
     FD_SET(sock, &readable);
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     int r = select(0, &readable, nullptr, nullptr, &tv);
-    if (r == SOCKET_ERROR) return -1;
-    if (r == 0) return -2;
+    if (r == SOCKET_ERROR) return kReceiveFailed;
+    if (r == 0) return kReceiveTimedOut;
     int n = recv(sock, reinterpret_cast<char *>(buffer), capacity, 0);
-    if (n == SOCKET_ERROR) return -1;
+    if (n == SOCKET_ERROR) return kReceiveFailed;
     return n;
 }
 

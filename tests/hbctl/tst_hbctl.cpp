@@ -331,7 +331,8 @@ private slots:
     }
 
     // Nothing reaches the board from a file that does not pass: another model, unreadable, a row
-    // missing, a value out of range, or the SMS modem switched on without consent.
+    // missing, a value out of range, or the SMS modem switched on without consent. A file with no
+    // value to compare is refused by diff.
     void writeRefusesBadFiles() {
         const QString log = path("sim.log");
         Simulator sim({"--model", "air", "--no-pacing", "--log", log});
@@ -365,6 +366,17 @@ private slots:
         const Result missing = hbctl({"params", "diff", path("none.prm")});
         QCOMPARE(missing.exit, 2);
         QCOMPARE(missing.err, "hbctl: Impossible to read file " + path("none.prm") + "\n");
+        // A file with no value for any of the board's parameters has nothing to compare: status 2,
+        // not "no differences".
+        for (const QByteArray &empty :
+             {QByteArray("MODEL=AIR - DUCTED\r\nHUBA=1\r\n"), QByteArray("PG99=1\r\n")}) {
+            writeAll(file, empty);
+            const Result r = hbctl({"--json", "params", "diff", file});
+            QCOMPARE(r.exit, 2);
+            QCOMPARE(r.err, "hbctl: " + file +
+                                ": no value for any parameter of the AIR - DUCTED board, nothing to "
+                                "compare\n");
+        }
         QVERIFY(!requests(log).isEmpty());
         for (const QString &request : requests(log))
             QCOMPARE(request, QStringLiteral("MODELLO"));

@@ -1,6 +1,7 @@
 // The proxy server between the link library and the simulated board: the library's own proxy
 // transport over pyroproxy to stovesim on a pty, and the server's behaviour towards clients that
-// vanish, come second, send garbage or oversize messages, or come from an address not allowed.
+// vanish, come second, stay quiet, send garbage or oversize messages, or come from an address not
+// allowed.
 #include "child_process.h"
 #include "pty_peer.h"
 #include "pyrolink.h"
@@ -137,14 +138,57 @@ TEST_F(ProxyRig, ClientsThatVanishLeaveTheServerReady) {
     EXPECT_EQ(ask("MODELLO\r", 23), "BASIC      02.07240315\r");
 }
 
-TEST_F(ProxyRig, SecondClientIsRefusedAndTheFirstGoesOn) {
-    start({"--model", "water"});
+// A client at work keeps the slot however long it works: every newcomer meanwhile is told BUSY
+// and closed. The refusals cost one log line and, when the period ends or the server stops, one
+// line with their count.
+TEST_F(ProxyRig, BusyClientKeepsTheSlotAndRefusalsAreLoggedOncePerPeriod) {
+    start({"--model", "water"}, {"--idle-timeout", "2"});
     ASSERT_EQ(OpenComm(0, 9600, 0, 200, 2, 20), 0);
-    const int fd = connectRaw();
-    EXPECT_EQ(untilClosed(fd), "BUSY pyroproxy is serving another client\n");
+    int refused = 0;
+    for (const auto end = std::chrono::steady_clock::now() + 4s; std::chrono::steady_clock::now() < end;) {
+        ASSERT_EQ(ask("READGENP01\r", 8), "P01=018\r") << proxy->errorText();
+        const int fd = connectRaw();
+        ASSERT_EQ(untilClosed(fd), "BUSY pyroproxy is serving another client\n");
+        close(fd);
+        ++refused;
+    }
+    ASSERT_GE(refused, 2);
+    EXPECT_EQ(proxy->stop(SIGTERM), 0);
+    const std::string log = proxy->errorText();
+    EXPECT_EQ(log.find("idle for"), std::string::npos) << log;
+    std::size_t lines = 0;
+    for (std::size_t at = log.find("refused 127.0.0.1:"); at != std::string::npos;
+         at = log.find("refused 127.0.0.1:", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 1u) << log;
+    EXPECT_NE(log.find(": busy with 127.0.0.1:"), std::string::npos);
+    EXPECT_NE(log.find("refused " + std::to_string(refused - 1) +
+                       " more connections in the last 10 s (the last "
+                       "127.0.0.1:"),
+              std::string::npos)
+        << log;
+}
+
+// A connection that never opens a port is closed after the idle time on its own. A client with its
+// port open may stay quiet while nobody else asks for the slot, and gives it up to the next client
+// once it has been quiet that long; its own next request then fails.
+TEST_F(ProxyRig, QuietClientsGiveUpTheSlot) {
+    start({"--model", "water"}, {"--idle-timeout", "1"});
+    int fd = connectRaw();
+    EXPECT_EQ(untilClosed(fd, 10s), "");
     close(fd);
-    EXPECT_TRUE(proxy->waitForError(": busy with 127.0.0.1:"));
-    EXPECT_EQ(ask("READTECP01\r", 8).substr(0, 4), "P01=");
+    EXPECT_TRUE(proxy->waitForError("sent nothing for ")) << proxy->errorText();
+
+    ASSERT_EQ(OpenComm(0, 9600, 0, 200, 2, 20), 0) << proxy->errorText();
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(ask("MODELLO\r", 23), "WATER      02.07240315\r");
+    std::this_thread::sleep_for(1500ms);
+    fd = connectRaw();
+    sendRaw(fd, kOpen);
+    EXPECT_EQ(untilClosed(fd, 1s), std::string("\x00\x00\x00", 3) + "<open>");
+    EXPECT_TRUE(proxy->waitForError(", the slot goes to 127.0.0.1:")) << proxy->errorText();
+    EXPECT_EQ(ask("MODELLO\r", 23), "");
+    close(fd);
 }
 
 TEST_F(ProxyRig, GarbageAndOversizeMessagesCloseThatConnectionOnly) {

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace {
 
 // Board errors name at most this many parameters.
@@ -252,6 +254,12 @@ int paramsDiff(Context &context) {
     int exit = ExitOk;
     const auto file = boardAndFile(context, board, path, exit);
     if (!file) return exit;
+    // A file without a value for any of the board's parameters compares nothing: "no differences"
+    // would be a claim about no parameter at all.
+    if (std::all_of(file->rows.cbegin(), file->rows.cend(), [](const RowValue &row) { return row.empty; }))
+        return fail(context, ExitUsage,
+                    QStringLiteral("%1: no value for any parameter of the %2 board, nothing to compare")
+                        .arg(path, board.modelText));
     const auto raw = readBoard(context, board, exit);
     if (!raw) return exit;
     const StoveModel model = board.model;

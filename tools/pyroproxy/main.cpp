@@ -1,7 +1,8 @@
 // pyroproxy: lets the link library reach a board on another machine. Owns one serial device and
 // serves the library's open, write, read and close messages on a TCP port, to one client at a
 // time. The device is driven by the library's own platform code, so a read through the proxy ends
-// under the same time-outs as a read on a local port.
+// under the same time-outs as a read on a local port. A client that has gone quiet cannot keep the
+// one slot from others, and refused connections cannot flood the log.
 #include "platform.h"
 #include "protocol.h"
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <limits>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -35,6 +37,10 @@ constexpr std::uint32_t kReadChunk = 255;
 constexpr std::uint32_t kReadCapMs = 4000;
 // A message begun but not finished within this time is given up with its connection.
 constexpr int kPartialTimeoutMs = 10000;
+constexpr int kDefaultIdleSeconds = 30;
+constexpr int kMaxIdleSeconds = 86400;
+// Refused connections are logged one line per period at most.
+constexpr std::int64_t kRefusalLogPeriodMs = 10000;
 constexpr char kBusy[] = "BUSY pyroproxy is serving another client\n";
 
 int g_signalPipe[2] = {-1, -1};
@@ -76,14 +82,18 @@ struct Options {
     std::uint32_t bind = INADDR_LOOPBACK;
     std::uint16_t port = kDefaultPort;
     std::vector<Network> allow;
+    std::int64_t idleMs = kDefaultIdleSeconds * 1000; // 0: a quiet client is never closed
     bool verbose = false;
 };
 
 const char kUsage[] =
-    "usage: pyroproxy --device PATH [--port N] [--bind ADDRESS] [--allow ADDRESS[/BITS][,...]] [--verbose]\n"
+    "usage: pyroproxy --device PATH [--port N] [--bind ADDRESS] [--allow ADDRESS[/BITS][,...]]\n"
+    "                 [--idle-timeout SECONDS] [--verbose]\n"
     "Serves the link library's proxy messages for one serial device on TCP port 1996 (--port 0: any free\n"
     "port, logged). Binds 127.0.0.1 unless --bind is given; only clients on 127.0.0.0/8 may connect\n"
-    "unless --allow lists the addresses or networks that may. See tools/pyroproxy/README.md.\n";
+    "unless --allow lists the addresses or networks that may. A client that sent nothing for\n"
+    "--idle-timeout seconds (default 30, 0 = never) is closed if it has no port open; one with its\n"
+    "port open gives up the slot when another client connects. See tools/pyroproxy/README.md.\n";
 
 [[noreturn]] void usage(const std::string &problem) {
     if (!problem.empty()) std::fprintf(stderr, "pyroproxy: %s\n", problem.c_str());
@@ -144,6 +154,13 @@ Options parse(int argc, char **argv) {
             if (!parseAddress(v, &o.bind)) usage("bad address: " + v);
         } else if (a == "--allow") {
             parseAllow(value(), o.allow);
+        } else if (a == "--idle-timeout") {
+            const std::string v = value();
+            char *end = nullptr;
+            const long seconds = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end || seconds < 0 || seconds > kMaxIdleSeconds)
+                usage("bad idle time-out: " + v);
+            o.idleMs = std::int64_t(seconds) * 1000;
         } else if (a == "--verbose") {
             o.verbose = true;
         } else {
@@ -180,10 +197,45 @@ bool sendAll(int fd, const std::uint8_t *data, std::size_t size) {
     return true;
 }
 
+// Refused connections: the first of a period is logged at once, the others of that period are
+// counted and summed up in one line when it ends, so a client retrying in a loop (or a scan)
+// costs one line per period rather than one per attempt.
+class RefusalLog {
+public:
+    void refused(const std::string &peer, const std::string &why, std::int64_t now) {
+        if (now >= m_periodEnd) {
+            flush(now, true);
+            logLine("refused %s: %s", peer.c_str(), why.c_str());
+            m_periodEnd = now + kRefusalLogPeriodMs;
+            return;
+        }
+        ++m_counted;
+        m_last = peer + ": " + why;
+    }
+    // When the summary of the period is due; -1 while there is nothing to sum up.
+    std::int64_t due() const { return m_counted > 0 ? m_periodEnd : -1; }
+    // Logs the summary once it is due (or at once with `force`); the next period counts on, so a
+    // lasting flood gives one line per period.
+    void flush(std::int64_t now, bool force) {
+        if (m_counted == 0 || (!force && now < m_periodEnd)) return;
+        logLine("refused %d more connection%s in the last %lld s (the last %s)", m_counted,
+                m_counted == 1 ? "" : "s", static_cast<long long>(kRefusalLogPeriodMs / 1000),
+                m_last.c_str());
+        m_counted = 0;
+        m_periodEnd = now + kRefusalLogPeriodMs;
+    }
+
+private:
+    std::int64_t m_periodEnd = 0;
+    int m_counted = 0;
+    std::string m_last;
+};
+
 class Server {
 public:
     explicit Server(const Options &options) : m_options(options) {}
     ~Server() {
+        m_refusals.flush(monotonicMs(), true);
         dropClient("server stopping");
         if (m_device != pyrolink::kInvalidHandle) serialBackend.close(m_device);
         if (m_listen >= 0) close(m_listen);
@@ -196,6 +248,9 @@ public:
 
 private:
     void acceptClient();
+    void refuse(int fd, const std::string &peer, const std::string &why, bool tellBusy);
+    int pollTimeout() const;
+    void expire();
     void receive();
     void handle(const std::uint8_t *message, std::size_t size);
     void handleOpen(const std::uint8_t *message);
@@ -216,6 +271,8 @@ private:
     std::uint8_t m_in[kMaxMessage];
     std::size_t m_have = 0;
     std::int64_t m_partialSince = 0;
+    std::int64_t m_lastHeard = 0; // the client's last byte, or the end of its last reply
+    RefusalLog m_refusals;
     std::uint8_t m_out[kReplyHeader + kReadChunk];
 };
 
@@ -244,24 +301,45 @@ bool Server::start() {
 
 void Server::run() {
     for (;;) {
-        int timeout = -1;
-        if (m_client >= 0 && m_have > 0)
-            timeout = int(std::max<std::int64_t>(0, m_partialSince + kPartialTimeoutMs - monotonicMs()));
         pollfd fds[3] = {{g_signalPipe[0], POLLIN, 0}, {m_listen, POLLIN, 0}, {m_client, POLLIN, 0}};
-        const int r = poll(fds, m_client >= 0 ? 3 : 2, timeout);
+        const int r = poll(fds, m_client >= 0 ? 3 : 2, pollTimeout());
         if (r < 0 && errno != EINTR) {
             logLine("poll failed: %s", std::strerror(errno));
             return;
         }
         if (fds[0].revents & POLLIN) {
+            m_refusals.flush(monotonicMs(), true);
             logLine("stopping on a signal");
             return;
         }
         if (m_client >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) receive();
-        if (m_client >= 0 && m_have > 0 && monotonicMs() - m_partialSince >= kPartialTimeoutMs)
-            dropClient("message left incomplete");
+        expire();
         if (fds[1].revents & POLLIN) acceptClient();
     }
+}
+
+// Until the next thing due: a message left incomplete, a client without a port open gone quiet,
+// the summary of refused connections. -1: nothing is due.
+int Server::pollTimeout() const {
+    std::int64_t due = m_refusals.due();
+    const auto earliest = [&](std::int64_t at) { due = due < 0 ? at : std::min(due, at); };
+    if (m_client >= 0 && m_have > 0) earliest(m_partialSince + kPartialTimeoutMs);
+    if (m_client >= 0 && !m_portOpen && m_options.idleMs > 0) earliest(m_lastHeard + m_options.idleMs);
+    return due < 0 ? -1
+                   : int(std::clamp<std::int64_t>(due - monotonicMs(), 0, std::numeric_limits<int>::max()));
+}
+
+// A connection without a port open is none of the library's: it sends its open request as soon as
+// it connects, and closes the connection after a failed open or with the port. Such a connection
+// that stays quiet is closed once the idle time passed. A client with its port open may stay quiet
+// between operations for as long as nobody else asks for the slot (acceptClient).
+void Server::expire() {
+    const std::int64_t now = monotonicMs();
+    m_refusals.flush(now, false);
+    if (m_client >= 0 && m_have > 0 && now - m_partialSince >= kPartialTimeoutMs)
+        dropClient("message left incomplete");
+    if (m_client >= 0 && !m_portOpen && m_options.idleMs > 0 && now - m_lastHeard >= m_options.idleMs)
+        dropClient(("sent nothing for " + std::to_string((now - m_lastHeard) / 1000) + " s").c_str());
 }
 
 void Server::acceptClient() {
@@ -274,24 +352,28 @@ void Server::acceptClient() {
     bool allowed = false;
     for (const Network &n : m_options.allow)
         allowed = allowed || (address & n.mask) == n.address;
-    if (!allowed) {
-        logLine("refused %s: address not allowed", peer.c_str());
-        close(fd);
-        return;
-    }
-    if (m_client >= 0) {
-        logLine("refused %s: busy with %s", peer.c_str(), m_peer.c_str());
-        sendAll(fd, reinterpret_cast<const std::uint8_t *>(kBusy), sizeof kBusy - 1);
-        close(fd);
-        return;
-    }
+    if (!allowed) return refuse(fd, peer, "address not allowed", false);
+    // The slot goes to the newcomer when its holder has been quiet for the idle time: a client
+    // left open on a page or a machine that vanished must not lock everyone out.
+    const std::int64_t now = monotonicMs();
+    if (m_client >= 0 && m_have == 0 && m_options.idleMs > 0 && now - m_lastHeard >= m_options.idleMs)
+        dropClient(("idle for " + std::to_string((now - m_lastHeard) / 1000) + " s, the slot goes to " + peer)
+                       .c_str());
+    if (m_client >= 0) return refuse(fd, peer, "busy with " + m_peer, true);
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     m_client = fd;
     m_peer = peer;
     m_have = 0;
     m_portOpen = false;
+    m_lastHeard = now;
     logLine("client %s connected", m_peer.c_str());
+}
+
+void Server::refuse(int fd, const std::string &peer, const std::string &why, bool tellBusy) {
+    m_refusals.refused(peer, why, monotonicMs());
+    if (tellBusy) sendAll(fd, reinterpret_cast<const std::uint8_t *>(kBusy), sizeof kBusy - 1);
+    close(fd);
 }
 
 void Server::receive() {
@@ -301,7 +383,8 @@ void Server::receive() {
         if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return;
         return dropClient(std::strerror(errno));
     }
-    if (m_have == 0) m_partialSince = monotonicMs();
+    m_lastHeard = monotonicMs();
+    if (m_have == 0) m_partialSince = m_lastHeard;
     m_have += std::size_t(n);
     while (m_client >= 0 && m_have > 0) {
         const Frame f = frameMessage(m_in, m_have);
@@ -315,7 +398,8 @@ void Server::receive() {
         if (m_client < 0) return; // gone before its reply: nothing left to keep
         std::memmove(m_in, m_in + f.size, m_have - f.size);
         m_have -= f.size;
-        m_partialSince = monotonicMs();
+        // A read may have kept the client waiting for seconds: it was not quiet meanwhile.
+        m_lastHeard = m_partialSince = monotonicMs();
     }
 }
 
