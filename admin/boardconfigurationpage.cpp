@@ -339,18 +339,21 @@ void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profi
         messages::critical(textAt(104), QStringLiteral("%0 %1").arg(textAt(27), path));
         return;
     }
-    // One byte over the limit is enough to refuse a file that is too large.
-    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1));
+    firmware::Options options;
+    options.eraseDataArea = m_ui->eepromCheckBox->isChecked();
+    options.verifyLimit = profile.verifyLimit;
+    // Records may lie only where the update erases; one byte over the size limit is enough to
+    // refuse a file that is too large. A refused file reaches no board: the box says why.
+    const QList<srec::Area> flash = firmware::erasedAreas(options.eraseDataArea);
+    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1), flash);
     file.close();
     if (!checked.ok()) {
         cursor.restore();
         showResult(m_ui->confirmationUpdateFWLabel, false);
+        messages::warning(textAt(104),
+                          QStringLiteral("%0\n%1").arg(textAt(340), firmware::refusalText(checked, flash)));
         return;
     }
-
-    firmware::Options options;
-    options.eraseDataArea = m_ui->eepromCheckBox->isChecked();
-    options.verifyLimit = profile.verifyLimit;
     m_ui->writeErrorLcdNumber->display(0);
     firmware::Result result;
     {
@@ -369,13 +372,18 @@ void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profi
 }
 
 void BoardConfigurationPage::reportUpdate(const firmware::Result &result) {
+    // What was read back, under the title: bytes above the board's verification limit are written
+    // but not read back, and the message must not claim more than was checked.
+    const QString summary = firmware::verificationSummary(result);
     if (result.success()) {
-        messages::information(applicationTitle(),
-                              QStringLiteral("%0 %1.\n%2").arg(textAt(24), textAt(103), textAt(21)));
+        messages::information(
+            applicationTitle(),
+            QStringLiteral("%0 %1.\n%2\n%3").arg(textAt(24), textAt(103), summary, textAt(21)));
         m_updated = true;
         return;
     }
     QString text = QStringLiteral("%0. %1").arg(textAt(23), textAt(22));
+    if (result.bytesWritten > 0) text += QLatin1Char('\n') + summary;
     for (const QString &detail : firmware::failureDetails(result))
         text += QLatin1Char('\n') + detail;
     messages::warning(applicationTitle(), text);

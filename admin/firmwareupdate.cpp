@@ -31,6 +31,38 @@ QList<Sector> sectorsToErase(bool dataArea) {
     return {ProgramLow, ProgramHigh};
 }
 
+srec::Area sectorArea(Sector sector) {
+    // 64 KiB program sectors from address 0 (the loaders' probe addresses and verification limits
+    // lie in them) and two 32 KiB data sectors at the top of the first MiB.
+    switch (sector) {
+    case ProgramLow:
+        return {0x00000, 0x0FFFF};
+    case ProgramHigh:
+        return {0x10000, 0x1FFFF};
+    case DataLow:
+        return {0xF0000, 0xF7FFF};
+    case DataHigh:
+        return {0xF8000, 0xFFFFF};
+    }
+    return {};
+}
+
+QList<srec::Area> erasedAreas(bool dataArea) {
+    QList<srec::Area> areas;
+    for (const Sector sector : sectorsToErase(dataArea))
+        areas.append(sectorArea(sector));
+    std::sort(areas.begin(), areas.end(),
+              [](const srec::Area &a, const srec::Area &b) { return a.first < b.first; });
+    QList<srec::Area> merged;
+    for (const srec::Area &area : areas) {
+        if (!merged.isEmpty() && merged.last().last + 1 == area.first)
+            merged.last().last = area.last;
+        else
+            merged.append(area);
+    }
+    return merged;
+}
+
 bool probeBootLoader(BoardLink &link, std::uint32_t address) {
     std::array<unsigned char, kProbeBytes> buffer{};
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
@@ -69,7 +101,7 @@ bool readBack(BoardLink &link, std::uint32_t address, QByteArray &buffer) {
     return false;
 }
 
-// Bytes of a record at `address` that lie at or below the verification limit.
+// Bytes of a record that lie at or below the verification limit: those that are read back.
 qsizetype verifiedLength(const srec::Record &record, const Options &options) {
     if (!options.verifyLimit) return 0;
     const qint64 room = qint64{*options.verifyLimit} - qint64{record.address} + 1;
@@ -121,20 +153,38 @@ Result update(BoardLink &link, const QList<srec::Record> &records, const Options
         ++result.recordsWritten;
         result.bytesWritten += record.data.size();
 
-        if (const qsizetype length = verifiedLength(record, options); length > 0) {
+        const qsizetype length = verifiedLength(record, options);
+        if (length < record.data.size()) {
+            result.bytesNotReadBack += record.data.size() - length;
+            const srec::Area unread{record.address + static_cast<std::uint32_t>(length),
+                                    record.address + static_cast<std::uint32_t>(record.data.size()) - 1};
+            if (!result.notReadBack) result.notReadBack = unread;
+            result.notReadBack->first = std::min(result.notReadBack->first, unread.first);
+            result.notReadBack->last = std::max(result.notReadBack->last, unread.last);
+        }
+        if (length > 0) {
             readBuffer.resize(length);
             if (!readBack(link, record.address, readBuffer)) {
                 ++result.errors;
                 if (!result.firstUnreadable) result.firstUnreadable = record.address;
                 observer.verificationError(result.errors);
-            } else if (const auto mismatch =
-                           std::mismatch(readBuffer.cbegin(), readBuffer.cend(), record.data.cbegin());
-                       mismatch.first != readBuffer.cend()) {
-                ++result.errors;
-                if (!result.firstDifference)
-                    result.firstDifference =
-                        record.address + static_cast<std::uint32_t>(mismatch.first - readBuffer.cbegin());
-                observer.verificationError(result.errors);
+            } else {
+                qsizetype equal = 0;
+                std::optional<qsizetype> firstDifference;
+                for (qsizetype i = 0; i < length; ++i) {
+                    if (readBuffer[i] == record.data[i])
+                        ++equal;
+                    else if (!firstDifference)
+                        firstDifference = i;
+                }
+                result.bytesReadBackEqual += equal;
+                if (firstDifference) {
+                    ++result.errors;
+                    if (!result.firstDifference)
+                        result.firstDifference =
+                            record.address + static_cast<std::uint32_t>(*firstDifference);
+                    observer.verificationError(result.errors);
+                }
             }
         }
         observer.programming(result.recordsWritten, totalRecords, result.bytesWritten, totalBytes);
@@ -148,6 +198,50 @@ QString hexAddress(std::uint32_t address) {
     constexpr int kDigits = 6; // the 24-bit flash addresses of the boot loader
     return QStringLiteral("0x") +
            QString::number(address, 16).toUpper().rightJustified(kDigits, QLatin1Char('0'));
+}
+
+QString areaText(const srec::Area &area) {
+    if (area.first == area.last) return hexAddress(area.first);
+    return hexAddress(area.first) + QLatin1Char('-') + hexAddress(area.last);
+}
+
+QString refusalText(const srec::CheckResult &checked, const QList<srec::Area> &flash) {
+    using srec::Refusal;
+    switch (checked.refusal) {
+    case Refusal::TooLarge:
+    case Refusal::NotText:
+        return textAt(348).arg(srec::kMaxFileBytes / (1024 * 1024));
+    case Refusal::LineTooLong:
+        return textAt(341).arg(checked.line);
+    case Refusal::MissingHeader:
+        return textAt(342).arg(QLatin1String(srec::kHeaderLine));
+    case Refusal::MissingEnd:
+        return textAt(342).arg(QLatin1String(srec::kEndLine));
+    case Refusal::BadRecord:
+        return textAt(343).arg(checked.line);
+    case Refusal::OtherDataRecord:
+        return textAt(344).arg(checked.line);
+    case Refusal::NoData:
+        return textAt(345);
+    case Refusal::Overlap:
+        return textAt(346).arg(checked.line).arg(areaText(checked.bytes)).arg(checked.earlierLine);
+    case Refusal::OutsideFlash: {
+        QStringList areas;
+        for (const srec::Area &area : flash)
+            areas.append(areaText(area));
+        return textAt(347).arg(checked.line).arg(areaText(checked.bytes), areas.join(QStringLiteral(", ")));
+    }
+    case Refusal::None:
+        break;
+    }
+    return QString();
+}
+
+QString verificationSummary(const Result &result) {
+    QString text =
+        textAt(349).arg(result.bytesWritten).arg(result.bytesReadBackEqual).arg(result.bytesNotReadBack);
+    if (result.notReadBack) text += QStringLiteral(" (%1)").arg(areaText(*result.notReadBack));
+    return text;
 }
 
 QStringList failureDetails(const Result &result) {

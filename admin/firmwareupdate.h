@@ -47,6 +47,11 @@ inline constexpr int kReadBackAttempts = 20;
 enum Sector : unsigned char { ProgramLow = 0, ProgramHigh = 1, DataLow = 10, DataHigh = 11 };
 // The sectors erased, in order: the data area first when it is to be erased too.
 QList<Sector> sectorsToErase(bool dataArea);
+// The addresses a sector holds.
+srec::Area sectorArea(Sector sector);
+// The flash an update erases and so may program, as few areas as possible in address order: a
+// record anywhere else would land on bytes that were not erased.
+QList<srec::Area> erasedAreas(bool dataArea);
 
 // True when the boot loader answers a read of kProbeBytes at `address` (up to kProbeAttempts).
 bool probeBootLoader(BoardLink &link, std::uint32_t address);
@@ -75,7 +80,9 @@ struct Options {
 
 struct Result {
     enum class Outcome {
-        Verified,    // erased, every record written, every record up to the limit read back equal
+        // Erased, every record written, every byte up to the limit read back equal. Bytes above the
+        // limit are written but not read back: bytesNotReadBack says how many.
+        Verified,
         EraseFailed, // a sector could not be erased: nothing was written
         WriteFailed, // a record could not be written: programming stopped there
         NotVerified, // all written, but a record read back different or could not be read back
@@ -84,6 +91,11 @@ struct Result {
     Outcome outcome = Outcome::Cancelled;
     int recordsWritten = 0;
     qint64 bytesWritten = 0;
+    // Of the bytes written: those read back equal, and those above the verification limit, which
+    // are never read back (with the lowest and highest of their addresses).
+    qint64 bytesReadBackEqual = 0;
+    qint64 bytesNotReadBack = 0;
+    std::optional<srec::Area> notReadBack;
     // Records that read back different or could not be read back.
     int errors = 0;
     std::optional<std::uint32_t> firstDifference; // address of the first differing byte
@@ -92,6 +104,8 @@ struct Result {
     qint64 eraseMs = 0;
     qint64 programMs = 0;
     bool success() const { return outcome == Outcome::Verified; }
+    // Success, and every byte written was read back.
+    bool allReadBack() const { return success() && bytesNotReadBack == 0; }
 };
 
 // Erases, programs and verifies `records` in file order. Success only when every record was written
@@ -101,6 +115,12 @@ Result update(BoardLink &link, const QList<srec::Record> &records, const Options
 
 // A flash address as the messages show it: "0x" and six upper-case hex digits.
 QString hexAddress(std::uint32_t address);
+// An area as the messages show it: "0x000000-0x01FFFF", or one address for a single byte.
+QString areaText(const srec::Area &area);
+// Why a file failed the check pass against the areas `flash`, with the line where there is one.
+QString refusalText(const srec::CheckResult &checked, const QList<srec::Area> &flash);
+// What the update checked: bytes written, read back equal, not read back and where.
+QString verificationSummary(const Result &result);
 // What went wrong in an update, one text each: the record that could not be written, the count of
 // records that read back wrong, the first differing address, the first record not read back.
 QStringList failureDetails(const Result &result);

@@ -1,5 +1,7 @@
 #include "admin/srecord.h"
 
+#include <algorithm>
+#include <map>
 #include <numeric>
 
 namespace srec {
@@ -24,6 +26,39 @@ bool isBinaryByte(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u < 0x20 && c != '\t' && c != '\n' && c != '\r' && u != 0x1A;
 }
+
+// S1 and S3 records (16- and 32-bit addresses) and data records in lower case: lines the loader
+// would never get, so a file holding them would be programmed incomplete.
+bool isOtherDataRecord(QByteArrayView line) {
+    if (line.size() < 2 || (line[0] != 'S' && line[0] != 's')) return false;
+    return line[1] == '1' || line[1] == '3' || (line[0] == 's' && line[1] == '2');
+}
+
+// The bytes written so far, as disjoint areas by their first address, each with its line.
+class Written {
+public:
+    struct Earlier {
+        Area common; // the bytes both write
+        int line;
+    };
+    // The earlier record whose bytes meet `bytes`, if any. The areas are disjoint, so only the
+    // last one that starts at or before the end of `bytes` can reach it.
+    std::optional<Earlier> overlap(const Area &bytes) const {
+        const auto after = m_areas.upper_bound(bytes.last);
+        if (after == m_areas.begin()) return std::nullopt;
+        const auto &[first, span] = *std::prev(after);
+        if (span.last < bytes.first) return std::nullopt;
+        return Earlier{{std::max(first, bytes.first), std::min(span.last, bytes.last)}, span.line};
+    }
+    void add(const Area &bytes, int line) { m_areas.emplace(bytes.first, Span{bytes.last, line}); }
+
+private:
+    struct Span {
+        std::uint32_t last;
+        int line;
+    };
+    std::map<std::uint32_t, Span> m_areas; // by first address
+};
 
 } // namespace
 
@@ -59,23 +94,22 @@ std::optional<Record> parseDataRecord(QByteArrayView line) {
     return record;
 }
 
-CheckResult check(const QByteArray &content) {
+CheckResult check(const QByteArray &content, const QList<Area> &flash) {
     CheckResult result;
-    if (content.size() > kMaxFileBytes) {
-        result.refusal = Refusal::TooLarge;
+    const auto refuse = [&result](Refusal refusal, int line) -> CheckResult & {
+        result.refusal = refusal;
+        result.line = line;
+        result.records.clear();
         return result;
-    }
-    for (const char c : content) {
-        if (isBinaryByte(c)) {
-            result.refusal = Refusal::NotText;
-            return result;
-        }
-    }
+    };
+    if (content.size() > kMaxFileBytes) return refuse(Refusal::TooLarge, 0);
+    if (std::any_of(content.begin(), content.end(), isBinaryByte)) return refuse(Refusal::NotText, 0);
 
     bool header = false;
     bool end = false;
     int lineNumber = 0;
     qsizetype start = 0;
+    Written written;
     while (start < content.size()) {
         qsizetype stop = start;
         while (stop < content.size() && content[stop] != '\n' && content[stop] != '\r')
@@ -88,32 +122,41 @@ CheckResult check(const QByteArray &content) {
             content[start] == '\n')
             ++start;
 
-        if (line.size() > kMaxLineChars) {
-            result.refusal = Refusal::LineTooLong;
-            result.line = lineNumber;
-            result.records.clear();
-            return result;
-        }
+        if (line.size() > kMaxLineChars) return refuse(Refusal::LineTooLong, lineNumber);
         if (line == QByteArrayView(kHeaderLine)) {
             header = true;
         } else if (line == QByteArrayView(kEndLine)) {
             end = true;
         } else if (line.startsWith(QByteArrayView(kDataPrefix))) {
             std::optional<Record> record = parseDataRecord(line);
-            if (!record) {
-                result.refusal = Refusal::BadRecord;
-                result.line = lineNumber;
-                result.records.clear();
-                return result;
-            }
+            if (!record) return refuse(Refusal::BadRecord, lineNumber);
             record->line = lineNumber;
+            if (!record->data.isEmpty()) {
+                // At most 251 bytes from a 24-bit address: no overflow in 32 bits.
+                const Area bytes{record->address,
+                                 record->address + static_cast<std::uint32_t>(record->data.size()) - 1};
+                if (std::none_of(flash.begin(), flash.end(),
+                                 [&bytes](const Area &area) { return area.contains(bytes); })) {
+                    CheckResult &refused = refuse(Refusal::OutsideFlash, lineNumber);
+                    refused.bytes = bytes;
+                    return refused;
+                }
+                if (const auto earlier = written.overlap(bytes)) {
+                    CheckResult &refused = refuse(Refusal::Overlap, lineNumber);
+                    refused.bytes = earlier->common;
+                    refused.earlierLine = earlier->line;
+                    return refused;
+                }
+                written.add(bytes, lineNumber);
+            }
             result.records.append(std::move(*record));
+        } else if (isOtherDataRecord(line)) {
+            return refuse(Refusal::OtherDataRecord, lineNumber);
         }
     }
-    if (!header || !end) {
-        result.refusal = header ? Refusal::MissingEnd : Refusal::MissingHeader;
-        result.records.clear();
-    }
+    if (!header) return refuse(Refusal::MissingHeader, 0);
+    if (!end) return refuse(Refusal::MissingEnd, 0);
+    if (result.dataBytes() == 0) return refuse(Refusal::NoData, 0);
     return result;
 }
 

@@ -33,19 +33,32 @@ struct Record {
     int line = 0; // 1-based line number in the file
 };
 
+// Flash addresses from `first` to `last`, both included.
+struct Area {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    bool contains(const Area &other) const { return other.first >= first && other.last <= last; }
+};
+
 enum class Refusal {
     None,
-    TooLarge,      // more than kMaxFileBytes
-    NotText,       // NUL or other control bytes no text file has
-    LineTooLong,   // a line over kMaxLineChars
-    MissingHeader, // no line equal to kHeaderLine
-    MissingEnd,    // no line equal to kEndLine
-    BadRecord,     // an S2 line that is not a well-formed record
+    TooLarge,        // more than kMaxFileBytes
+    NotText,         // NUL or other control bytes no text file has
+    LineTooLong,     // a line over kMaxLineChars
+    MissingHeader,   // no line equal to kHeaderLine
+    MissingEnd,      // no line equal to kEndLine
+    BadRecord,       // an S2 line that is not a well-formed record
+    OtherDataRecord, // an S1 or S3 record, or a data record in lower case: the loader would not get it
+    OutsideFlash,    // a record writes outside the flash areas given
+    Overlap,         // a record writes bytes an earlier record writes too
+    NoData,          // no S2 record carries a data byte
 };
 
 struct CheckResult {
     Refusal refusal = Refusal::None;
-    int line = 0; // the offending line for LineTooLong and BadRecord
+    int line = 0;        // the offending line, for the refusals of one line
+    int earlierLine = 0; // Overlap: the line that writes those bytes first
+    Area bytes;          // OutsideFlash: the record's bytes; Overlap: the bytes both records write
     QList<Record> records;
     bool ok() const { return refusal == Refusal::None; }
     // Data bytes of all records together.
@@ -59,7 +72,9 @@ struct CheckResult {
 std::optional<Record> parseDataRecord(QByteArrayView line);
 
 // The check pass over a whole file: lines end with LF, CR LF or CR; lines other than the header,
-// the end record and S2 records are ignored.
-CheckResult check(const QByteArray &content);
+// the end record and data records are ignored. A file passes when it has both exact lines and
+// S2 records only, at least one data byte, every record inside one of `flash` (the areas the
+// update erases) and no byte written twice (the flash would keep the AND of both writes).
+CheckResult check(const QByteArray &content, const QList<Area> &flash);
 
 } // namespace srec

@@ -1,4 +1,6 @@
-// The firmware file check pass: what it accepts, what it refuses, and files made by srec_cat.
+// The firmware file check pass: what it accepts, what it refuses (at which line), and files made by
+// srec_cat.
+#include "admin/firmwareupdate.h"
 #include "admin/srecord.h"
 #include "simboard.h"
 
@@ -9,8 +11,10 @@ using srec::Refusal;
 
 namespace {
 
-srec::CheckResult checkText(const std::string &text) {
-    return srec::check(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+// The flash of an update without, or with, the data area.
+srec::CheckResult checkText(const std::string &text, bool dataArea = false) {
+    return srec::check(QByteArray(text.data(), static_cast<qsizetype>(text.size())),
+                       firmware::erasedAreas(dataArea));
 }
 
 QByteArray bytes(std::initializer_list<int> values) {
@@ -32,32 +36,31 @@ Bytes assemble(const srec::CheckResult &result, std::uint32_t base, std::size_t 
 } // namespace
 
 TEST(SRecordCheck, ReadsDataRecordsInAnyLineEndingAndIgnoresOtherLines) {
-    // CR LF, LF and CR line ends, a blank line, lower-case hex, S1/S3/S5 records, a DOS end mark, and
-    // a wrong record checksum (0x00) that is not checked.
+    // CR LF, LF and CR line ends, a blank line, lower-case hex, S5/S7/S9 records, a DOS end mark, a
+    // wrong record checksum (0x00) that is not checked and a record without data bytes.
     const std::string text = "S0030000FC\r\n"
                              "\r\n"
-                             "S1070060FC6215E63F\n"
                              "S2070123450a0b0cff\r"
                              "S20500ABCD1200\n"
+                             "S204001000EB\n"
                              "S5030004F8\r\n"
+                             "S70500000000FA\n"
+                             "S9030000FC\n"
                              "S804000000FB\r\n\x1A";
     const srec::CheckResult result = checkText(text);
     ASSERT_TRUE(result.ok());
-    ASSERT_EQ(result.records.size(), 2);
+    ASSERT_EQ(result.records.size(), 3);
     EXPECT_EQ(result.records[0].address, 0x012345u);
     EXPECT_EQ(result.records[0].data, bytes({0x0A, 0x0B, 0x0C}));
-    EXPECT_EQ(result.records[0].line, 4);
+    EXPECT_EQ(result.records[0].line, 3);
     EXPECT_EQ(result.records[1].address, 0x00ABCDu);
     EXPECT_EQ(result.records[1].data, bytes({0x12}));
-    EXPECT_EQ(result.records[1].line, 5);
+    EXPECT_EQ(result.records[1].line, 4);
+    EXPECT_TRUE(result.records[2].data.isEmpty());
     EXPECT_EQ(result.dataBytes(), 4);
 
-    // A record of address and checksum only carries no data; 251 data bytes is the most a count
-    // byte allows.
-    const auto empty = srec::parseDataRecord("S204001000EB");
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->data.isEmpty());
-    const std::string longest = admintest::s2Line(0x20000, Bytes(251, 0x5A));
+    // 251 data bytes is the most a count byte allows.
+    const std::string longest = admintest::s2Line(0x1FF00, Bytes(251, 0x5A));
     ASSERT_EQ(longest.size(), 4u + 2 * 255);
     ASSERT_TRUE(
         srec::parseDataRecord(QByteArrayView(longest.data(), static_cast<qsizetype>(longest.size()))));
@@ -107,8 +110,57 @@ TEST(SRecordCheck, RefusesMalformedDataRecordsAtTheirLine) {
         EXPECT_EQ(result.line, 3) << line;
         EXPECT_TRUE(result.records.isEmpty());
     }
-    // "S2" is a data record only in upper case; "s2..." is some other line.
-    EXPECT_TRUE(checkText("S0030000FC\ns2XYZ\nS804000000FB\n").ok());
+}
+
+// Records the boot loader would not get, or not get right: refused at their line, with the bytes
+// concerned. The flash of an update is the program area 0x000000-0x01FFFF, and the data area
+// 0x0F0000-0x0FFFFF when it is erased too. (hbctl's tests name every reason in its words.)
+TEST(SRecordCheck, RefusesWhatTheLoaderWouldNotTake) {
+    const auto file = [](const std::vector<std::string> &lines) {
+        std::string text = "S0030000FC\n" + admintest::s2Line(0x1000, Bytes(16, 1)) + "\n";
+        for (const std::string &line : lines)
+            text += line + "\n";
+        return text + "S804000000FB\n";
+    };
+    struct Case {
+        std::string text;
+        bool dataArea;
+        Refusal refusal;
+        int line;
+        std::uint32_t first, last; // the bytes named, for Overlap and OutsideFlash
+        int earlierLine;
+    };
+    const Case cases[] = {
+        // A data record in lower case; a file of records without data bytes.
+        {file({"s2050020001200"}), false, Refusal::OtherDataRecord, 3, 0, 0, 0},
+        {"S0030000FC\nS204001000EB\nS804000000FB\n", false, Refusal::NoData, 0, 0, 0, 0},
+        // Bytes written again in part, by a later line, after records that only touch.
+        {file({admintest::s2Line(0x2000, Bytes(8, 2)), admintest::s2Line(0x0FF8, Bytes(9, 3))}), false,
+         Refusal::Overlap, 4, 0x1000, 0x1000, 2},
+        {file({admintest::s2Line(0x1010, Bytes(4, 2)), admintest::s2Line(0x0FFC, Bytes(4, 3)),
+               admintest::s2Line(0x1012, Bytes(1, 4))}),
+         false, Refusal::Overlap, 5, 0x1012, 0x1012, 3},
+        // Across the gap before the data area, and past the end of the 24-bit addresses.
+        {file({admintest::s2Line(0xEFFFF, Bytes(2, 5))}), true, Refusal::OutsideFlash, 3, 0xEFFFF, 0xF0000,
+         0},
+        {file({admintest::s2Line(0xFFFFF0, Bytes(32, 5))}), true, Refusal::OutsideFlash, 3, 0xFFFFF0,
+         0x100000F, 0},
+        // Passing: both ends of both areas when the data area is erased too.
+        {file({admintest::s2Line(0xFFFF0, Bytes(16, 5)), admintest::s2Line(0x1FFF0, Bytes(16, 5)),
+               admintest::s2Line(0xF0000, Bytes(16, 5)), admintest::s2Line(0, Bytes(16, 5))}),
+         true, Refusal::None, 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        const srec::CheckResult result = checkText(c.text, c.dataArea);
+        EXPECT_EQ(result.refusal, c.refusal) << c.text;
+        EXPECT_EQ(result.line, c.line) << c.text;
+        if (c.refusal == Refusal::Overlap || c.refusal == Refusal::OutsideFlash) {
+            EXPECT_EQ(result.bytes.first, c.first) << c.text;
+            EXPECT_EQ(result.bytes.last, c.last) << c.text;
+            EXPECT_EQ(result.earlierLine, c.earlierLine) << c.text;
+        }
+        EXPECT_EQ(result.records.isEmpty(), !result.ok()) << c.text;
+    }
 }
 
 TEST(SRecordCheck, RefusesWhatIsNoTextFileOrTooLarge) {
@@ -120,8 +172,7 @@ TEST(SRecordCheck, RefusesWhatIsNoTextFileOrTooLarge) {
     binary.insert(binary.begin() + 12, '\0');
     EXPECT_EQ(checkText(binary).refusal, Refusal::NotText);
     const Bytes noise = admintest::pattern(4096, 7);
-    EXPECT_EQ(srec::check(QByteArray(reinterpret_cast<const char *>(noise.data()), 4096)).refusal,
-              Refusal::NotText);
+    EXPECT_EQ(checkText(std::string(noise.begin(), noise.end())).refusal, Refusal::NotText);
 
     // A line longer than any record, and a file longer than any flash image.
     const srec::CheckResult longLine = checkText(valid + std::string(srec::kMaxLineChars + 1, 'S') + "\n");
@@ -157,12 +208,12 @@ TEST(SRecordCheck, TakesFilesMadeBySrecCat) {
     ASSERT_TRUE(named);
     EXPECT_EQ(checkText(*named).refusal, Refusal::MissingHeader);
 
-    // S1 or S3 records only (with the end line the loader wants added): accepted, nothing to write.
+    // S1 or S3 records only (with the end line the loader wants added): refused at the first.
     for (const char *output : {"-address-length=2", "-address-length=4"}) {
         const auto file = admintest::srecCat(Bytes(image.begin(), image.begin() + 512), "-header ''", output);
         ASSERT_TRUE(file);
         const srec::CheckResult result = checkText(*file + "S804000000FB\n");
-        EXPECT_TRUE(result.ok()) << output;
-        EXPECT_TRUE(result.records.isEmpty()) << output;
+        EXPECT_EQ(result.refusal, Refusal::OtherDataRecord) << output;
+        EXPECT_EQ(result.line, 2) << output;
     }
 }

@@ -35,8 +35,8 @@ public:
 };
 
 QList<srec::Record> recordsOf(const std::string &file) {
-    const srec::CheckResult checked =
-        srec::check(QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+    const srec::CheckResult checked = srec::check(
+        QByteArray(file.data(), static_cast<qsizetype>(file.size())), firmware::erasedAreas(true));
     EXPECT_TRUE(checked.ok());
     return checked.records;
 }
@@ -78,6 +78,10 @@ TEST(FirmwareUpdate, WholeImageWithTheDataAreaIsErasedWrittenAndReadBackEqual) {
     EXPECT_EQ(result.outcome, Result::Outcome::Verified);
     EXPECT_EQ(result.recordsWritten, 2048);
     EXPECT_EQ(result.bytesWritten, 65536);
+    EXPECT_EQ(result.bytesReadBackEqual, 65536);
+    EXPECT_EQ(result.bytesNotReadBack, 0);
+    EXPECT_FALSE(result.notReadBack);
+    EXPECT_TRUE(result.allReadBack());
     EXPECT_EQ(result.errors, 0);
     EXPECT_EQ(erasedSectors(board), (std::vector<int>{10, 11, 0, 1}));
     EXPECT_EQ(recorder.eraseSteps,
@@ -102,20 +106,18 @@ TEST(FirmwareUpdate, WholeImageWithTheDataAreaIsErasedWrittenAndReadBackEqual) {
     EXPECT_EQ(slice(flash, 0xF0000, 0x10000), Bytes(0x10000, 0xFF));
 }
 
-TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndReportsTheFirstDifference) {
+TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndCountsWhatWasChecked) {
     SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
     ASSERT_TRUE(board.ok());
     Link link;
     ASSERT_TRUE(link.opened);
     const Bytes dataAreaBefore = slice(board.flash(), 0xF0000, 0x10000);
 
-    // The second record lands on the first: the flash keeps the AND of both, which differs from
-    // the second from its byte 2 on. The third crosses the Text Panel's limit 0xFFFF, the fourth
-    // lies beyond it.
-    const Bytes first = {0xFF, 0x0F, 0xF0, 0x55};
-    const Bytes second = {0xFF, 0x0F, 0x0F, 0xAA};
-    const std::string file = admintest::motFile({{0x0100, first},
-                                                 {0x0100, second},
+    // A worn cell at 0x0102 keeps 0xFF: the first record reads back different from its byte 2 on.
+    // The second crosses the Text Panel's limit 0xFFFF, the third lies beyond it: their bytes above
+    // the limit are written, never read back, and counted as such.
+    ASSERT_EQ(board.control("wear 0x102"), "ok wear 0x102");
+    const std::string file = admintest::motFile({{0x0100, {0xFF, 0x0F, 0xF0, 0x55}},
                                                  {0xFFF8, admintest::pattern(16, 1)},
                                                  {0x10008, admintest::pattern(16, 2)}});
     firmware::Options options;
@@ -125,36 +127,25 @@ TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndReportsTheFirstDifference) {
 
     EXPECT_EQ(result.outcome, Result::Outcome::NotVerified);
     EXPECT_FALSE(result.success());
-    EXPECT_EQ(result.recordsWritten, 4);
+    EXPECT_EQ(result.recordsWritten, 3);
     EXPECT_EQ(result.errors, 1);
     EXPECT_EQ(recorder.reportedErrors, 1);
     EXPECT_EQ(result.firstDifference, 0x0102u);
     EXPECT_FALSE(result.firstUnreadable);
+    EXPECT_EQ(result.bytesWritten, 36);
+    EXPECT_EQ(result.bytesReadBackEqual, 3 + 8);
+    EXPECT_EQ(result.bytesNotReadBack, 8 + 16);
+    ASSERT_TRUE(result.notReadBack);
+    EXPECT_EQ(result.notReadBack->first, 0x10000u);
+    EXPECT_EQ(result.notReadBack->last, 0x10017u);
     EXPECT_EQ(erasedSectors(board), (std::vector<int>{0, 1}));
-    EXPECT_EQ(board.frames(admintest::kWriteFlash).size(), 4u);
+    EXPECT_EQ(board.frames(admintest::kWriteFlash).size(), 3u);
     std::vector<std::pair<std::uint32_t, int>> reads;
     for (const admintest::Request &r : board.frames(admintest::kRead))
         reads.emplace_back(r.address(), r.length());
-    EXPECT_EQ(reads, (std::vector<std::pair<std::uint32_t, int>>{{0x0100, 4}, {0x0100, 4}, {0xFFF8, 8}}));
+    EXPECT_EQ(reads, (std::vector<std::pair<std::uint32_t, int>>{{0x0100, 4}, {0xFFF8, 8}}));
     // The data area was left alone.
     EXPECT_EQ(slice(board.flash(), 0xF0000, 0x10000), dataAreaBefore);
-}
-
-TEST(FirmwareUpdate, FileWithoutS2RecordsErasesAndSucceeds) {
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
-    ASSERT_TRUE(board.ok());
-    Link link;
-    ASSERT_TRUE(link.opened);
-    const auto file = admintest::srecCat(admintest::pattern(256, 5), "-header ''", "-address-length=4");
-    ASSERT_TRUE(file);
-    Recorder recorder;
-    const Result result =
-        firmware::update(link.link, recordsOf(*file + "S804000000FB\n"), touchPanel(false), recorder);
-    EXPECT_EQ(result.outcome, Result::Outcome::Verified);
-    EXPECT_EQ(result.recordsWritten, 0);
-    EXPECT_EQ(erasedSectors(board), (std::vector<int>{0, 1}));
-    EXPECT_TRUE(board.frames(admintest::kWriteFlash).empty());
-    EXPECT_EQ(slice(board.flash(), 0, 0x20000), Bytes(0x20000, 0xFF));
 }
 
 TEST(FirmwareUpdate, StopsWhenAsked) {

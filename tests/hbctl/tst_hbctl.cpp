@@ -484,23 +484,30 @@ private slots:
 
     // A panel in its boot loader and a Basic board in normal mode, whose parameters are saved first
     // and which is switched into its loader by text commands: the program area reads back as the
-    // erased flash with the file's records.
+    // erased flash with the file's records. What lies above the board's verification limit is
+    // written but not read back, and the report says so.
     void flashProgramsAndVerifies() {
         const QList<FirmwareRecord> records{{0x000000, pattern(32, 1)},
                                             {0x000020, pattern(32, 2)},
                                             {0x0041F8, pattern(16, 3)},
-                                            {0x010000, pattern(64, 4)}};
+                                            {0x010000, pattern(64, 4)},
+                                            {0x014000, pattern(16, 5)}};
         const QString file = path("fw.mot");
         writeAll(file, firmwareFile(records));
         {
             Simulator panel({"--model", "water", "--bootloader", "--no-pacing"});
             QVERIFY(panel.ok());
-            const Result r = hbctl({"--json", "flash", file, "--board", "touch panel WATER/AIR"});
+            const Result r = hbctl({"--json", "flash", file, "--board", "text panel WATER/AIR"});
             QCOMPARE(r.exit, 0);
             QVERIFY(r.err.isEmpty());
-            QCOMPARE(json(r).value("records").toInt(), 4);
-            QCOMPARE(json(r).value("bytes").toInt(), 144);
-            QVERIFY(json(r).value("verified").toBool());
+            const QJsonObject o = json(r);
+            QCOMPARE(o.value("records").toInt(), 5);
+            QCOMPARE(o.value("bytes").toInt(), 160);
+            QCOMPARE(o.value("readBackEqual").toInt(), 80);
+            QCOMPARE(o.value("notReadBack").toInt(), 80);
+            QCOMPARE(o.value("notReadBackFrom").toString(), QStringLiteral("0x010000"));
+            QCOMPARE(o.value("notReadBackTo").toString(), QStringLiteral("0x01400F"));
+            QCOMPARE(o.value("verified"), QJsonValue(false));
             QCOMPARE(programArea(panel, path("panel.bin")), programmed(records));
         }
         Simulator basic({"--model", "basic", "--no-pacing"});
@@ -510,33 +517,58 @@ private slots:
         const Result r = hbctl({"flash", file, "--board", "basic", "--backup", backup});
         QCOMPARE(r.exit, 0);
         QVERIFY(r.err.isEmpty());
+        QCOMPARE(r.out,
+                 QStringLiteral("Operation completed successfully! Enabled, reboot the board. 5 records; 160 "
+                                "bytes written: 144 read back equal, 16 not read back "
+                                "(0x014000-0x01400F)\n"));
         QCOMPARE(readAll(backup), parameters);
         QVERIFY(basic.control("status").startsWith("ok mode bootloader"));
         QCOMPARE(programArea(basic, path("basic.bin")), programmed(records));
     }
 
-    // A file that fails the check reaches no board (status 2), nor does a Basic update aimed at
-    // another model; a board that does not answer gives status 3; a record that reads back different
-    // gives status 4 with the error count and the first differing address.
+    // A file that fails the check reaches no board (status 2, the line and the reason named), nor
+    // does a Basic update aimed at another model; a board that does not answer gives status 3; a
+    // record that reads back different gives status 4 with the error count and the first differing
+    // address.
     void flashRefusals() {
         const QString log = path("sim.log");
         Simulator water({"--model", "water", "--no-pacing", "--log", log});
         QVERIFY(water.ok());
         const QString file = path("bad.mot");
         const QByteArray good = firmwareFile({{0x000100, pattern(16, 5)}});
+        const QByteArray end = "S804000000FB\r\n";
         const struct {
             QByteArray content;
             QString error;
+            QStringList options = {};
         } cases[] = {
-            {QByteArray(good).replace("S0030000FC", "S00600004844521B"),
-             file + ": no header line S0030000FC"},
-            {QByteArray(good).replace("S214", "S215"), file + ": line 2 is not a valid S2 record"},
+            {QByteArray(good).replace("S0030000FC", "S00600004844521B"), "The line S0030000FC is missing."},
+            {QByteArray(good).replace("S804000000FB", "S9030000FC"), "The line S804000000FB is missing."},
+            {QByteArray(good).replace("S214", "S215"), "Line 2 is not a valid S2 record."},
+            {good + QByteArray(1025, 'S'), "Line 4 is too long for an S-record."},
+            {good + QByteArray(1, '\0'),
+             "The file is not a text file of S-records, or is larger than 8 MiB."},
+            {"S0030000FC\r\nS1130000000102030405060708090A0B0C0D0E0F74\r\n" + end,
+             "Line 2 is a data record the boot loader does not take: it takes S2 records only."},
+            {QByteArray(good).replace(end, "S30800001000010203E1\r\n" + end),
+             "Line 3 is a data record the boot loader does not take: it takes S2 records only."},
+            {"S0030000FC\r\nS5030000FC\r\n" + end, "The file has no S2 record with data to write."},
+            {firmwareFile({{0x000100, pattern(16, 5)}, {0x000200, pattern(8, 6)}, {0x000108, pattern(4, 7)}}),
+             "Line 4 writes 0x000108-0x00010B, already written by line 2."},
+            {firmwareFile({{0x000100, pattern(16, 5)}, {0x00010F, pattern(4, 7)}}),
+             "Line 3 writes 0x00010F, already written by line 2."},
+            {firmwareFile({{0x01FFFE, pattern(4, 5)}}),
+             "Line 2 writes 0x01FFFE-0x020001, outside the flash the update erases (0x000000-0x01FFFF)."},
+            {firmwareFile({{0x080000, pattern(4, 5)}}),
+             "Line 2 writes 0x080000-0x080003, outside the flash the update erases (0x000000-0x01FFFF, "
+             "0x0F0000-0x0FFFFF).",
+             {"--eeprom"}},
         };
         for (const auto &c : cases) {
             writeAll(file, c.content);
-            const Result r = hbctl({"flash", file, "--board", "text"});
+            const Result r = hbctl(QStringList{"flash", file, "--board", "text"} + c.options);
             QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QCOMPARE(r.err, "hbctl: " + file + ": " + c.error + "\n");
         }
         Result r = hbctl({"flash", path("none.mot"), "--board", "text"});
         QCOMPARE(r.exit, 2);
@@ -558,16 +590,16 @@ private slots:
             QCOMPARE(r.err, "hbctl: " + textAt(226) + " (COM1)\n");
         }
 
-        // The second record programs over the first without an erase in between: the flash keeps
-        // the bits both clear.
+        // A worn flash cell keeps its bits set where the record clears them.
         Simulator loader({"--model", "water", "--bootloader", "--no-pacing"});
         QVERIFY(loader.ok());
-        writeAll(file, firmwareFile(
-                           {{0x000100, QByteArray(8, char(0x0F))}, {0x000100, QByteArray(8, char(0xF0))}}));
+        QCOMPARE(loader.control("wear 0x100"), QStringLiteral("ok wear 0x100"));
+        writeAll(file, firmwareFile({{0x000100, QByteArray(8, char(0x0F))}}));
         r = hbctl({"flash", file, "--board", "TEXT"});
         QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err, QStringLiteral("hbctl: Operation failed! Writing error counter: 1; First differing "
-                                       "address: 0x000100\n"));
+        QCOMPARE(r.err,
+                 QStringLiteral("hbctl: Operation failed! 8 bytes written: 7 read back equal, 0 not read "
+                                "back; Writing error counter: 1; First differing address: 0x000100\n"));
     }
 };
 

@@ -1,6 +1,7 @@
 // hbctl flash: the administrator panel's firmware update from a shell, on the same core as the
 // window: the file's check pass, a copy of the parameters on request, the switch of a Basic board
-// into its boot loader, the probe, then erase, program and read-back. Success only when verified.
+// into its boot loader, the probe, then erase, program and read-back. Success only when every byte up
+// to the board's verification limit reads back equal; the report says which bytes were not read back.
 #include "admin/boardsteps.h"
 #include "admin/firmwareupdate.h"
 #include "admin/parameterbackup.h"
@@ -45,26 +46,6 @@ std::optional<BoardProfile> boardByName(const QString &name) {
 // A Basic board serves the BASIC stove; the panels serve WATER and AIR - DUCTED.
 bool servesModel(const BoardProfile &profile, StoveModel model) {
     return (profile.family == firmware::BoardFamily::Basic) == (model == StoveModel::Basic);
-}
-
-QString refusalText(const srec::CheckResult &checked) {
-    switch (checked.refusal) {
-    case srec::Refusal::TooLarge:
-        return QStringLiteral("larger than %1 MiB").arg(srec::kMaxFileBytes / (1024 * 1024));
-    case srec::Refusal::NotText:
-        return QStringLiteral("not a text file");
-    case srec::Refusal::LineTooLong:
-        return QStringLiteral("line %1 is too long for an S-record").arg(checked.line);
-    case srec::Refusal::MissingHeader:
-        return QStringLiteral("no header line %1").arg(QLatin1String(srec::kHeaderLine));
-    case srec::Refusal::MissingEnd:
-        return QStringLiteral("no end line %1").arg(QLatin1String(srec::kEndLine));
-    case srec::Refusal::BadRecord:
-        return QStringLiteral("line %1 is not a valid S2 record").arg(checked.line);
-    case srec::Refusal::None:
-        break;
-    }
-    return QString();
 }
 
 // The bars of the erase and of the programming, one after the other; SIGINT and SIGTERM stop the
@@ -131,6 +112,9 @@ std::optional<int> saveParameters(const Context &context, Board &board, const QS
     return std::nullopt;
 }
 
+// What was checked, and the exit status: a finished update is status 0 even when bytes above the
+// board's verification limit were not read back (the board's loader reads back only up to it), but
+// neither the text nor "verified" claims them.
 int report(const Context &context, const QString &path, const BoardProfile &profile,
            const QString &backupPath, bool eeprom, const firmware::Result &result) {
     using Outcome = firmware::Result::Outcome;
@@ -141,24 +125,32 @@ int report(const Context &context, const QString &path, const BoardProfile &prof
         if (result.outcome == Outcome::Cancelled)
             return failInterrupted(context,
                                    QStringLiteral("the board's flash is incomplete; flash it again"));
+        if (result.bytesWritten > 0) parts.append(firmware::verificationSummary(result));
         parts += firmware::failureDetails(result);
         return fail(context, ExitRefused, textAt(23) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
     }
+    const auto hex = [](std::uint32_t address) { return QJsonValue(firmware::hexAddress(address)); };
     if (context.json)
         printJson({{QStringLiteral("file"), path},
                    {QStringLiteral("board"), profile.entry},
                    {QStringLiteral("eeprom"), eeprom},
                    {QStringLiteral("records"), result.recordsWritten},
                    {QStringLiteral("bytes"), result.bytesWritten},
-                   {QStringLiteral("verified"), true},
+                   {QStringLiteral("readBackEqual"), result.bytesReadBackEqual},
+                   {QStringLiteral("notReadBack"), result.bytesNotReadBack},
+                   {QStringLiteral("notReadBackFrom"),
+                    result.notReadBack ? hex(result.notReadBack->first) : QJsonValue()},
+                   {QStringLiteral("notReadBackTo"),
+                    result.notReadBack ? hex(result.notReadBack->last) : QJsonValue()},
+                   {QStringLiteral("verified"), result.allReadBack()},
                    {QStringLiteral("backup"), backupPath.isEmpty() ? QJsonValue() : QJsonValue(backupPath)},
                    {QStringLiteral("eraseMs"), result.eraseMs},
                    {QStringLiteral("programMs"), result.programMs}});
     else
-        note(QStringLiteral("%1 %2. %3 records, %4 bytes written and verified")
-                 .arg(textAt(24), textAt(103))
-                 .arg(result.recordsWritten)
-                 .arg(result.bytesWritten));
+        printLine(QStringLiteral("%1 %2. %3 records; %4")
+                      .arg(textAt(24), textAt(103))
+                      .arg(result.recordsWritten)
+                      .arg(firmware::verificationSummary(result)));
     return ExitOk;
 }
 
@@ -179,11 +171,15 @@ int flash(Context &context) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(27), path));
+    // Records may lie only where the update erases.
+    const bool eeprom = parser.isSet(QStringLiteral("eeprom"));
+    const QList<srec::Area> flash = firmware::erasedAreas(eeprom);
     // One byte over the limit is enough to refuse a file that is too large.
-    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1));
+    const srec::CheckResult checked = srec::check(file.read(srec::kMaxFileBytes + 1), flash);
     file.close();
     if (!checked.ok())
-        return fail(context, ExitUsage, QStringLiteral("%1: %2").arg(path, refusalText(checked)));
+        return fail(context, ExitUsage,
+                    QStringLiteral("%1: %2").arg(path, firmware::refusalText(checked, flash)));
     const QString backupPath = parser.value(QStringLiteral("backup"));
     if (backupPath.isEmpty())
         note(QStringLiteral(
@@ -224,7 +220,7 @@ int flash(Context &context) {
     }
 
     firmware::Options options;
-    options.eraseDataArea = parser.isSet(QStringLiteral("eeprom"));
+    options.eraseDataArea = eeprom;
     options.verifyLimit = profile->verifyLimit;
     firmware::Result result;
     {

@@ -45,7 +45,8 @@ const QList<Command> &commands() {
          &monitor},
         {{QStringLiteral("flash")},
          QStringLiteral("FILE.mot --board MODEL [--eeprom] [--backup FILE.prm]"),
-         QStringLiteral("update the board's firmware through its boot loader, verified by reading it back"),
+         QStringLiteral(
+             "update the board's firmware through its boot loader, read back up to the board's limit"),
          {QStringLiteral("board"), QStringLiteral("eeprom"), QStringLiteral("backup")},
          1,
          &flash},

@@ -75,7 +75,7 @@ std::string_view controlHelp() {
     return "commands: help | quit | status | outputs | start | stop | power N | alarm CODE | input NAME "
            "VALUE|auto | "
            "get gen|tec INDEX | set gen|tec INDEX VALUE | bank [N] | save | defaults | reboot | bootloader | "
-           "normal | speed X | dump-flash FILE";
+           "normal | speed X | dump-flash FILE | wear ADDRESS";
 }
 
 bool writeFlashImage(const Flash &flash, const std::string &path) {
@@ -172,6 +172,9 @@ ControlResult control(Engine &engine, std::string_view line, Clock::time_point n
             engine.setSpeed(speed);
             r.reply = "ok speed " + w[1];
         }
+    } else if (cmd == "wear" && w.size() == 2 && integer(w[1], a) && a >= 0) {
+        r.reply = engine.flash().wear(static_cast<std::uint32_t>(a)) ? "ok wear " + w[1]
+                                                                     : error("no flash at " + w[1]);
     } else if (cmd == "dump-flash" && w.size() == 2) {
         r.reply = writeFlashImage(engine.flash(), w[1]) ? "ok " + w[1] : error("cannot write " + w[1]);
     } else {

@@ -1,5 +1,7 @@
 #include "flash.h"
 
+#include <algorithm>
+
 namespace stovesim {
 namespace {
 
@@ -59,8 +61,16 @@ bool Flash::read(std::uint32_t address, std::size_t count, std::vector<std::uint
 
 bool Flash::program(std::uint32_t address, std::span<const std::uint8_t> data) {
     if (!mapped(address, data.size())) return false;
-    for (std::size_t i = 0; i < data.size(); ++i)
-        *cell(static_cast<std::uint32_t>(address + i)) &= data[i];
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const auto at = static_cast<std::uint32_t>(address + i);
+        if (std::find(m_worn.begin(), m_worn.end(), at) == m_worn.end()) *cell(at) &= data[i];
+    }
+    return true;
+}
+
+bool Flash::wear(std::uint32_t address) {
+    if (!mapped(address, 1)) return false;
+    m_worn.push_back(address);
     return true;
 }
 
