@@ -135,7 +135,15 @@ void BrokenLine::paintValues(QPainter *painter, AxisMap x, AxisMap y, ColumnWind
         return;
     }
     painter->setPen(QPen(m_colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter->drawPolyline(points.data(), int(points.size()));
+    // Each run between the gaps of missing values; a run of one sample is a dot.
+    for (auto run = points.begin(); run != points.end();) {
+        const auto end = std::find_if(run, points.end(), isBreak);
+        if (end - run == 1)
+            painter->drawPoint(*run);
+        else
+            painter->drawPolyline(&*run, int(end - run));
+        run = end == points.end() ? end : end + 1;
+    }
 }
 
 void BrokenLine::paintStates(QPainter *painter, AxisMap x, AxisMap y, ColumnWindow window) const {

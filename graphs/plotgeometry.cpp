@@ -99,6 +99,15 @@ void addPoint(std::vector<QPointF> &out, QPointF point) {
     if (out.empty() || out.back() != point) out.push_back(point);
 }
 
+// Ends the polyline's run: the next point starts a new one.
+void addBreak(std::vector<QPointF> &out) {
+    if (!out.empty() && !isBreak(out.back())) out.push_back(kBreak);
+}
+
+bool present(const std::vector<float> &values, qsizetype j) {
+    return !std::isnan(values[std::size_t(j)]);
+}
+
 // Moves `far` towards `near` until it is at x = limit.
 QPointF pulledIn(QPointF far, QPointF near, double limit) {
     const double t = (limit - near.x()) / (far.x() - near.x());
@@ -179,25 +188,39 @@ void seriesPolyline(const Recording &recording, int column, const TimeScale &sca
     if (n == 0) return;
     const std::vector<float> &values = recording.numbers(column);
     const SamplePixels pixel(recording, scale, map);
+    // Two samples are joined only when both are present: a missing value leaves a gap.
+    const auto joined = [&](qsizetype j) { return j > 0 && present(values, j - 1) && present(values, j); };
 
     if (drawing == Drawing::Full) {
         for (qsizetype j = 0; j < n; ++j) {
+            if (!present(values, j)) {
+                addBreak(out);
+                continue;
+            }
             const double y = value.y(values[std::size_t(j)]);
-            if (shape == Shape::Step && j > 0 && values[std::size_t(j)] != values[std::size_t(j - 1)])
+            if (shape == Shape::Step && joined(j) && values[std::size_t(j)] != values[std::size_t(j - 1)])
                 addPoint(out, {double(pixel(j - 1)), y});
             addPoint(out, {double(pixel(j)), y});
         }
+        if (!out.empty() && isBreak(out.back())) out.pop_back();
         return;
     }
 
     // Samples [from, to) share column c. A step line also reaches, at c, the value of sample to.
+    // Within a column the points are joined whatever lies between them (they share their x, so the
+    // column's pixels are the same); between columns the line breaks where the full drawing would.
     const auto addColumn = [&](qint64 c, qsizetype from, qsizetype to) {
-        const qsizetype lastValue = shape == Shape::Step && to < n ? to : to - 1;
-        const float firstY = values[std::size_t(from)];
-        const float lastY = values[std::size_t(lastValue)];
-        const auto [low, high] = lastValue > from
-                                     ? recording.ranges(column).query(values, from, lastValue + 1)
-                                     : std::pair<float, float>(firstY, firstY);
+        const qsizetype lastValue = shape == Shape::Step && to < n && joined(to) ? to : to - 1;
+        const auto [low, high] = recording.ranges(column).query(values, from, lastValue + 1);
+        if (!(low <= high)) return; // nothing present: the break comes with the next column
+        if (!joined(from)) addBreak(out);
+        qsizetype first = from, last = lastValue;
+        while (!present(values, first))
+            ++first;
+        while (!present(values, last))
+            --last;
+        const float firstY = values[std::size_t(first)];
+        const float lastY = values[std::size_t(last)];
         const double x = double(c);
         addPoint(out, {x, value.y(firstY)});
         // The far extreme first, so that no part of the column is drawn twice.
@@ -215,21 +238,32 @@ void seriesPolyline(const Recording &recording, int column, const TimeScale &sca
         if (starts[i] < starts[i + 1]) addColumn(left + qint64(i), starts[i], starts[i + 1]);
     if (starts.back() < n) addColumn(pixel(starts.back()), starts.back(), starts.back() + 1);
     // The samples on each side may give several points (a step's rise): those beyond the limit are
-    // invisible but for the segment that crosses it, which ends at the limit.
+    // invisible but for the segment that crosses it, which ends at the limit. Breaks have no place:
+    // a segment is never pulled in from one.
     const double leftLimit = double(left) - kFarPixels, rightLimit = double(rightPixel(window)) + kFarPixels;
-    const auto inside = std::find_if(out.begin(), out.end(), [&](QPointF p) { return p.x() >= leftLimit; });
+    const auto inside =
+        std::find_if(out.begin(), out.end(), [&](QPointF p) { return !isBreak(p) && p.x() >= leftLimit; });
     if (inside == out.end() || out.front().x() > rightLimit) {
         out.clear(); // all of it far off to one side (points are in x order)
         return;
     }
     if (inside != out.begin()) {
-        *(inside - 1) = pulledIn(*(inside - 1), *inside, leftLimit);
-        out.erase(out.begin(), inside - 1);
+        if (isBreak(*(inside - 1))) {
+            out.erase(out.begin(), inside);
+        } else {
+            *(inside - 1) = pulledIn(*(inside - 1), *inside, leftLimit);
+            out.erase(out.begin(), inside - 1);
+        }
     }
-    const auto last = std::find_if(out.rbegin(), out.rend(), [&](QPointF p) { return p.x() <= rightLimit; });
+    const auto last =
+        std::find_if(out.rbegin(), out.rend(), [&](QPointF p) { return !isBreak(p) && p.x() <= rightLimit; });
     if (last != out.rbegin()) {
-        *(last - 1) = pulledIn(*(last - 1), *last, rightLimit);
-        out.erase(last.base() + 1, out.end());
+        if (isBreak(*(last - 1))) {
+            out.erase(last.base(), out.end());
+        } else {
+            *(last - 1) = pulledIn(*(last - 1), *last, rightLimit);
+            out.erase(last.base() + 1, out.end());
+        }
     }
 }
 
@@ -258,9 +292,15 @@ void columnSpans(const std::vector<QPointF> &points, ColumnWindow window, std::v
             cover(c, a.y() + slope * (x0 - a.x()), a.y() + slope * (x1 - a.x()));
         }
     };
-    if (points.size() == 1) segment(points[0], points[0]);
-    for (std::size_t k = 0; k + 1 < points.size(); ++k)
-        segment(points[k], points[k + 1]);
+    // Each run of the polyline; a run of one point is a dot.
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        if (isBreak(points[k])) continue;
+        const bool joinedToNext = k + 1 < points.size() && !isBreak(points[k + 1]);
+        if (joinedToNext)
+            segment(points[k], points[k + 1]);
+        else if (k == 0 || isBreak(points[k - 1]))
+            segment(points[k], points[k]);
+    }
     for (qint64 c = left; c < right; ++c) {
         const auto i = std::size_t(c - left);
         if (top[i] > bottom[i]) continue;

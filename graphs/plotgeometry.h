@@ -10,6 +10,8 @@
 #include <QPointF>
 #include <QString>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace graphs {
@@ -76,8 +78,17 @@ private:
     std::vector<qsizetype> m_starts;
 };
 
+// A break in a polyline: the points on either side of it are not joined, because a value between
+// them is missing. A polyline never starts or ends with a break, nor holds two in a row.
+inline constexpr QPointF kBreak{std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::quiet_NaN()};
+inline bool isBreak(QPointF point) {
+    return std::isnan(point.x());
+}
+
 // The device polyline of a numeric series (analogue or on/off), points at the left edge of their
-// pixel column.
+// pixel column; a missing value leaves a gap (breaks around it; a present sample between two missing
+// ones is a run of one point).
 void seriesPolyline(const Recording &recording, int column, const TimeScale &scale, AxisMap map,
                     ValueMap value, Shape shape, ColumnWindow window, Drawing drawing, ColumnIndex &index,
                     std::vector<QPointF> &out);
@@ -86,12 +97,14 @@ void seriesPolyline(const Recording &recording, int column, const TimeScale &sca
 // points of the polyline within half a pixel beyond its edges, and a pixel above and below them (a
 // 2 x 2 brush swept along the line). Qt strokes wide polylines at tens of microseconds a vertex;
 // spans cost one rectangle a column whatever the number of samples behind it. Adjacent columns with
-// the same span are merged. Only columns in the window are produced.
+// the same span are merged. Only columns in the window are produced. The polyline's breaks are kept:
+// a run of one point is drawn as a dot.
 struct ColumnSpan {
     qint64 left = 0;
     qint64 width = 0;
     double top = 0;
     double bottom = 0;
+    bool operator==(const ColumnSpan &) const = default;
 };
 void columnSpans(const std::vector<QPointF> &points, ColumnWindow window, std::vector<ColumnSpan> &out);
 

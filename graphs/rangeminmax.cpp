@@ -1,8 +1,24 @@
 #include "graphs/rangeminmax.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace graphs {
+namespace {
+
+constexpr float kNone = std::numeric_limits<float>::infinity();
+
+// The smaller of a value and a running minimum that is never NaN: a NaN value compares false and
+// leaves the minimum as it is.
+float lower(float value, float low) {
+    return value < low ? value : low;
+}
+
+float higher(float value, float high) {
+    return value > high ? value : high;
+}
+
+} // namespace
 
 void RangeMinMax::build(const std::vector<float> &values) {
     m_levels.clear();
@@ -16,10 +32,13 @@ void RangeMinMax::build(const std::vector<float> &values) {
         for (qsizetype block = 0; block < count; ++block) {
             const auto begin = std::size_t(block * kFanOut);
             const auto end = std::min(begin + std::size_t(kFanOut), low->size());
-            level.low[std::size_t(block)] =
-                *std::min_element(low->begin() + qsizetype(begin), low->begin() + qsizetype(end));
-            level.high[std::size_t(block)] =
-                *std::max_element(high->begin() + qsizetype(begin), high->begin() + qsizetype(end));
+            float blockLow = kNone, blockHigh = -kNone;
+            for (std::size_t i = begin; i < end; ++i) {
+                blockLow = lower((*low)[i], blockLow);
+                blockHigh = higher((*high)[i], blockHigh);
+            }
+            level.low[std::size_t(block)] = blockLow;
+            level.high[std::size_t(block)] = blockHigh;
         }
         m_levels.push_back(std::move(level));
         low = &m_levels.back().low;
@@ -29,8 +48,7 @@ void RangeMinMax::build(const std::vector<float> &values) {
 
 std::pair<float, float> RangeMinMax::query(const std::vector<float> &values, qsizetype from,
                                            qsizetype to) const {
-    float low = values[std::size_t(from)];
-    float high = low;
+    float low = kNone, high = -kNone;
     // Ends that do not fill a whole block are read at this level; the blocks in between one level up.
     const std::vector<float> *lows = &values;
     const std::vector<float> *highs = &values;
@@ -38,18 +56,18 @@ std::pair<float, float> RangeMinMax::query(const std::vector<float> &values, qsi
     while (from < to) {
         if (to - from < 2 * kFanOut || level == m_levels.size()) {
             for (qsizetype i = from; i < to; ++i) {
-                low = std::min(low, (*lows)[std::size_t(i)]);
-                high = std::max(high, (*highs)[std::size_t(i)]);
+                low = lower((*lows)[std::size_t(i)], low);
+                high = higher((*highs)[std::size_t(i)], high);
             }
             break;
         }
         for (; from % kFanOut != 0; ++from) {
-            low = std::min(low, (*lows)[std::size_t(from)]);
-            high = std::max(high, (*highs)[std::size_t(from)]);
+            low = lower((*lows)[std::size_t(from)], low);
+            high = higher((*highs)[std::size_t(from)], high);
         }
         for (; to % kFanOut != 0; --to) {
-            low = std::min(low, (*lows)[std::size_t(to - 1)]);
-            high = std::max(high, (*highs)[std::size_t(to - 1)]);
+            low = lower((*lows)[std::size_t(to - 1)], low);
+            high = higher((*highs)[std::size_t(to - 1)], high);
         }
         from /= kFanOut;
         to /= kFanOut;

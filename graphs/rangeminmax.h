@@ -10,6 +10,8 @@
 
 namespace graphs {
 
+// Values that are NaN (missing) are left out: a range of them alone gives +infinity as its minimum and
+// -infinity as its maximum.
 class RangeMinMax {
 public:
     void build(const std::vector<float> &values);

@@ -12,6 +12,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <thread>
 
@@ -34,6 +35,8 @@ constexpr int kMaxParts = 4;
 constexpr quint32 kPoolFlag = 0x80000000u;
 constexpr quint32 kEmptyCode = kPoolFlag;
 constexpr quint32 kZeroCode = 0; // "0", what a damaged line shows
+// The numeric reading of an empty field: a value missing, drawn as a gap.
+constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
 constexpr quint32 kMaxMagnitude = (1u << 27) - 1;
 constexpr int kMaxDecimals = 7;
 constexpr double kPowersOfTen[] = {1, 10, 100, 1000, 1e4, 1e5, 1e6, 1e7};
@@ -378,6 +381,10 @@ private:
             int widestText = 0;
             column.numbers.reserve(codes.size());
             for (quint32 c : codes) {
+                if (c == kEmptyCode) {
+                    column.numbers.push_back(kMissing);
+                    continue;
+                }
                 if (c & kPoolFlag) {
                     column.numbers.push_back(pool[c & ~kPoolFlag].number);
                     widestText = std::max(widestText, int(pool[c & ~kPoolFlag].text.size()));
@@ -394,9 +401,13 @@ private:
         }
         case SeriesKind::OnOff:
             column.numbers.reserve(codes.size());
-            for (quint32 c : codes)
-                column.numbers.push_back(((c & kPoolFlag) ? pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f
-                                                                                                      : 0.0f);
+            for (quint32 c : codes) {
+                if (c == kEmptyCode)
+                    column.numbers.push_back(kMissing);
+                else
+                    column.numbers.push_back(
+                        ((c & kPoolFlag) ? pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f : 0.0f);
+            }
             break;
         case SeriesKind::Text:
             for (std::size_t j = 0; j < codes.size(); ++j)
@@ -406,9 +417,10 @@ private:
         }
         if (!column.numbers.empty()) {
             column.ranges.build(column.numbers);
-            const auto [low, high] = std::minmax_element(column.numbers.begin(), column.numbers.end());
-            column.minimum = *low;
-            column.maximum = *high;
+            // Over the values present; a column without any is flat at 0.
+            const auto [low, high] = column.ranges.query(column.numbers, 0, qsizetype(column.numbers.size()));
+            column.minimum = low <= high ? low : 0;
+            column.maximum = low <= high ? high : 0;
         }
     }
 
@@ -561,9 +573,8 @@ IntervalReading readRecordingInterval(QIODevice &device) {
     QByteArrayView line;
     bool cut = false;
     while (reader.next(line, cut)) {
-        if (!line.contains('.') && !line.contains(',')) continue;
-        const qsizetype separator = line.indexOf(';');
-        const std::optional<qint64> stamp = parseStamp(separator < 0 ? line : line.first(separator));
+        if (!startsWithStamp(line)) continue;
+        const std::optional<qint64> stamp = parseStamp(line.first(kStampLength));
         if (!stamp) continue;
         if (!reading.first) {
             reading.first = stamp;

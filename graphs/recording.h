@@ -64,10 +64,13 @@ public:
         return m_columns[std::size_t(column)].codes[std::size_t(j)];
     }
     // Numeric reading of an analogue field (a field that is not a number reads as 0), or 1/0 for the
-    // on/off reading of a state field ("", "0" and "false" are off). Empty for text columns.
+    // on/off reading of a state field ("0" and "false" are off). An empty field is a value the
+    // recorder did not have (not read yet, or the board silent): NaN, which the drawing leaves as a
+    // gap. Empty for text columns.
     const std::vector<float> &numbers(int column) const { return m_columns[std::size_t(column)].numbers; }
     const RangeMinMax &ranges(int column) const { return m_columns[std::size_t(column)].ranges; }
-    // Smallest and greatest numeric reading of a column (0 for text columns).
+    // Smallest and greatest numeric reading of a column, over the values present (0 for text columns
+    // and for columns without any value).
     float minimum(int column) const { return m_columns[std::size_t(column)].minimum; }
     float maximum(int column) const { return m_columns[std::size_t(column)].maximum; }
     // Text columns: 0, every index whose text differs from the one before, and the last index:
@@ -132,8 +135,9 @@ std::optional<Recording> readRecordingFile(QFile &file, RecordedModel model, con
 // "=" with every ";" removed. Nothing when no line starts with "MODEL".
 std::optional<QString> findModelName(QIODevice &device, const ReadControl &control = {});
 
-// The recording interval and first time stamp, from the first two lines that hold a "." or "," and
-// whose text before the first ";" is a valid time stamp.
+// The recording interval and first time stamp, from the first two data lines (a time stamp and ";"
+// at the line start) whose stamp is a valid date. A data line need not hold a decimal: its values
+// may all be missing.
 struct IntervalReading {
     bool opened = false;
     std::optional<qint64> first;   // the first valid stamp

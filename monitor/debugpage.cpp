@@ -17,155 +17,29 @@
 #include <QPixmap>
 #include <QTimerEvent>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 using F = MonitorField;
 
-// How a value is shown in the grid. Every cell takes two grid columns: a label and its widget, or
-// one widget over both.
-enum class CellKind {
-    Value,         // a read-only field
-    ValueWithDial, // a field with a dial beside it
-    Wide,          // a field over both columns, no label
-    Indicator,     // a digital input picture
-    Lamp,          // a pump lamp (LED pictures)
-};
-
-struct Cell {
-    F field;
-    CellKind kind = CellKind::Value;
-};
-
-using Row = QList<Cell>;
-
-QList<Row> gridOf(StoveModel model) {
-    const QList<Row> common = {
-        {{F::SmokeTemperature}, {F::AirTemperature}, {F::Power}},
-        {{F::FanSpeed}, {F::ExtractorSpeed}, {F::CochleaTime}},
-    };
-    switch (model) {
-    case StoveModel::Basic:
-        return common +
-               QList<Row>{
-                   {{F::Potentiometer, CellKind::ValueWithDial},
-                    {F::StateNumber},
-                    {F::StateText, CellKind::Wide}},
-                   {{F::FuelCorrection, CellKind::ValueWithDial}, {F::SetPoint}, {F::EncoderCurrent}},
-                   {{F::InstantPressure}, {F::AveragePressure}, {F::Alarm, CellKind::Wide}},
-               };
-    case StoveModel::Water:
-        return common +
-               QList<Row>{
-                   {{F::StateNumber}, {F::StateText, CellKind::Wide}, {F::WaterProbe}},
-                   {{F::SetPoint}, {F::EncoderCurrent}, {F::Wpx250}},
-                   {{F::InstantPressure}, {F::AveragePressure}, {F::Depressimeter, CellKind::Indicator}},
-                   {{F::PelletThermostat, CellKind::Indicator},
-                    {F::Fluxstate, CellKind::Indicator},
-                    {F::ExternalThermostat, CellKind::Indicator}},
-                   {{F::HeatThermostat, CellKind::Indicator},
-                    {F::HeatingPump, CellKind::Lamp},
-                    {F::SanitaryPump, CellKind::Lamp}},
-               };
-    case StoveModel::AirDucted:
-        return common +
-               QList<Row>{
-                   {{F::StateNumber}, {F::StateText, CellKind::Wide}, {F::ProbeChannel1}},
-                   {{F::Channel1}, {F::Channel2}, {F::SetPoint}},
-                   {{F::EncoderCurrent}, {F::InstantPressure}, {F::AveragePressure}},
-                   {{F::Depressimeter, CellKind::Indicator},
-                    {F::PelletThermostat, CellKind::Indicator},
-                    {F::ExternalThermostatChannel2, CellKind::Indicator}},
-                   {{F::ExternalThermostat, CellKind::Indicator}, {F::HeatThermostat, CellKind::Indicator}},
-               };
-    case StoveModel::Unknown:
-        break;
-    }
-    return {};
-}
-
-// Object names of the widgets (the BASIC names are the form's own, kept for tools and tests).
-QString objectNameOf(F field) {
-    switch (field) {
-    case F::SmokeTemperature:
-        return QStringLiteral("tSmoke");
-    case F::AirTemperature:
-        return QStringLiteral("tAir");
-    case F::Power:
-        return QStringLiteral("potenz");
-    case F::FanSpeed:
-        return QStringLiteral("envFanSpeed");
-    case F::ExtractorSpeed:
-        return QStringLiteral("smokeExtrFan");
-    case F::CochleaTime:
-        return QStringLiteral("cochlea");
-    case F::Potentiometer:
-        return QStringLiteral("potentiometer");
-    case F::StateNumber:
-        return QStringLiteral("stStove");
-    case F::StateText:
-        return QStringLiteral("stoveStatus");
-    case F::FuelCorrection:
-        return QStringLiteral("fuelCorr");
-    case F::SetPoint:
-        return QStringLiteral("roundsLevel");
-    case F::EncoderCurrent:
-        return QStringLiteral("encoder");
-    case F::InstantPressure:
-        return QStringLiteral("currentPressureReading");
-    case F::AveragePressure:
-        return QStringLiteral("averagePressureReading");
-    case F::Alarm:
-        return QStringLiteral("alarmDisplaying");
-    case F::WaterProbe:
-        return QStringLiteral("waterProbe");
-    case F::ProbeChannel1:
-        return QStringLiteral("probeChannel1");
-    case F::Wpx250:
-        return QStringLiteral("wpx250");
-    case F::Channel1:
-        return QStringLiteral("channel1");
-    case F::Channel2:
-        return QStringLiteral("channel2");
-    case F::Depressimeter:
-        return QStringLiteral("depressimeter");
-    case F::PelletThermostat:
-        return QStringLiteral("pelletThermostat");
-    case F::Fluxstate:
-        return QStringLiteral("fluxstate");
-    case F::ExternalThermostatChannel2:
-        return QStringLiteral("externalThermostatChannel2");
-    case F::ExternalThermostat:
-        return QStringLiteral("externalThermostat");
-    case F::HeatThermostat:
-        return QStringLiteral("heatThermostat");
-    case F::HeatingPump:
-        return QStringLiteral("heatingPump");
-    case F::SanitaryPump:
-        return QStringLiteral("sanitaryPump");
-    }
-    return QString();
-}
-
 // The label on the screen: the plain name, with the board's input code under the inputs that
 // have one.
-QString screenLabel(F field, bool hubaMode) {
-    const QString lineBreak = QStringLiteral("\n");
-    switch (field) {
+QString screenLabel(const MonitorFieldDef &def, bool hubaMode) {
+    switch (def.field) {
     case F::SetPoint:
         return textAt(hubaMode ? 247 : 130);
     case F::Wpx250:
         return QStringLiteral("WPX 250");
-    case F::Depressimeter:
-        return textAt(138) + QStringLiteral("\n(INP-G)");
-    case F::PelletThermostat:
-        return textAt(139) + QStringLiteral("\n(INP-D)");
-    case F::HeatThermostat:
-        return textAt(142) + QStringLiteral("\n(INP-T)");
     case F::ExternalThermostatChannel2:
-        return textAt(140) + lineBreak + textAt(38).toLower();
+        return textAt(def.name.entry) + QStringLiteral("\n") + textAt(def.name.lowerSuffix).toLower();
     default:
-        return recordingTitle(field);
+        break;
     }
+    if (def.inputCode != nullptr)
+        return fieldName(def.name) + QStringLiteral("\n(%1)").arg(QLatin1String(def.inputCode));
+    return fieldName(def.name);
 }
 
 // The dials beside the potentiometer and the fuel correction, and their ranges.
@@ -189,26 +63,25 @@ constexpr int kPulseMs = 750;
 constexpr int kLedFlashMs = 500;
 constexpr int kSecondMs = 1000;
 
-// Shows a two-state picture on a label: the digital-input pictures, or the LED pictures.
-// Pumps are lamps; every other indicator is a digital input.
-IndicatorStyle indicatorStyle(F field) {
-    return field == F::HeatingPump || field == F::SanitaryPump ? IndicatorStyle::Led
-                                                               : IndicatorStyle::DigitalInput;
+// Shows a two-state picture on a label: the LED pictures for lamps, else the digital-input pictures.
+IndicatorStyle indicatorStyle(FieldShape shape) {
+    return shape == FieldShape::Lamp ? IndicatorStyle::Led : IndicatorStyle::DigitalInput;
 }
 
-QLabel *makeIndicator(QWidget *parent, F field) {
+QLabel *makeIndicator(QWidget *parent, const MonitorFieldDef &def) {
     auto *picture = new QLabel(parent);
-    picture->setObjectName(objectNameOf(field));
+    picture->setObjectName(QLatin1String(def.objectName));
     picture->setFixedSize(kIndicatorSize, kIndicatorSize);
     picture->setScaledContents(true);
-    setInputIndicator(picture, false, indicatorStyle(field));
+    setInputIndicator(picture, false, indicatorStyle(def.shape));
     return picture;
 }
 
 // A read-only value field; a wide one holds a text (the state, the alarm).
-QLineEdit *makeField(QWidget *parent, F field, bool wide) {
+QLineEdit *makeField(QWidget *parent, const MonitorFieldDef &def) {
+    const bool wide = def.shape == FieldShape::Wide;
     auto *edit = new QLineEdit(parent);
-    edit->setObjectName(objectNameOf(field));
+    edit->setObjectName(QLatin1String(def.objectName));
     edit->setReadOnly(true);
     edit->setFocusPolicy(Qt::NoFocus);
     edit->setAlignment(Qt::AlignCenter);
@@ -216,7 +89,7 @@ QLineEdit *makeField(QWidget *parent, F field, bool wide) {
         edit->setMinimumWidth(kWideFieldWidth);
     else
         edit->setFixedWidth(kFieldWidth);
-    if (field == F::Alarm) {
+    if (def.field == F::Alarm) {
         edit->setStyleSheet(QStringLiteral("color: red;"));
         // The field has no label: without an alarm it names itself in grey.
         edit->setPlaceholderText(textAt(251));
@@ -225,10 +98,10 @@ QLineEdit *makeField(QWidget *parent, F field, bool wide) {
 }
 
 // The dial beside a field: it only shows the value.
-QDial *makeDial(QWidget *parent, F field) {
+QDial *makeDial(QWidget *parent, const MonitorFieldDef &def) {
     auto *dial = new QDial(parent);
-    dial->setObjectName(objectNameOf(field) + QStringLiteral("Dial"));
-    const DialRange range = dialRange(field);
+    dial->setObjectName(QLatin1String(def.objectName) + QStringLiteral("Dial"));
+    const DialRange range = dialRange(def.field);
     dial->setRange(range.minimum, range.maximum);
     // Notches at every tenth of the range, whatever its size (the dial spaces them by its steps).
     const int step = (range.maximum - range.minimum) / kDialNotches;
@@ -285,8 +158,8 @@ void DebugPage::applyTexts() {
     m_ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
     m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(m_recording ? 34 : 35)));
     m_ui->parBDebug->setText(textAt(3).toUpper());
-    for (auto it = m_labels.cbegin(); it != m_labels.cend(); ++it)
-        it.value()->setText(screenLabel(it.key(), m_session.hubaMode()));
+    for (const MonitorFieldDef &def : monitorFields(m_builtModel))
+        if (QLabel *label = m_labels.value(def.field)) label->setText(screenLabel(def, m_session.hubaMode()));
     if (QLineEdit *alarm = m_fields.value(F::Alarm)) alarm->setPlaceholderText(textAt(251));
 }
 
@@ -297,13 +170,13 @@ void DebugPage::showIdentity(StoveModel model, const QString &identity) {
     m_ui->revisionValueDebug->setText(fields.revision);
 }
 
-QLabel *DebugPage::addLabel(int row, int column, MonitorField field) {
-    auto *label = new QLabel(screenLabel(field, m_session.hubaMode()), m_ui->debugGB);
-    label->setObjectName(objectNameOf(field) + QStringLiteral("Label"));
+QLabel *DebugPage::addLabel(int row, int column, const MonitorFieldDef &def) {
+    auto *label = new QLabel(screenLabel(def, m_session.hubaMode()), m_ui->debugGB);
+    label->setObjectName(QLatin1String(def.objectName) + QStringLiteral("Label"));
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_ui->debugGridLayout->addWidget(label, row, column);
-    m_labels.insert(field, label);
+    m_labels.insert(def.field, label);
     return label;
 }
 
@@ -313,41 +186,47 @@ void DebugPage::build() {
     QGridLayout *grid = m_ui->debugGridLayout;
     grid->setHorizontalSpacing(kGridSpacing);
     grid->setVerticalSpacing(kGridSpacing);
-    const QList<Row> rows = gridOf(m_builtModel);
-    for (int row = 0; row < rows.size(); ++row) {
-        for (int cell = 0; cell < rows.at(row).size(); ++cell) {
-            const Cell &def = rows.at(row).at(cell);
-            const int column = 2 * cell;
-            if (def.kind == CellKind::Indicator || def.kind == CellKind::Lamp) {
-                addLabel(row, column, def.field);
-                QLabel *picture = makeIndicator(m_ui->debugGB, def.field);
-                grid->addWidget(picture, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
-                m_indicators.insert(def.field, picture);
-                continue;
-            }
-            QLineEdit *field = makeField(m_ui->debugGB, def.field, def.kind == CellKind::Wide);
-            m_fields.insert(def.field, field);
-            if (def.kind == CellKind::Wide) {
-                grid->addWidget(field, row, column, 1, 2);
-                continue;
-            }
-            addLabel(row, column, def.field);
-            if (def.kind == CellKind::Value) {
-                grid->addWidget(field, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
-                continue;
-            }
-            QDial *dial = makeDial(m_ui->debugGB, def.field);
-            m_dials.insert(def.field, dial);
-            auto *pair = new QHBoxLayout;
-            pair->addWidget(field);
-            pair->addWidget(dial);
-            pair->addStretch();
-            grid->addLayout(pair, row, column + 1);
+    // Every cell takes two grid columns: a label and its widget, or one widget over both. The
+    // widgets are made in reading order, row by row.
+    const std::span<const MonitorFieldDef> fields = monitorFields(m_builtModel);
+    std::vector<MonitorFieldDef> cells(fields.begin(), fields.end());
+    std::sort(cells.begin(), cells.end(), [](const MonitorFieldDef &a, const MonitorFieldDef &b) {
+        return std::pair(a.row, a.cell) < std::pair(b.row, b.cell);
+    });
+    int rows = 0;
+    for (const MonitorFieldDef &def : cells) {
+        const int row = def.row;
+        const int column = 2 * def.cell;
+        rows = std::max(rows, row + 1);
+        if (def.shape == FieldShape::Indicator || def.shape == FieldShape::Lamp) {
+            addLabel(row, column, def);
+            QLabel *picture = makeIndicator(m_ui->debugGB, def);
+            grid->addWidget(picture, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
+            m_indicators.insert(def.field, picture);
+            continue;
         }
+        QLineEdit *field = makeField(m_ui->debugGB, def);
+        m_fields.insert(def.field, field);
+        if (def.shape == FieldShape::Wide) {
+            grid->addWidget(field, row, column, 1, 2);
+            continue;
+        }
+        addLabel(row, column, def);
+        if (def.shape == FieldShape::Value) {
+            grid->addWidget(field, row, column + 1, Qt::AlignLeft | Qt::AlignVCenter);
+            continue;
+        }
+        QDial *dial = makeDial(m_ui->debugGB, def);
+        m_dials.insert(def.field, dial);
+        auto *pair = new QHBoxLayout;
+        pair->addWidget(field);
+        pair->addWidget(dial);
+        pair->addStretch();
+        grid->addLayout(pair, row, column + 1);
     }
     // Spare width goes to the right, not between the labels and their fields.
     grid->setColumnStretch(2 * 3, 1);
-    grid->setRowStretch(static_cast<int>(rows.size()), 1);
+    grid->setRowStretch(rows, 1);
 }
 
 void DebugPage::setGroupStyleSheet(const QString &styleSheet) {
@@ -355,8 +234,9 @@ void DebugPage::setGroupStyleSheet(const QString &styleSheet) {
 }
 
 void DebugPage::relabelSetPoint() {
-    if (QLabel *label = m_labels.value(F::SetPoint))
-        label->setText(screenLabel(F::SetPoint, m_session.hubaMode()));
+    const std::optional<MonitorFieldDef> setPoint = monitorField(m_builtModel, F::SetPoint);
+    if (QLabel *label = m_labels.value(F::SetPoint); label != nullptr && setPoint)
+        label->setText(screenLabel(*setPoint, m_session.hubaMode()));
 }
 
 void DebugPage::clearDebugValues() {
@@ -365,7 +245,7 @@ void DebugPage::clearDebugValues() {
     for (QDial *dial : std::as_const(m_dials))
         dial->setValue(std::clamp(0, dial->minimum(), dial->maximum()));
     for (auto it = m_indicators.cbegin(); it != m_indicators.cend(); ++it)
-        setInputIndicator(it.value(), false, indicatorStyle(it.key()));
+        setInputIndicator(it.value(), false, indicatorStyle(monitorField(m_builtModel, it.key())->shape));
 }
 
 void DebugPage::debugSlot(short index, short t1, short t2, short t3) {
@@ -376,9 +256,10 @@ void DebugPage::debugSlot(short index, short t1, short t2, short t3) {
         if (QLineEdit *field = m_fields.value(value.field)) field->setText(value.text);
         if (QDial *dial = m_dials.value(value.field)) dial->setValue(value.number);
         if (QLabel *picture = m_indicators.value(value.field))
-            setInputIndicator(picture, value.number != 0, indicatorStyle(value.field));
+            setInputIndicator(picture, value.number != 0,
+                              indicatorStyle(monitorField(m_builtModel, value.field)->shape));
     }
-    m_recordFields.set(index, decoded->fragment);
+    m_recordFields.set(index, *decoded);
 }
 
 void DebugPage::resetRecordingControls() {
@@ -491,8 +372,10 @@ void DebugPage::writeDueLines() {
     if (!m_recording) return;
     const QList<QDateTime> due = m_clock.takeDue(m_elapsed.elapsed());
     bool failed = false;
-    for (const QDateTime &stamp : due) {
-        if (!writeRecordLine(m_fileName, stamp, m_recordFields, m_recordedModel)) {
+    for (qsizetype i = 0; i < due.size(); ++i) {
+        // Only the newest line carries the values: the others were due before they were read.
+        if (!writeRecordLine(m_fileName, due[i], i + 1 == due.size() ? m_recordFields : RecordFields(),
+                             m_recordedModel)) {
             ++m_unwrittenLines;
             failed = true;
         }

@@ -51,6 +51,9 @@ public:
 
     // A monitor triplet read by the polling thread.
     void debugSlot(short index, short t1, short t2, short t3);
+    // The board has stopped answering: recording lines write empty items for every value until the
+    // board sends it again.
+    void forgetRecordedValues() { m_recordFields.forgetAll(); }
     void toggleRec(bool on);
     void pulse();
 
@@ -66,7 +69,7 @@ private:
     void writeDueLines();
     void reportWriteFailure();
     void relabelSetPoint();
-    QLabel *addLabel(int row, int column, MonitorField field);
+    QLabel *addLabel(int row, int column, const MonitorFieldDef &def);
 
     Session &m_session;
     std::unique_ptr<Ui::DebugPageForm> m_ui;

@@ -3,6 +3,8 @@
 #include "app/texts.h"
 #include "board/serialthread.h"
 
+#include <algorithm>
+
 namespace {
 
 using F = MonitorField;
@@ -54,26 +56,26 @@ public:
     // A value shown as `text` and recorded as `item`.
     Decoding &value(F field, const QString &text, const QString &item) {
         m_result.shown.append({field, text, 0});
-        return record(item);
+        return record(field, item);
     }
     Decoding &value(F field, const QString &text) { return value(field, text, text); }
     // A value shown with a dial as well.
     Decoding &dial(F field, int value) {
         m_result.shown.append({field, number(value), value});
-        return record(number(value));
+        return record(field, number(value));
     }
     // An on/off picture, recorded as "0" or "1".
     Decoding &indicator(F field, int on) {
         m_result.shown.append({field, QString(), on});
-        return record(number(on));
+        return record(field, number(on));
     }
     // A shown value that the recording leaves out.
     Decoding &shownOnly(F field, const QString &text) {
         m_result.shown.append({field, text, 0});
         return *this;
     }
-    Decoding &record(const QString &item) {
-        m_result.fragment += item + QLatin1Char(';');
+    Decoding &record(F field, const QString &item) {
+        m_result.recorded.append({field, item});
         return *this;
     }
     DecodedTriplet take() { return std::move(m_result); }
@@ -162,100 +164,112 @@ void decodeWaterOrAirDucted(Decoding &d, StoveModel model, int index, short t1, 
     }
 }
 
+// Every model's values in the order of its triplets' items (the recording's columns), each with its
+// cell on the page. The object names are those of the BASIC form's own widgets, kept for tools and
+// tests.
+using S = FieldShape;
+constexpr bool kRecorded = true;
+constexpr bool kShownOnly = false;
+
+constexpr MonitorFieldDef kBasicFields[] = {
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
+    {F::Potentiometer, kRecorded, 2, 0, S::ValueWithDial, "potentiometer", {128}},
+    {F::StateNumber, kShownOnly, 2, 1, S::Value, "stStove", {129}},
+    {F::StateText, kRecorded, 2, 2, S::Wide, "stoveStatus", {129}},
+    {F::FuelCorrection, kRecorded, 3, 0, S::ValueWithDial, "fuelCorr", {132}},
+    {F::SetPoint, kRecorded, 3, 1, S::Value, "roundsLevel", {130}},
+    {F::EncoderCurrent, kRecorded, 3, 2, S::Value, "encoder", {131}},
+    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {248}},
+    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {249}},
+    {F::Alarm, kRecorded, 4, 2, S::Wide, "alarmDisplaying", {251}},
+};
+
+constexpr MonitorFieldDef kWaterFields[] = {
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
+    {F::WaterProbe, kRecorded, 2, 2, S::Value, "waterProbe", {137}},
+    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {129}},
+    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {129}},
+    {F::Depressimeter, kRecorded, 4, 2, S::Indicator, "depressimeter", {138}, "INP-G"},
+    {F::PelletThermostat, kRecorded, 5, 0, S::Indicator, "pelletThermostat", {139}, "INP-D"},
+    {F::Fluxstate, kRecorded, 5, 1, S::Indicator, "fluxstate", {141}},
+    {F::ExternalThermostat, kRecorded, 5, 2, S::Indicator, "externalThermostat", {140}},
+    {F::HeatThermostat, kRecorded, 6, 0, S::Indicator, "heatThermostat", {142}, "INP-T"},
+    {F::SetPoint, kRecorded, 3, 0, S::Value, "roundsLevel", {130}},
+    {F::EncoderCurrent, kRecorded, 3, 1, S::Value, "encoder", {131}},
+    {F::Wpx250, kRecorded, 3, 2, S::Value, "wpx250", {.literal = "wpx 250"}},
+    {F::HeatingPump, kRecorded, 6, 1, S::Lamp, "heatingPump", {143}},
+    {F::SanitaryPump, kRecorded, 6, 2, S::Lamp, "sanitaryPump", {144}},
+    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {248}},
+    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {249}},
+};
+
+constexpr MonitorFieldDef kAirDuctedFields[] = {
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
+    {F::ProbeChannel1, kRecorded, 2, 2, S::Value, "probeChannel1", {39}},
+    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {129}},
+    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {129}},
+    {F::Depressimeter, kRecorded, 5, 0, S::Indicator, "depressimeter", {138}, "INP-G"},
+    {F::PelletThermostat, kRecorded, 5, 1, S::Indicator, "pelletThermostat", {139}, "INP-D"},
+    {F::ExternalThermostatChannel2, kRecorded, 5, 2, S::Indicator, "externalThermostatChannel2", {140, 38}},
+    {F::ExternalThermostat, kRecorded, 6, 0, S::Indicator, "externalThermostat", {140}},
+    {F::HeatThermostat, kRecorded, 6, 1, S::Indicator, "heatThermostat", {142}, "INP-T"},
+    {F::SetPoint, kRecorded, 3, 2, S::Value, "roundsLevel", {130}},
+    {F::EncoderCurrent, kRecorded, 4, 0, S::Value, "encoder", {131}},
+    {F::Channel1, kRecorded, 3, 0, S::Value, "channel1", {37}},
+    {F::Channel2, kRecorded, 3, 1, S::Value, "channel2", {38}},
+    {F::InstantPressure, kRecorded, 4, 1, S::Value, "currentPressureReading", {248}},
+    {F::AveragePressure, kRecorded, 4, 2, S::Value, "averagePressureReading", {249}},
+};
+
 } // namespace
 
-QString recordingTitle(MonitorField field) {
-    switch (field) {
-    case F::SmokeTemperature:
-        return textAt(122);
-    case F::AirTemperature:
-        return textAt(123);
-    case F::Power:
-        return textAt(124);
-    case F::FanSpeed:
-        return textAt(125);
-    case F::ExtractorSpeed:
-        return textAt(126);
-    case F::CochleaTime:
-        return textAt(127);
-    case F::Potentiometer:
-        return textAt(128);
-    case F::StateNumber:
-    case F::StateText:
-        return textAt(129);
-    case F::FuelCorrection:
-        return textAt(132);
-    case F::SetPoint:
-        return textAt(130);
-    case F::EncoderCurrent:
-        return textAt(131);
-    case F::InstantPressure:
-        return textAt(248);
-    case F::AveragePressure:
-        return textAt(249);
-    case F::Alarm:
-        return textAt(251);
-    case F::WaterProbe:
-        return textAt(137);
-    case F::ProbeChannel1:
-        return textAt(39);
-    case F::Wpx250:
-        return QStringLiteral("wpx 250");
-    case F::Channel1:
-        return textAt(37);
-    case F::Channel2:
-        return textAt(38);
-    case F::Depressimeter:
-        return textAt(138);
-    case F::PelletThermostat:
-        return textAt(139);
-    case F::Fluxstate:
-        return textAt(141);
-    case F::ExternalThermostatChannel2:
-        return textAt(140) + QLatin1Char(' ') + textAt(38).toLower();
-    case F::ExternalThermostat:
-        return textAt(140);
-    case F::HeatThermostat:
-        return textAt(142);
-    case F::HeatingPump:
-        return textAt(143);
-    case F::SanitaryPump:
-        return textAt(144);
-    }
-    return QString();
-}
-
-QList<MonitorField> recordedFields(StoveModel model) {
-    const QList<F> common = {F::SmokeTemperature, F::AirTemperature, F::Power,
-                             F::FanSpeed,         F::ExtractorSpeed, F::CochleaTime};
+std::span<const MonitorFieldDef> monitorFields(StoveModel model) {
     switch (model) {
     case StoveModel::Basic:
-        return common + QList<F>{F::Potentiometer,  F::StateText,       F::FuelCorrection,  F::SetPoint,
-                                 F::EncoderCurrent, F::InstantPressure, F::AveragePressure, F::Alarm};
+        return kBasicFields;
     case StoveModel::Water:
-        return common + QList<F>{F::WaterProbe,       F::StateText,      F::Depressimeter,
-                                 F::PelletThermostat, F::Fluxstate,      F::ExternalThermostat,
-                                 F::HeatThermostat,   F::SetPoint,       F::EncoderCurrent,
-                                 F::Wpx250,           F::HeatingPump,    F::SanitaryPump,
-                                 F::InstantPressure,  F::AveragePressure};
+        return kWaterFields;
     case StoveModel::AirDucted:
-        return common + QList<F>{F::ProbeChannel1,
-                                 F::StateText,
-                                 F::Depressimeter,
-                                 F::PelletThermostat,
-                                 F::ExternalThermostatChannel2,
-                                 F::ExternalThermostat,
-                                 F::HeatThermostat,
-                                 F::SetPoint,
-                                 F::EncoderCurrent,
-                                 F::Channel1,
-                                 F::Channel2,
-                                 F::InstantPressure,
-                                 F::AveragePressure};
+        return kAirDuctedFields;
     case StoveModel::Unknown:
         break;
     }
     return {};
+}
+
+std::optional<MonitorFieldDef> monitorField(StoveModel model, MonitorField field) {
+    for (const MonitorFieldDef &def : monitorFields(model))
+        if (def.field == field) return def;
+    return std::nullopt;
+}
+
+QString fieldName(const FieldName &name) {
+    if (name.literal != nullptr) return QString::fromLatin1(name.literal);
+    QString text = textAt(name.entry);
+    if (name.lowerSuffix >= 0) text += QLatin1Char(' ') + textAt(name.lowerSuffix).toLower();
+    return text;
+}
+
+QList<MonitorFieldDef> recordedFields(StoveModel model) {
+    QList<MonitorFieldDef> fields;
+    for (const MonitorFieldDef &def : monitorFields(model))
+        if (def.recorded) fields.append(def);
+    return fields;
 }
 
 QString fanSpeedText(short value) {
@@ -319,19 +333,44 @@ std::optional<DecodedTriplet> decodeTriplet(StoveModel model, int index, short t
     return d.take();
 }
 
-void RecordFields::set(int index, const QString &fragment) {
-    if (index >= 1 && index <= kIndexes) m_fragments[static_cast<std::size_t>(index - 1)] = fragment;
+QString DecodedTriplet::fragment() const {
+    QString items;
+    for (const RecordedItem &item : recorded)
+        items += item.text + QLatin1Char(';');
+    return items;
 }
 
-QString RecordFields::at(int index) const {
-    if (index < 1 || index > kIndexes) return QString();
-    return m_fragments[static_cast<std::size_t>(index - 1)];
+void RecordFields::set(int index, const DecodedTriplet &decoded) {
+    if (index >= 1 && index <= kIndexes) m_items[static_cast<std::size_t>(index - 1)] = decoded.recorded;
+}
+
+void RecordFields::forget(int index) {
+    if (index >= 1 && index <= kIndexes) m_items[static_cast<std::size_t>(index - 1)].clear();
+}
+
+void RecordFields::forgetAll() {
+    for (QList<RecordedItem> &items : m_items)
+        items.clear();
+}
+
+bool RecordFields::has(int index) const {
+    return index >= 1 && index <= kIndexes && !m_items[static_cast<std::size_t>(index - 1)].isEmpty();
 }
 
 QString RecordFields::joined(StoveModel model) const {
+    // Each column takes its own value: a value missing leaves its item empty, never a gap that the
+    // next values would slide into.
     QString values;
-    const int count = monitorIndexCount(model);
-    for (int index = 1; index <= count && index <= kIndexes; ++index)
-        values += m_fragments[static_cast<std::size_t>(index - 1)];
+    for (const MonitorFieldDef &def : recordedFields(model)) {
+        for (const QList<RecordedItem> &items : m_items) {
+            const auto it = std::find_if(items.cbegin(), items.cend(),
+                                         [&](const RecordedItem &item) { return item.field == def.field; });
+            if (it != items.cend()) {
+                values += it->text;
+                break;
+            }
+        }
+        values += QLatin1Char(';');
+    }
     return values;
 }

@@ -1,5 +1,6 @@
-// The board's monitor triplets decoded: what the debug page shows for each value and the CSV
-// fragment each index contributes to a recording line.
+// The board's monitor triplets decoded: what the debug page shows for each value and the items each
+// index contributes to a recording line; and every model's values, with their place on the page and
+// in the recording.
 #pragma once
 
 #include "board/stovemodel.h"
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 // Every value the monitor shows, over all models.
 enum class MonitorField {
@@ -43,6 +45,50 @@ enum class MonitorField {
     SanitaryPump,
 };
 
+// How a value is shown on the debug page.
+enum class FieldShape {
+    Value,         // a read-only field beside its label
+    ValueWithDial, // a field with a dial beside it
+    Wide,          // a field over a whole cell, without a label
+    Indicator,     // a digital-input picture
+    Lamp,          // a pump lamp (LED pictures)
+};
+
+// A value's name: a text entry, optionally followed by a second entry in lower case (the
+// channel-2 thermostat), or a fixed text.
+struct FieldName {
+    int entry = -1;
+    int lowerSuffix = -1;
+    const char *literal = nullptr;
+};
+
+// One value of a model's monitor: whether recordings have a column for it, its cell on the debug
+// page (grid row, and cell 0..2 of the row, each a label and its widget), how it is shown there, its
+// widget's object name, its name (the column title) and the board's code of an input, which the
+// screen label adds.
+struct MonitorFieldDef {
+    MonitorField field;
+    bool recorded;
+    int row;
+    int cell;
+    FieldShape shape;
+    const char *objectName;
+    FieldName name;
+    const char *inputCode = nullptr;
+};
+
+// The values of a model in the order of its triplets' items, which is the order of the recording's
+// columns after the date; empty for an unknown model.
+std::span<const MonitorFieldDef> monitorFields(StoveModel model);
+// The value of a model, or nothing if the model does not show it.
+std::optional<MonitorFieldDef> monitorField(StoveModel model, MonitorField field);
+// A value's name in the current language: the plain name, as a recording's column title names it
+// (the screen labels add the input codes). The set point is titled "Encoder Set" in either range
+// group.
+QString fieldName(const FieldName &name);
+// The values a recording line holds for a model, in column order after the date.
+QList<MonitorFieldDef> recordedFields(StoveModel model);
+
 // One shown value: `text` for a field, `number` for a dial or an indicator (0 off, 1 on).
 struct ShownValue {
     MonitorField field;
@@ -50,18 +96,20 @@ struct ShownValue {
     int number = 0;
 };
 
+// One item of a recording line: the value's column and its text.
+struct RecordedItem {
+    MonitorField field;
+    QString text;
+};
+
 // A triplet decoded for one model and index.
 struct DecodedTriplet {
     QList<ShownValue> shown;
-    // The index's items, each followed by ';'.
-    QString fragment;
+    // The index's items in column order.
+    QList<RecordedItem> recorded;
+    // The items, each followed by ';'.
+    QString fragment() const;
 };
-
-// The plain name of a value, as a recording's column title names it (the screen labels add the
-// input codes). The set point is titled "Encoder Set" in either range group.
-QString recordingTitle(MonitorField field);
-// The values a recording line holds for a model, in column order after the date.
-QList<MonitorField> recordedFields(StoveModel model);
 
 // "OFF" for 0, "MAX" for 100, else the number and "%".
 QString fanSpeedText(short value);
@@ -84,17 +132,24 @@ int monitorIndexCount(StoveModel model);
 std::optional<DecodedTriplet> decodeTriplet(StoveModel model, int index, short t1, short t2, short t3,
                                             bool hubaMode);
 
-// The latest fragment of every monitor index, which a recording line writes as they stand.
+// The latest values of every monitor index, which a recording line writes as they stand. A value
+// that has not arrived (or was forgotten) still has its column: an empty item, so that no value ever
+// moves under another column's title.
 class RecordFields {
 public:
     static constexpr int kIndexes = 6;
 
-    // Replaces the fragment of index 1..kIndexes; other indexes are ignored.
-    void set(int index, const QString &fragment);
-    QString at(int index) const;
-    // The values of a recording line: the fragments of the model's indexes in order.
+    // Replaces the values of index 1..kIndexes; other indexes are ignored.
+    void set(int index, const DecodedTriplet &decoded);
+    // The values of an index, or of every index, are missing until the board sends them again (the
+    // board has stopped answering: what it last sent is no longer its state).
+    void forget(int index);
+    void forgetAll();
+    bool has(int index) const;
+    // The value items of a recording line of the model: one per column after the date, each
+    // followed by ';'.
     QString joined(StoveModel model) const;
 
 private:
-    std::array<QString, kIndexes> m_fragments;
+    std::array<QList<RecordedItem>, kIndexes> m_items;
 };

@@ -22,8 +22,8 @@ QString proposedRecordingName(StoveModel model, const QDateTime &now) {
 
 QStringList recordingColumns(StoveModel model) {
     QStringList titles{textAt(33)};
-    for (MonitorField field : recordedFields(model))
-        titles.append(recordingTitle(field));
+    for (const MonitorFieldDef &def : recordedFields(model))
+        titles.append(fieldName(def.name));
     return titles;
 }
 

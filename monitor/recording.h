@@ -1,5 +1,5 @@
 // The recording file of the monitor (CSV, ';' separated): a "MODEL=" line, the column line of the
-// model, then one data line per interval, a time stamp followed by the monitor fragments. A
+// model, then one data line per interval, a time stamp followed by the monitor values. A
 // recording started into an existing file appends a new header and its lines.
 #pragma once
 
@@ -23,13 +23,15 @@ QStringList recordingColumns(StoveModel model);
 QString recordingHeader(StoveModel model);
 // "dd/MM/yyyy@hh:mm:ss".
 QString recordingStamp(const QDateTime &stamp);
-// One data line: the stamp, ';', the model's fragments as they stand, a line feed.
+// One data line: the stamp, ';', one item per column of the model followed by ';' (the value as it
+// stands, or nothing for a value missing), a line feed.
 QString recordingLine(const QDateTime &stamp, const RecordFields &fields, StoveModel model);
 
 // Appends `text` to the file, creating it if needed. False when the file cannot be opened or not all
 // of the text reached it (a full disk, a device that refuses writes).
 bool appendToRecording(const QString &path, const QString &text);
-// Appends one data line.
+// Appends one data line. The lines that fell due before the newest of a late tick pass no fields
+// (every value item empty).
 bool writeRecordLine(const QString &path, const QDateTime &stamp, const RecordFields &fields,
                      StoveModel model);
 
@@ -37,6 +39,12 @@ bool writeRecordLine(const QString &path, const QDateTime &stamp, const RecordFi
 // stamped start + n intervals, whatever the moment it is written: a tick that comes late writes
 // every line due by then, each once, so a busy machine neither skips nor repeats a line, and the
 // stamps do not drift with the timer.
+//
+// Of the lines taken at once only the newest carries the values at hand: it fell due less than an
+// interval ago, which is as fresh as the values themselves (each is read once a polling cycle). The
+// older ones fell due an interval or more before these values were read: they are written with
+// empty value items (see writeRecordLine), so the file keeps one line per interval and the graph
+// viewer shows a gap there rather than values drawn at a time they were not measured.
 class RecordingClock {
 public:
     RecordingClock() = default;

@@ -27,13 +27,19 @@ void checkRecording(const graphs::Recording &r, qsizetype contentSize) {
             check(std::is_sorted(bounds.begin(), bounds.end()));
             continue;
         }
+        // A value missing (an empty field) reads as NaN and is left out of the ranges.
         const std::vector<float> &numbers = r.numbers(c);
         check(qsizetype(numbers.size()) == r.size());
-        for (float v : numbers)
-            check(std::isfinite(v));
+        bool anyPresent = false;
+        for (qsizetype j = 0; j < r.size(); ++j) {
+            const float v = numbers[std::size_t(j)];
+            check(std::isnan(v) ? !r.present(c, j) : r.present(c, j) && std::isfinite(v));
+            anyPresent = anyPresent || r.present(c, j);
+        }
         if (r.size() > 0) {
             const auto [low, high] = r.ranges(c).query(numbers, 0, r.size());
-            check(low == r.minimum(c) && high == r.maximum(c));
+            check(anyPresent ? low == r.minimum(c) && high == r.maximum(c)
+                             : low > high && r.minimum(c) == 0 && r.maximum(c) == 0);
         }
     }
     if (r.size() < 2) return;
@@ -45,8 +51,16 @@ void checkRecording(const graphs::Recording &r, qsizetype contentSize) {
         const graphs::ColumnWindow window{100, 900};
         graphs::seriesPolyline(r, 0, scale, {zoom, -50}, {-1, 400}, graphs::Shape::Step, window,
                                graphs::Drawing::Reduced, index, points);
-        for (const QPointF &p : points)
+        // Breaks only between points, never two in a row.
+        check(points.empty() || (!graphs::isBreak(points.front()) && !graphs::isBreak(points.back())));
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            const QPointF &p = points[k];
+            if (graphs::isBreak(p)) {
+                check(!graphs::isBreak(points[k - 1]));
+                continue;
+            }
             check(p.x() >= window.left - (1 << 22) - 1 && p.x() <= window.right + (1 << 22) + 1);
+        }
         std::vector<graphs::Tick> ticks;
         graphs::axisTicks(scale, r.size(), {zoom, -50}, window, 45, 65, graphs::Drawing::Reduced, ticks);
         check(ticks.size() < 4000);

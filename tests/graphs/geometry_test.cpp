@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <cmath>
+#include <limits>
 #include <random>
 
 namespace {
@@ -123,13 +125,86 @@ TEST(Polyline, FarPointsEndAtTheLimit) {
     }
 }
 
+// A polyline as text, breaks as "|", so that it can be compared.
+std::string polylineText(const std::vector<QPointF> &points) {
+    std::string text;
+    for (const QPointF &p : points)
+        text += isBreak(p) ? std::string("| ") : std::to_string(p.x()) + "," + std::to_string(p.y()) + " ";
+    return text;
+}
+
+TEST(Polyline, MissingValuesLeaveGaps) {
+    // 5, missing, 7, 8, missing, 9: the line breaks at each gap, in the full and the reduced drawing.
+    QByteArray small = "MODEL=WATER\n";
+    const char *values[] = {"5", "", "7", "8", "", "9"};
+    for (int j = 0; j < 6; ++j)
+        small += graphstest::waterLine(j, [&](int c) -> QByteArray { return c == 0 ? values[j] : "1"; });
+    QBuffer smallBuffer(&small);
+    smallBuffer.open(QIODevice::ReadOnly);
+    const Recording few = *readRecording(smallBuffer, RecordedModel::Water);
+    const TimeScale scale(0, 1, kStep);
+    std::vector<QPointF> points;
+    ColumnIndex index;
+    for (Drawing drawing : {Drawing::Full, Drawing::Reduced}) {
+        seriesPolyline(few, 0, scale, {1, 0}, {-1, 100}, Shape::Linear, {0, 400}, drawing, index, points);
+        EXPECT_EQ(polylineText(points), "0.000000,95.000000 | 106.000000,93.000000 159.000000,92.000000 | "
+                                        "265.000000,91.000000 ");
+    }
+    // A lone sample is a dot: its column and the one before it, a pixel above and below.
+    std::vector<ColumnSpan> spans;
+    columnSpans(points, {250, 300}, spans);
+    EXPECT_EQ(spans, (std::vector<ColumnSpan>{{264, 2, 90, 92}}));
+
+    // Many samples with single gaps, long ones and lone samples between them: the reduced drawing
+    // covers the same pixels as the full one at every zoom, values and steps alike.
+    std::mt19937 random(11);
+    QByteArray content = "MODEL=WATER\n";
+    for (qint64 j = 0; j < 5000; ++j) {
+        const bool missing = (j / 40) % 7 == 3 || random() % 5 == 0;
+        content += graphstest::waterLine(j, [&](int c) -> QByteArray {
+            if (missing && (c == 0 || c == 8)) return "";
+            return c == 8 ? QByteArray::number(j / 3 % 2) : QByteArray::number(int(random() % 100));
+        });
+    }
+    QBuffer buffer(&content);
+    buffer.open(QIODevice::ReadOnly);
+    const Recording r = *readRecording(buffer, RecordedModel::Water);
+    const auto spansOf = [&](int column, Shape shape, AxisMap map, ColumnWindow window, Drawing drawing) {
+        ColumnIndex own;
+        seriesPolyline(r, column, scale, map, {-3, 400}, shape, window, drawing, own, points);
+        // The window's last column also takes the next column's points, of which the reduced
+        // drawing keeps the first only: the viewer draws a margin beyond what it shows.
+        std::vector<ColumnSpan> out;
+        columnSpans(points, {window.left, window.right - 1}, out);
+        return out;
+    };
+    for (double zoom : {2.0, 1.0 / 53, 0.004, 0.0005})
+        for (double offset : {0.0, -1234.0})
+            for (const auto &[column, shape] : {std::pair{0, Shape::Linear}, std::pair{8, Shape::Step}}) {
+                const ColumnWindow window{0, 900};
+                const auto reduced = spansOf(column, shape, {zoom, offset}, window, Drawing::Reduced);
+                EXPECT_TRUE(!reduced.empty() || offset != 0);
+                EXPECT_TRUE(reduced == spansOf(column, shape, {zoom, offset}, window, Drawing::Full))
+                    << zoom << " " << offset << " " << column;
+            }
+}
+
 TEST(RangeMinMax, AgreesWithAScanOverAnyRange) {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> value(-100, 100);
+    // Missing values (NaN) are left out: a range of them alone is empty (minimum above maximum).
+    const float missing = std::numeric_limits<float>::quiet_NaN();
+    std::vector<float> gaps(40, missing);
+    gaps[33] = 4;
+    RangeMinMax gapRanges;
+    gapRanges.build(gaps);
+    EXPECT_EQ(gapRanges.query(gaps, 0, 40), (std::pair<float, float>(4, 4)));
+    const auto [none, nothing] = gapRanges.query(gaps, 0, 33);
+    EXPECT_GT(none, nothing);
     for (std::size_t size : {1u, 15u, 16u, 17u, 300u, 5000u, 70000u}) {
         std::vector<float> values(size);
         for (float &v : values)
-            v = value(random);
+            v = random() % 3 == 0 ? missing : value(random);
         RangeMinMax ranges;
         ranges.build(values);
         std::uniform_int_distribution<std::size_t> index(0, size - 1);
@@ -137,10 +212,14 @@ TEST(RangeMinMax, AgreesWithAScanOverAnyRange) {
             std::size_t a = index(random), b = index(random);
             if (a > b) std::swap(a, b);
             const auto [low, high] = ranges.query(values, qsizetype(a), qsizetype(b + 1));
-            EXPECT_EQ(low,
-                      *std::min_element(values.begin() + qsizetype(a), values.begin() + qsizetype(b + 1)));
-            EXPECT_EQ(high,
-                      *std::max_element(values.begin() + qsizetype(a), values.begin() + qsizetype(b + 1)));
+            float scanLow = std::numeric_limits<float>::infinity(), scanHigh = -scanLow;
+            for (std::size_t i = a; i <= b; ++i) {
+                if (std::isnan(values[i])) continue;
+                scanLow = std::min(scanLow, values[i]);
+                scanHigh = std::max(scanHigh, values[i]);
+            }
+            EXPECT_EQ(low, scanLow);
+            EXPECT_EQ(high, scanHigh);
         }
     }
 }

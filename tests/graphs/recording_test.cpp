@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <cmath>
 
 namespace {
 
@@ -95,20 +96,31 @@ TEST(Recording, SkippedDamagedAndBadLines) {
 
 TEST(Recording, FieldTextsNumbersAndPresence) {
     // Values as fields: plain decimals come back exactly, other texts as written; numbers read as the
-    // values do (not a number: 0), on/off as a variant's truth.
+    // values do (not a number: 0), on/off as a variant's truth; an empty field is a value missing.
     const QByteArray fields[] = {"-0.5", "12.50", "007", "1e3", "abc", "inf", "", "0.0", "false", "\xe8 1"};
     QByteArray line = "09/03/2024@10:00:00";
     for (const QByteArray &f : fields)
         line += ';' + f;
     for (int i = std::size(fields); i < 20; ++i)
         line += ";0";
-    const Recording r = read("MODEL=WATER\n" + line + ";\n" + line + ";\n", RecordedModel::Water);
+    // The second line without the first value and the first on/off input's.
+    QByteArray second = line;
+    second.replace(";-0.5;", ";;").replace(";false;", ";;");
+    const Recording r = read("MODEL=WATER\n" + line + ";\n" + second + ";\n", RecordedModel::Water);
     ASSERT_EQ(r.size(), 2);
-    const double numbers[] = {-0.5, 12.5, 7, 1000, 0, 0, 0};
-    for (int c = 0; c < 7; ++c) {
+    const double numbers[] = {-0.5, 12.5, 7, 1000, 0, 0};
+    for (int c = 1; c < 6; ++c) {
         EXPECT_EQ(r.numbers(c)[0], float(numbers[c])) << c;
         EXPECT_EQ(r.text(c, 1), QString::fromLatin1(fields[c])) << c;
     }
+    // Missing values read as NaN, which the ranges leave out; a column without any value is flat at 0.
+    EXPECT_EQ(r.numbers(0)[0], -0.5f);
+    EXPECT_TRUE(std::isnan(r.numbers(0)[1]));
+    EXPECT_TRUE(std::isnan(r.numbers(6)[0]));
+    EXPECT_EQ(r.minimum(6), 0.0f);
+    EXPECT_EQ(r.maximum(6), 0.0f);
+    EXPECT_EQ(r.numbers(8)[0], 0.0f);
+    EXPECT_TRUE(std::isnan(r.numbers(8)[1]));
     EXPECT_FALSE(r.present(6, 0));
     EXPECT_TRUE(r.present(5, 0));
     const GraphSample empty = r.sample(6, 1);
@@ -117,7 +129,6 @@ TEST(Recording, FieldTextsNumbersAndPresence) {
     EXPECT_EQ(r.sample(4, 1).value.toString(), "abc");
     // Column 7 is the stove state (text), columns 8..9 on/off inputs: "0.0" reads as on, "false" off.
     EXPECT_EQ(r.text(7, 0), "0.0");
-    EXPECT_EQ(r.numbers(8)[0], 0.0f);
     // Bytes that are not UTF-8 are Latin-1.
     EXPECT_EQ(r.text(9, 0), QString::fromUtf8("\xc3\xa8 1"));
     EXPECT_EQ(r.numbers(9)[0], 1.0f);
@@ -173,11 +184,12 @@ TEST(Recording, IntervalAndFirstStamp) {
     const auto interval = [&](const QByteArray &content) {
         return readRecordingInterval(write(dir, "i.csv", content));
     };
-    // 90 s between the first two lines that hold a "." or ","; a line without either is no data line
-    // here, nor one whose stamp is not a date.
-    IntervalReading reading =
-        interval("MODEL=WATER\nDate;A\n09/03/2024@23:59:00;1;\n31/02/2024@10:00:00;1.5;\n"
-                 "09/03/2024@23:59:30;1,5;\n10/03/2024@00:01:00;2.5;\n10/03/2024@00:01:01;2.5;\n");
+    // 90 s between the first two data lines whose stamp is a date, whatever their values (all of
+    // them missing in the first); a stamp not at the line start, or not followed by ";", is no data
+    // line.
+    IntervalReading reading = interval("MODEL=WATER\nDate;A\n 09/03/2024@23:58:00;1.5;\n09/03/2024@23:58:30\n"
+                                       "09/03/2024@23:59:30;;;;\n31/02/2024@10:00:00;1.5;\n"
+                                       "10/03/2024@00:01:00;2.5;\n10/03/2024@00:01:01;2.5;\n");
     EXPECT_TRUE(reading.opened);
     EXPECT_EQ(reading.first, graphstest::stamp(2024, 3, 9, 23, 59, 30));
     EXPECT_EQ(reading.seconds, 90);

@@ -157,6 +157,7 @@ private slots:
             {{"--proxy", "10.0.0.256", "identify"}, 2, "bad proxy address 10.0.0.256 (A.B.C.D)"},
             {{"monitor", "--interval", "0"}, 2, "bad interval 0 (whole seconds, 1..3599)"},
             {{"monitor", "--duration", "5x"}, 2, "bad duration 5x (seconds, or a number with s, m or h)"},
+            {{"monitor", "--max-silence", "0"}, 2, "bad max-silence 0 (whole seconds, 1..3600)"},
             {{"flash", "fw.mot"},
              2,
              "flash needs --board MODEL (Basic, Text Panel Water/Air, Touch Panel Water/Air)"},
@@ -480,6 +481,43 @@ private slots:
         r = hbctl({"monitor", "--csv", unwritable});
         QCOMPARE(r.exit, 2);
         QCOMPARE(r.err, "hbctl: Impossible to write to file " + unwritable + "\n");
+    }
+
+    // The board falls silent during a recording (its SMS modem enabled): the values it no longer
+    // sends become empty fields and "--" in the table, and after --max-silence the run ends with
+    // the link status.
+    void monitorEndsWhenTheBoardFallsSilent() {
+        Simulator sim({"--model", "water", "--no-pacing"});
+        QVERIFY(sim.ok());
+        const QString csv = path("silent.csv");
+        QProcess monitor;
+        monitor.start(HB_HBCTL,
+                      {"--baud", "19200", "monitor", "--interval", "1", "--max-silence", "8", "--csv", csv});
+        const auto dataLines = [&] {
+            QStringList lines = QString::fromUtf8(readAll(csv)).split('\n', Qt::SkipEmptyParts);
+            lines.removeIf([](const QString &line) { return !line.contains('@'); });
+            return lines;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(dataLines().size() >= 2, 30000);
+        QVERIFY(sim.control("set tec 5 160").startsWith("ok"));
+        QVERIFY(monitor.waitForFinished(60000));
+        QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(monitor.exitCode(), 3);
+        QCOMPARE(QString::fromLocal8Bit(monitor.readAllStandardError()),
+                 QStringLiteral("hbctl: Non-response error (COM1): no monitor value for 8 s\n"));
+
+        const QStringList lines = dataLines();
+        const int columns = recordingColumns(StoveModel::Water).size();
+        QVERIFY(lines.size() >= 2 + 5);
+        for (const QString &line : lines)
+            QCOMPARE(line.count(';'), columns);
+        QVERIFY2(!lines[0].section(';', 1, 1).isEmpty(), qPrintable(lines[0]));
+        // The last line came more than five seconds after the board's last value: nothing in it.
+        QCOMPARE(lines.last(), lines.last().left(19) + QString(columns, ';'));
+        const QString table = QString::fromLocal8Bit(monitor.readAllStandardOutput());
+        QVERIFY2(table.contains(QRegularExpression(R"(\n  Smoke Temperature +\d+ )")), qPrintable(table));
+        QVERIFY2(table.contains(QRegularExpression(R"(\n  Smoke Temperature +-- +Air Temperature +--\n)")),
+                 qPrintable(table));
     }
 
     // A panel in its boot loader and a Basic board in normal mode, whose parameters are saved first

@@ -7,6 +7,7 @@
 #include "board/boardlink.h"
 #include "board/detection.h"
 #include "board/serialthread.h"
+#include "graphs/recording.h"
 #include "helpers.h"
 #include "monitor/debugpage.h"
 #include "monitor/recording.h"
@@ -16,7 +17,6 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QThread>
 #include <QTimeEdit>
@@ -186,98 +186,54 @@ private slots:
             QVERIFY(showsIcon(rig.widget<QLabel>("depressimeter"), "digitalinputoff"));
     }
 
-    // What the page adds to the decoding, without a board: the range group of the session, the
-    // pumps' pictures, and indexes outside the model's range changing nothing.
+    // What the page adds to the decoding, without a board: the range group of the session.
     void debugSlotEdgeCases() {
         PageOnly basic(StoveModel::Basic);
-        const auto text = [&](const char *name) { return child<QLineEdit>(basic.page, name)->text(); };
         basic.page.debugSlot(4, 35, 12, 0);
-        QCOMPARE(text("roundsLevel"), QStringLiteral("35"));
+        QCOMPARE(child<QLineEdit>(basic.page, "roundsLevel")->text(), QStringLiteral("35"));
         basic.session.setHubaMode(false);
         basic.page.debugSlot(4, 35, 12, 0);
-        QCOMPARE(text("roundsLevel"), QStringLiteral("350"));
-        basic.page.debugSlot(6, 6, 0, 0);
-        QCOMPARE(text("alarmDisplaying"), QStringLiteral("Encoder alarm"));
-        basic.page.debugSlot(6, 0, 0, 0);
-        QCOMPARE(text("alarmDisplaying"), QString());
-        basic.page.debugSlot(7, 1, 2, 3);
-        basic.page.debugSlot(0, 1, 2, 3);
-        QCOMPARE(text("tSmoke"), QString());
-
-        PageOnly water(StoveModel::Water);
-        water.page.debugSlot(5, 0x10, 5, 6);
-        QVERIFY(showsIcon(child<QLabel>(water.page, "heatingPump"), "ledoff"));
-        QVERIFY(showsIcon(child<QLabel>(water.page, "sanitaryPump"), "greenled"));
-        water.page.debugSlot(6, 1, 2, 3);
-        for (const QLineEdit *field : child<QGroupBox>(water.page, "debugGB")->findChildren<QLineEdit *>())
-            QVERIFY(field->text().isEmpty() || field->objectName().contains(QLatin1String("Pressure")));
+        QCOMPARE(child<QLineEdit>(basic.page, "roundsLevel")->text(), QStringLiteral("350"));
     }
 
-    // The simulated stove runs through its automaton, from ignition to full power, then an alarm
-    // turns it off: the monitor shows every state on the way. The test lets the simulated time run
-    // fast between states and holds it while the page catches up, so no short state is missed.
-    void automatonStates() {
-        Rig rig(QStringLiteral("basic"));
-        QVERIFY(rig.detect());
-        QStringList seen;
-        QObject::connect(rig.widget("stoveStatus"), &QLineEdit::textChanged, [&](const QString &state) {
-            if (seen.isEmpty() || seen.last() != state) seen.append(state);
-        });
-        const auto stateWord = [&] {
-            static const QRegularExpression word(QStringLiteral(" state (\\d+) "));
-            return word.match(rig.simulator.control("status")).captured(1).toInt();
-        };
-        const auto hold = [&] {
-            QVERIFY(rig.simulator.control("speed 0.001").startsWith(QLatin1String("ok")));
-        };
-        const auto runToNextState = [&] {
-            const int from = stateWord();
-            QVERIFY(rig.simulator.control("speed 300").startsWith(QLatin1String("ok")));
-            QTRY_VERIFY_WITH_TIMEOUT(stateWord() != from, 20000);
-            hold();
-        };
-        const auto shows = [&](const char *state) {
-            QTRY_COMPARE_WITH_TIMEOUT(rig.text("stoveStatus"), QLatin1String(state), 10000);
-        };
-        hold();
-        rig.poll();
-        shows("Stove Off");
-        QVERIFY(rig.simulator.control("start").startsWith(QLatin1String("ok")));
-        shows("Resistance Ignition");
-        for (const char *next : {"Fuel Load", "Flame Stabilization", "Stove On (modulation)"}) {
-            runToNextState();
-            shows(next);
-        }
-        QVERIFY(!rig.text("cochlea").startsWith(QLatin1String("0.0")));
-        QVERIFY(rig.simulator.control("power 5").startsWith(QLatin1String("ok")));
-        shows("Stove On (maximum efficiency)");
-        QVERIFY(rig.simulator.control("alarm 2").startsWith(QLatin1String("ok")));
-        shows("Stove Power Off");
-        QCOMPARE(rig.text("alarmDisplaying"), QStringLiteral("Smoke sensor alarm"));
-        runToNextState();
-        shows("Stove On Cooling");
-        runToNextState();
-        shows("Stove Off");
-        QCOMPARE(seen, QStringList({QStringLiteral("Stove Off"), QStringLiteral("Resistance Ignition"),
-                                    QStringLiteral("Fuel Load"), QStringLiteral("Flame Stabilization"),
-                                    QStringLiteral("Stove On (modulation)"),
-                                    QStringLiteral("Stove On (maximum efficiency)"),
-                                    QStringLiteral("Stove Power Off"), QStringLiteral("Stove On Cooling"),
-                                    QStringLiteral("Stove Off")}));
+    // A recording started just before midnight and before the polling, on a board that never
+    // answers one index: the dialog's offer and the controls; one line a second stamped by the
+    // recording's own clock into the next day; every line with the column line's items, the values
+    // of indexes not read empty in their own columns, which the graph viewer reads as missing values
+    // (not zeros, not a damaged line); nothing after the stop.
+    void recordingBeforeEveryIndexArrived_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("modelName");
+        QTest::addColumn<QString>("silentIndex");
+        QTest::addColumn<int>("firstColumn"); // the silent index's values, among the value columns
+        QTest::addColumn<int>("lastColumn");
+        QTest::newRow("basic: speeds") << "basic"
+                                       << "BASIC"
+                                       << "DEBUG02" << 3 << 5;
+        QTest::newRow("water: state and inputs") << "water"
+                                                 << "WATER"
+                                                 << "DEBUG03" << 6 << 12;
+        QTest::newRow("air: set point") << "air"
+                                        << "AIR - DUCTED"
+                                        << "DEBUG04" << 13 << 15;
     }
-
-    // A recording started just before midnight: the dialog's offer, the controls, one line a second
-    // stamped by the recording's own clock into the next day, the live values in the lines.
-    void recordingAcrossMidnight() {
-        Rig rig(QStringLiteral("water"));
-        QCOMPARE(rig.simulator.control("input t2 145").left(2), QStringLiteral("ok"));
+    void recordingBeforeEveryIndexArrived() {
+        QFETCH(QString, model);
+        QFETCH(QString, modelName);
+        QFETCH(QString, silentIndex);
+        QFETCH(int, firstColumn);
+        QFETCH(int, lastColumn);
+        Rig rig(model,
+                {QStringLiteral("--drop"), QStringLiteral("1"), QStringLiteral("--only"), silentIndex});
+        for (const char *command : {"input t1 21", "input t2 145"})
+            QCOMPARE(rig.simulator.control(command).left(2), QStringLiteral("ok"));
         QVERIFY(rig.detect());
-        rig.poll();
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.text("averagePressureReading").isEmpty(), 10000);
+        const StoveModel stove = rig.board.session.model();
+        const qsizetype columns = recordingColumns(stove).size();
         const QDateTime start(QDate(2024, 2, 28), QTime(23, 59, 58, 500));
         rig.page.setWallClock([start] { return start; });
         rig.setGap(1);
-        FileDialogAnswerer dialog(QDir::current().filePath(QStringLiteral("night.csv")));
+        FileDialogAnswerer dialog(QDir::current().filePath(QStringLiteral("early.csv")));
         BoxAnswerer boxes;
         QElapsedTimer clock;
         clock.start();
@@ -286,7 +242,7 @@ private slots:
         QCOMPARE(dialog.seen.size(), std::size_t{1});
         QCOMPARE(dialog.seen[0].title, QStringLiteral("Save as"));
         QCOMPARE(dialog.seen[0].proposed,
-                 QDir::current().filePath(QStringLiteral("log/WATER_28_02_24_23_59.csv")));
+                 QDir::current().filePath("log/" + modelName + "_28_02_24_23_59.csv"));
         QCOMPARE(dialog.seen[0].filters, QStringLiteral("Files (*.csv)"));
         QVERIFY(rig.recordButton()->isChecked());
         QCOMPARE(rig.recordButton()->toolTip(), QStringLiteral("Stop"));
@@ -295,8 +251,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.widget<QLabel>("recStatusLabel")->text(), QStringLiteral("RECORD"),
                                   2000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.widget<QLabel>("recStatusLabel")->text(), QString(), 2000);
-
-        QTRY_VERIFY_WITH_TIMEOUT(dataLines(dialog.answer).size() >= 3, 6000);
+        // Nothing read yet: the first line is the stamp and an empty item per column.
+        QTRY_VERIFY_WITH_TIMEOUT(!dataLines(dialog.answer).isEmpty(), 10000);
+        QCOMPARE(dataLines(dialog.answer).first(),
+                 "28/02/2024@23:59:59" + QString(columns, QLatin1Char(';')));
+        rig.poll();
+        const auto withValues = [&] {
+            const QStringList lines = dataLines(dialog.answer);
+            return std::count_if(lines.begin(), lines.end(),
+                                 [](const QString &line) { return line.section(';', 1, 1) == "145"; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(withValues() >= 2, 30000);
         const int shownSeconds = rig.widget<QTimeEdit>("recCounterTimeEdit")->time().second();
         QVERIFY2(shownSeconds >= 2 && shownSeconds <= clock.elapsed() / 1000,
                  qPrintable(QString::number(shownSeconds)));
@@ -305,29 +270,39 @@ private slots:
         QCOMPARE(rig.recordButton()->toolTip(), QStringLiteral("Record"));
         QVERIFY(rig.widget<QTimeEdit>("recCounterTimeEdit")->isHidden());
         QVERIFY(rig.widget<QTimeEdit>("gapSecondsTimeEdit")->isEnabled());
-        const qsizetype written = dataLines(dialog.answer).size();
+        const QStringList lines = dataLines(dialog.answer);
         QTest::qWait(1300);
-        QCOMPARE(dataLines(dialog.answer).size(), written); // nothing after the stop
+        QCOMPARE(dataLines(dialog.answer).size(), lines.size()); // nothing after the stop
         QVERIFY(boxes.seen.empty());
 
-        const QStringList lines = fileLines(dialog.answer);
-        QCOMPARE(lines.value(0), QStringLiteral("MODEL=WATER"));
-        QCOMPARE(lines.value(1), recordingColumns(StoveModel::Water).join(QLatin1Char(';')));
-        QCOMPARE(lines.value(2).left(20), QStringLiteral("28/02/2024@23:59:59;"));
-        QCOMPARE(lines.value(3).left(20), QStringLiteral("29/02/2024@00:00:00;"));
-        QCOMPARE(lines.value(4).left(20), QStringLiteral("29/02/2024@00:00:01;"));
-        for (qsizetype i = 2; i < lines.size(); ++i) {
-            const QStringList items = lines.at(i).split(QLatin1Char(';'));
-            QCOMPARE(items.size(), 22); // 20 values after the stamp, and the empty part after the last ';'
+        QCOMPARE(fileLines(dialog.answer).mid(0, 2),
+                 (QStringList{"MODEL=" + modelName, recordingColumns(stove).join(QLatin1Char(';'))}));
+        QVERIFY(lines.size() >= 3);
+        QCOMPARE(lines[1].left(20), QStringLiteral("29/02/2024@00:00:00;"));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QCOMPARE(stampOf(lines[i]), start.addSecs(i + 1).addMSecs(-500));
+            const QStringList items = lines[i].split(QLatin1Char(';'));
+            QCOMPARE(items.size(), columns + 1);
             QCOMPARE(items.last(), QString());
-            QCOMPARE(items.at(1), rig.text("tSmoke"));
-            QCOMPARE(items.at(8), QStringLiteral("Stove Off"));
-            QCOMPARE(stampOf(lines.at(i)), start.addSecs(i - 1).addMSecs(-500));
+            for (int column = firstColumn; column <= lastColumn; ++column)
+                QCOMPARE(items.at(column + 1), QString());
+            QVERIFY2(items.at(1).isEmpty() || (items.at(1) == "145" && items.at(2) == "21"),
+                     qPrintable(lines[i]));
         }
+        QCOMPARE(lines.last().section(';', 1, 2), QStringLiteral("145;21"));
+
+        QFile file(dialog.answer);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto recorded = graphs::readRecording(file, graphs::RecordedModel(int(stove)));
+        QVERIFY(recorded && recorded->size() == lines.size() && recorded->damagedLines() == 0);
+        QVERIFY(!recorded->present(0, 0) && !recorded->present(firstColumn, recorded->size() - 1));
+        // Lines without a decimal still give the interval.
+        QCOMPARE(graphs::readRecordingInterval(dialog.answer).seconds, std::optional<qint64>(1));
     }
 
-    // Lines never skipped nor repeated when the event loop is held up; a second recording into the
-    // same file appends to it.
+    // Lines never skipped nor repeated when the event loop is held up, but those that fell due
+    // before the newest are written without values (they were read after those stamps); a second
+    // recording into the same file appends to it; values forgotten (the board silent) are missing.
     void busyMachineAndAppending() {
         PageOnly rig(StoveModel::AirDucted);
         rig.page.debugSlot(1, 150, 20, 3);
@@ -340,15 +315,23 @@ private slots:
         QVERIFY(rig.page.isRecording());
         QThread::msleep(3400); // the window thread is busy: three ticks are due when it returns
         QTest::qWait(200);
-        // One line per second passed, each stamp once, however late the ticks came.
+        // One line per second passed, each stamp once, however late the ticks came; the values only
+        // in the newest of those written at once (and in any written on time after it).
+        const QString empty(20, QLatin1Char(';'));
+        const QString values = QStringLiteral(";150;20;3") + QString(17, QLatin1Char(';'));
         QStringList lines = dataLines(rig.files.answer);
         QVERIFY2(lines.size() >= 3 && lines.size() <= clock.elapsed() / 1000, qPrintable(lines.join('\n')));
-        for (qsizetype i = 0; i < lines.size(); ++i)
-            QCOMPARE(lines.at(i), recordingStamp(start.addSecs(i + 1)) + QStringLiteral(";150;20;3;"));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString stamp = recordingStamp(start.addSecs(i + 1));
+            if (i < 2) QCOMPARE(lines.at(i), stamp + empty);
+            if (i + 1 == lines.size()) QCOMPARE(lines.at(i), stamp + values);
+            QVERIFY2(lines.at(i) == stamp + empty || lines.at(i) == stamp + values, qPrintable(lines.at(i)));
+        }
         rig.page.toggleRec(false);
 
         const qsizetype first = lines.size();
-        rig.page.debugSlot(1, 151, 20, 3);
+        rig.page.forgetRecordedValues();
+        rig.page.debugSlot(2, 100, 0, 25);
         rig.page.toggleRec(true);
         QTRY_VERIFY_WITH_TIMEOUT(dataLines(rig.files.answer).size() > first, 3000);
         rig.page.stopRecording();
@@ -356,7 +339,8 @@ private slots:
         QCOMPARE(lines.at(0), QStringLiteral("MODEL=AIR - DUCTED"));
         QCOMPARE(lines.at(first + 2), QStringLiteral("MODEL=AIR - DUCTED"));
         QCOMPARE(lines.at(first + 3), lines.at(1));
-        QCOMPARE(lines.at(first + 4), recordingStamp(start.addSecs(1)) + QStringLiteral(";151;20;3;"));
+        QCOMPARE(lines.at(first + 4), recordingStamp(start.addSecs(1)) + QStringLiteral(";;;;100;0;2.5") +
+                                          QString(14, QLatin1Char(';')));
     }
 
     // Cancelling the dialog or a file that takes nothing: no recording, the button back to idle.

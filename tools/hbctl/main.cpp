@@ -37,10 +37,11 @@ const QList<Command> &commands() {
          1,
          &paramsDiff},
         {{QStringLiteral("monitor")},
-         QStringLiteral("[--interval S] [--csv FILE] [--duration D]"),
+         QStringLiteral("[--interval S] [--csv FILE] [--duration D] [--max-silence S]"),
          QStringLiteral(
              "the board's live values as the monitor page shows them, recorded as it records them"),
-         {QStringLiteral("interval"), QStringLiteral("csv"), QStringLiteral("duration")},
+         {QStringLiteral("interval"), QStringLiteral("csv"), QStringLiteral("duration"),
+          QStringLiteral("max-silence")},
          0,
          &monitor},
         {{QStringLiteral("flash")},
@@ -93,6 +94,9 @@ QString helpText() {
         "                      (a \"MODEL=\" line and the column line first)\n"
         "      --duration D    monitor: stop after D of recording: seconds, or a number with s, m\n"
         "                      or h (\"90\", \"15m\", \"2h\"); else until interrupted (Ctrl+C)\n"
+        "      --max-silence S monitor: end with status 3 when the board has sent no value for S\n"
+        "                      seconds, 1..3600 (default 30); a value not sent again for 5 s is\n"
+        "                      shown as missing (--, null, an empty field)\n"
         "      --board MODEL   flash: Basic, \"Text Panel Water/Air\" or \"Touch Panel Water/Air\"\n"
         "                      (any letter case; also basic, text, touch)\n"
         "      --eeprom        flash: erase the data area (sectors 10 and 11) too\n"
@@ -108,7 +112,7 @@ QString helpText() {
         "     model or not passing the check (a missing or out-of-range value), params diff: a file\n"
         "     with no value to compare; nothing was written\n"
         "  3  link: the port does not open, the board is silent or is no known model, the boot\n"
-        "     loader does not answer\n"
+        "     loader does not answer; monitor: the board stopped answering (--max-silence)\n"
         "  4  the board refused a value or did not confirm storing; flash: the board did not\n"
         "     confirm its switch into the boot loader, an erase or a write failed, the read-back\n"
         "     differs (the error count and the first differing address are named), or the update\n"
@@ -134,6 +138,7 @@ void addOptions(QCommandLineParser &parser) {
     valued({QStringLiteral("interval")}, "seconds");
     valued({QStringLiteral("csv")}, "file");
     valued({QStringLiteral("duration")}, "duration");
+    valued({QStringLiteral("max-silence")}, "seconds");
     valued({QStringLiteral("board")}, "model");
     valued({QStringLiteral("backup")}, "file");
     flag({QStringLiteral("eeprom")});

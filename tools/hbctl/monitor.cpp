@@ -12,12 +12,12 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonObject>
-#include <QMap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -33,14 +33,23 @@ constexpr qint64 kMaxDurationS = 366 * 24 * kHourS;
 // A cycle in which every index of a six-index board fails all its attempts lasts about ten
 // seconds: the recording starts then at the latest, even if some index has not answered yet.
 constexpr int kStartAfterMs = 10000;
+// A value the board has not sent again for this long is shown as missing: a board that answers
+// sends every value about once a second, and an index that fails all its attempts holds the
+// polling up for about two seconds.
+constexpr qint64 kStaleMs = 5000;
+// A board that has sent no value for this long has stopped answering: the run ends (status 3).
+constexpr int kDefaultMaxSilenceS = 30;
+constexpr int kMaxMaxSilenceS = 3600;
+// How a missing value shows in the table (a number is never just dashes).
+constexpr auto kMissing = "--";
 // Values shown side by side on a line of the table.
 constexpr int kCellsPerLine = 2;
 
-// Whole seconds 1..kMaxIntervalS.
-std::optional<int> parseInterval(const QString &text) {
+// Whole seconds 1..maximum.
+std::optional<int> parseSeconds(const QString &text, int maximum) {
     bool ok = false;
     const int seconds = text.toInt(&ok);
-    if (!ok || seconds < 1 || seconds > kMaxIntervalS) return std::nullopt;
+    if (!ok || seconds < 1 || seconds > maximum) return std::nullopt;
     return seconds;
 }
 
@@ -57,18 +66,26 @@ std::optional<qint64> parseDuration(const QString &text) {
     return seconds * kSecondMs;
 }
 
-// The monitor's digital inputs and pump lamps follow Channel2 in MonitorField: pictures on the page,
-// "ON"/"OFF" here.
-bool isIndicator(F field) {
-    return field > F::Channel2;
+// Digital inputs and pump lamps: pictures on the page, "ON"/"OFF" here.
+bool isIndicator(const MonitorFieldDef &def) {
+    return def.shape == FieldShape::Indicator || def.shape == FieldShape::Lamp;
 }
+
+struct MonitorOptions {
+    qint64 intervalMs = 0;
+    std::optional<qint64> durationMs;
+    qint64 maxSilenceMs = 0;
+    QString csv;
+};
 
 class Monitor {
 public:
-    Monitor(const Context &context, Board &board, bool hubaMode, qint64 intervalMs,
-            std::optional<qint64> durationMs, const QString &csv)
-        : m_context(context), m_board(board), m_hubaMode(hubaMode), m_intervalMs(intervalMs),
-          m_durationMs(durationMs), m_csv(csv) {}
+    Monitor(const Context &context, Board &board, bool hubaMode, const MonitorOptions &options)
+        : m_context(context), m_board(board), m_hubaMode(hubaMode), m_intervalMs(options.intervalMs),
+          m_durationMs(options.durationMs), m_csv(options.csv) {
+        m_silence.setSingleShot(true);
+        m_silence.setInterval(static_cast<int>(options.maxSilenceMs));
+    }
 
     int run() {
         SerialThread thread(m_board.link);
@@ -77,7 +94,9 @@ public:
         m_tick.setSingleShot(true);
         m_tick.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_tick, &QTimer::timeout, &m_receiver, [this] { tick(); });
+        QObject::connect(&m_silence, &QTimer::timeout, &m_receiver, [this] { boardSilent(); });
         QTimer::singleShot(kStartAfterMs, &m_receiver, [this] { startRecording(); });
+        m_run.start();
         StopSignals stop;
         stop.onRaised([this] { finish(ExitOk); });
 
@@ -103,12 +122,33 @@ private:
     void received(short index, short t1, short t2, short t3) {
         const auto decoded = decodeTriplet(m_board.model, index, t1, t2, t3, m_hubaMode);
         if (!decoded) return;
-        m_fields.set(index, decoded->fragment);
-        for (const ShownValue &value : decoded->shown)
-            m_shown.insert(value.field, value);
+        const auto slot = static_cast<std::size_t>(index - 1);
+        m_fields.set(index, *decoded);
+        m_latest[slot] = decoded->shown;
+        m_receivedAt[slot] = m_run.elapsed();
         m_seen.insert(index);
+        if (!m_finished) m_silence.start();
         // The first line waits for a whole set of values.
         if (m_seen.size() == monitorIndexCount(m_board.model)) startRecording();
+    }
+
+    // Values the board has not sent again for a while are no longer its state: they are missing.
+    void forgetStale() {
+        const qint64 now = m_run.elapsed();
+        for (std::size_t slot = 0; slot < m_latest.size(); ++slot) {
+            if (!m_latest[slot].isEmpty() && now - m_receivedAt[slot] > kStaleMs) {
+                m_latest[slot].clear();
+                m_fields.forget(static_cast<int>(slot + 1));
+            }
+        }
+    }
+
+    void boardSilent() {
+        if (m_finished) return;
+        finish(fail(m_context, ExitLink,
+                    QStringLiteral("%1 (%2): no monitor value for %3 s")
+                        .arg(textAt(66), m_context.link.name)
+                        .arg(m_silence.interval() / kSecondMs)));
     }
 
     void startRecording() {
@@ -135,8 +175,11 @@ private:
         const qint64 elapsed = m_elapsed.elapsed();
         // Lines due by the end of the duration only: a late tick does not add one after it.
         const qint64 until = m_durationMs ? std::min(elapsed, *m_durationMs) : elapsed;
-        for (const QDateTime &stamp : m_clock.takeDue(until))
-            report(stamp);
+        const QList<QDateTime> due = m_clock.takeDue(until);
+        forgetStale();
+        // Only the newest line carries the values: the others were due before they were read.
+        for (qsizetype i = 0; i < due.size(); ++i)
+            report(due[i], i + 1 == due.size());
         if (m_durationMs && elapsed >= *m_durationMs)
             finish(ExitOk);
         else
@@ -147,69 +190,80 @@ private:
         if (m_finished) return;
         m_finished = true;
         m_tick.stop();
+        m_silence.stop();
         QCoreApplication::exit(exit);
     }
 
-    // One line of the recording, and the same values on standard output.
-    void report(const QDateTime &stamp) {
-        if (!m_csv.isEmpty() && !writeRecordLine(m_csv, stamp, m_fields, m_board.model)) ++m_unwritten;
+    // One line of the recording, and the same values on standard output; `withValues` false writes
+    // every value as missing.
+    void report(const QDateTime &stamp, bool withValues) {
+        if (!m_csv.isEmpty() &&
+            !writeRecordLine(m_csv, stamp, withValues ? m_fields : RecordFields(), m_board.model))
+            ++m_unwritten;
         if (m_context.json)
-            printJsonLine(jsonLine(stamp));
+            printJsonLine(jsonLine(stamp, withValues));
         else
-            printTable(stamp);
+            printTable(stamp, withValues);
     }
 
-    QString label(F field) const {
+    QString label(const MonitorFieldDef &def) const {
         // The set point's label names the range group in use, as on the page.
-        if (field == F::SetPoint) return textAt(m_hubaMode ? 247 : 130);
-        return recordingTitle(field);
+        if (def.field == F::SetPoint) return textAt(m_hubaMode ? 247 : 130);
+        return fieldName(def.name);
     }
 
-    // The shown text; nothing for a value that has not arrived yet.
-    std::optional<QString> text(F field) const {
-        const auto it = m_shown.constFind(field);
-        if (it == m_shown.cend()) return std::nullopt;
-        if (isIndicator(field)) return it->number ? QStringLiteral("ON") : QStringLiteral("OFF");
-        if (field == F::StateText) {
-            const auto number = m_shown.constFind(F::StateNumber);
-            if (number != m_shown.cend()) return (number->text + QLatin1Char(' ') + it->text).trimmed();
+    // The latest value of a field; nothing for a value missing.
+    const ShownValue *shown(F field) const {
+        for (const QList<ShownValue> &values : m_latest)
+            for (const ShownValue &value : values)
+                if (value.field == field) return &value;
+        return nullptr;
+    }
+
+    // The shown text; nothing for a value missing.
+    std::optional<QString> text(const MonitorFieldDef &def, bool withValues) const {
+        const ShownValue *value = withValues ? shown(def.field) : nullptr;
+        if (value == nullptr) return std::nullopt;
+        if (isIndicator(def)) return value->number ? QStringLiteral("ON") : QStringLiteral("OFF");
+        if (def.field == F::StateText) {
+            if (const ShownValue *number = shown(F::StateNumber))
+                return (number->text + QLatin1Char(' ') + value->text).trimmed();
         }
-        return it->text;
+        return value->text;
     }
 
-    QJsonObject jsonLine(const QDateTime &stamp) const {
+    QJsonObject jsonLine(const QDateTime &stamp, bool withValues) const {
         QJsonObject values;
-        for (F field : recordedFields(m_board.model)) {
-            const auto it = m_shown.constFind(field);
+        for (const MonitorFieldDef &def : recordedFields(m_board.model)) {
+            const ShownValue *it = withValues ? shown(def.field) : nullptr;
             QJsonValue value;
-            if (it != m_shown.cend())
-                value = isIndicator(field) ? QJsonValue(it->number) : QJsonValue(it->text);
-            values.insert(label(field), value);
+            if (it != nullptr) value = isIndicator(def) ? QJsonValue(it->number) : QJsonValue(it->text);
+            values.insert(label(def), value);
         }
-        const auto state = m_shown.constFind(F::StateNumber);
+        const ShownValue *state = withValues ? shown(F::StateNumber) : nullptr;
         return {{QStringLiteral("time"), stamp.toString(Qt::ISODate)},
-                {QStringLiteral("state"),
-                 state == m_shown.cend() ? QJsonValue() : QJsonValue(state->text.toInt())},
+                {QStringLiteral("state"), state == nullptr ? QJsonValue() : QJsonValue(state->text.toInt())},
                 {QStringLiteral("values"), values}};
     }
 
     // The stamp, then the values in the recording's column order, a few to a line, aligned.
-    void printTable(const QDateTime &stamp) const {
-        const QList<F> fields = recordedFields(m_board.model);
+    void printTable(const QDateTime &stamp, bool withValues) const {
+        const QList<MonitorFieldDef> defs = recordedFields(m_board.model);
+        const QString missing = QString::fromLatin1(kMissing);
         qsizetype labelWidth = 0;
         QList<qsizetype> valueWidth(kCellsPerLine, 0);
-        for (int i = 0; i < fields.size(); ++i) {
-            labelWidth = std::max(labelWidth, label(fields[i]).size());
+        for (int i = 0; i < defs.size(); ++i) {
+            labelWidth = std::max(labelWidth, label(defs[i]).size());
             valueWidth[i % kCellsPerLine] =
-                std::max(valueWidth[i % kCellsPerLine], text(fields[i]).value_or(QStringLiteral("-")).size());
+                std::max(valueWidth[i % kCellsPerLine], text(defs[i], withValues).value_or(missing).size());
         }
         printLine(recordingStamp(stamp));
         QString line;
-        for (int i = 0; i < fields.size(); ++i) {
+        for (int i = 0; i < defs.size(); ++i) {
             const int column = i % kCellsPerLine;
-            const bool last = column == kCellsPerLine - 1 || i + 1 == fields.size();
-            const QString value = text(fields[i]).value_or(QStringLiteral("-"));
-            line += QStringLiteral("  ") + label(fields[i]).leftJustified(labelWidth + 1) +
+            const bool last = column == kCellsPerLine - 1 || i + 1 == defs.size();
+            const QString value = text(defs[i], withValues).value_or(missing);
+            line += QStringLiteral("  ") + label(defs[i]).leftJustified(labelWidth + 1) +
                     (last ? value : value.leftJustified(valueWidth[column]));
             if (last) {
                 while (line.endsWith(QLatin1Char(' ')))
@@ -229,10 +283,14 @@ private:
 
     QObject m_receiver; // the event loop's end of the polling thread's signals
     QTimer m_tick;
+    QTimer m_silence; // restarted by every value the board sends
+    QElapsedTimer m_run;
     QElapsedTimer m_elapsed;
     RecordingClock m_clock;
     RecordFields m_fields;
-    QMap<F, ShownValue> m_shown;
+    // Per index: the values last shown, and when they arrived (on m_run's clock).
+    std::array<QList<ShownValue>, RecordFields::kIndexes> m_latest;
+    std::array<qint64, RecordFields::kIndexes> m_receivedAt{};
     QSet<int> m_seen;
     bool m_started = false;
     bool m_finished = false;
@@ -256,7 +314,7 @@ int monitor(Context &context) {
     const QCommandLineParser &parser = context.parser;
     std::optional<int> interval = kDefaultIntervalS;
     if (parser.isSet(QStringLiteral("interval")))
-        interval = parseInterval(parser.value(QStringLiteral("interval")));
+        interval = parseSeconds(parser.value(QStringLiteral("interval")), kMaxIntervalS);
     if (!interval)
         return fail(context, ExitUsage,
                     QStringLiteral("bad interval %1 (whole seconds, 1..%2)")
@@ -270,6 +328,14 @@ int monitor(Context &context) {
                         QStringLiteral("bad duration %1 (seconds, or a number with s, m or h)")
                             .arg(parser.value(QStringLiteral("duration"))));
     }
+    std::optional<int> maxSilence = kDefaultMaxSilenceS;
+    if (parser.isSet(QStringLiteral("max-silence")))
+        maxSilence = parseSeconds(parser.value(QStringLiteral("max-silence")), kMaxMaxSilenceS);
+    if (!maxSilence)
+        return fail(context, ExitUsage,
+                    QStringLiteral("bad max-silence %1 (whole seconds, 1..%2)")
+                        .arg(parser.value(QStringLiteral("max-silence")))
+                        .arg(kMaxMaxSilenceS));
     const QString csv = parser.value(QStringLiteral("csv"));
 
     Board board;
@@ -278,5 +344,6 @@ int monitor(Context &context) {
     // A recording that cannot reach its file does not start.
     if (!csv.isEmpty() && !appendToRecording(csv, recordingHeader(board.model)))
         return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(93), csv));
-    return Monitor(context, board, hubaMode, *interval * kSecondMs, duration, csv).run();
+    return Monitor(context, board, hubaMode, {*interval * kSecondMs, duration, *maxSilence * kSecondMs, csv})
+        .run();
 }
