@@ -51,6 +51,9 @@ public:
 
     // A monitor triplet read by the polling thread.
     void debugSlot(short index, short t1, short t2, short t3);
+    // The polling thread's news that the board stopped answering (the values shown are marked as
+    // not live) or answers again.
+    void showBoardSilent(bool silent);
     void toggleRec(bool on);
     void pulse();
 
@@ -76,6 +79,7 @@ private:
     QHash<MonitorField, QLabel *> m_indicators;
     QHash<MonitorField, QLabel *> m_labels;
     RecordFields m_recordFields;
+    QLabel *m_silentLabel = nullptr; // "the board does not answer"
 
     bool m_recording = false;
     QString m_fileName;
