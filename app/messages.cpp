@@ -51,6 +51,12 @@ void critical(const QString &title, const QString &text) {
     show(QMessageBox::Critical, title, text);
 }
 
+bool retry(const QString &title, const QString &text) {
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Retry | QMessageBox::Close);
+    box.setDefaultButton(QMessageBox::Retry);
+    return run(box) == QMessageBox::Retry;
+}
+
 bool ask(const QString &title, const QString &informativeText, QMessageBox::StandardButton defaultButton) {
     QMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::Yes | QMessageBox::No);
     box.setInformativeText(informativeText);

@@ -12,6 +12,8 @@ namespace messages {
 void information(const QString &title, const QString &text);
 void warning(const QString &title, const QString &text);
 void critical(const QString &title, const QString &text);
+// A critical box with Retry (the default) and Close buttons; true for Retry.
+bool retry(const QString &title, const QString &text);
 // A Yes/No question without icon or main text, `informativeText` as its text; true for Yes.
 bool ask(const QString &title, const QString &informativeText, QMessageBox::StandardButton defaultButton);
 

@@ -3,6 +3,7 @@
 #include "board/boardlink.h"
 #include "board/transactions.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -11,7 +12,8 @@ constexpr RetryPolicy kInputPolicy{1, 7, 50, 50};
 constexpr RetryPolicy kMonitorPolicy{1, 7, 25, 50};
 } // namespace
 
-SerialThread::SerialThread(BoardLink &link) : QThread(nullptr), m_link(link) {}
+SerialThread::SerialThread(BoardLink &link, PollBackOff backOff)
+    : QThread(nullptr), m_link(link), m_backOff(backOff), m_nextBackOff(backOff.first) {}
 
 SerialThread::~SerialThread() {
     requestStop();
@@ -25,11 +27,13 @@ void SerialThread::wakeUp() {
 
 void SerialThread::setMode(PollMode mode) {
     m_mode.store(mode);
+    ++m_changes;
     wakeUp();
 }
 
 void SerialThread::setModel(StoveModel model) {
     m_model.store(model);
+    ++m_changes;
     wakeUp();
 }
 
@@ -38,77 +42,99 @@ void SerialThread::requestStop() {
     wakeUp();
 }
 
-QVector<unsigned short> SerialThread::inputsFor(StoveModel model) {
-    switch (model) {
-    case StoveModel::Basic:
-        return {1, 2, 4, 6, 8, 9};
-    case StoveModel::Water:
-        return {1, 2, 3, 5, 6, 7};
-    case StoveModel::AirDucted:
-        return {1, 2, 3, 6, 8, 7};
-    case StoveModel::Unknown:
-        break;
-    }
-    return {};
-}
-
-int SerialThread::indexCountFor(StoveModel model) {
-    switch (model) {
-    case StoveModel::Basic:
-        return 6;
-    case StoveModel::Water:
-    case StoveModel::AirDucted:
-        return 5;
-    case StoveModel::Unknown:
-        break;
-    }
-    return 0;
-}
-
 void SerialThread::run() {
+    unsigned seen = m_changes.load();
     while (!stopping()) {
+        // Every mode or model set (a page entered or left, a board detected) starts afresh.
+        const unsigned changes = m_changes.load();
+        if (changes != seen) resetSilence();
+        seen = changes;
         const PollMode mode = m_mode.load();
         const StoveModel model = m_model.load();
-        if (mode == PollMode::Inputs && !inputsFor(model).isEmpty())
-            pollInputs(model);
-        else if (mode == PollMode::Monitor && indexCountFor(model) > 0)
-            pollMonitor(model);
-        else
-            idleWait(); // idle, or no model known: nothing to send until something changes
+        Cycle cycle = Cycle::Abandoned;
+        if (mode == PollMode::Inputs && !polledInputs(model).isEmpty()) {
+            cycle = pollInputs(model);
+        } else if (mode == PollMode::Monitor && monitorIndexCount(model) > 0) {
+            cycle = pollMonitor(model);
+        } else {
+            // Idle, or no model known: nothing to send until something changes. Every change
+            // wakes the thread; the bound only limits the cost of a wake-up lost to a race.
+            constexpr int kIdleCheckMs = 200;
+            waitForChange(changes, kIdleCheckMs);
+        }
+        if (cycle == Cycle::Answered) {
+            m_nextBackOff = m_backOff.first;
+        } else if (cycle == Cycle::Unanswered) {
+            // Reads that fail at once (a closed or vanished port) would otherwise start the next
+            // cycle at once, for ever.
+            waitForChange(changes, m_nextBackOff);
+            m_nextBackOff = std::min(m_nextBackOff * 2, m_backOff.longest);
+        }
     }
 }
 
-void SerialThread::pollInputs(StoveModel model) {
+void SerialThread::noteRead(bool answered, int perCycle) {
+    if (answered) {
+        m_unansweredInARow = 0;
+        if (m_silent) {
+            m_silent = false;
+            emit boardSilent(false);
+        }
+        return;
+    }
+    if (++m_unansweredInARow >= perCycle && !m_silent) {
+        m_silent = true;
+        emit boardSilent(true);
+    }
+}
+
+void SerialThread::resetSilence() {
+    m_unansweredInARow = 0;
+    m_nextBackOff = m_backOff.first;
+    if (m_silent) {
+        m_silent = false;
+        emit boardSilent(false);
+    }
+}
+
+SerialThread::Cycle SerialThread::pollInputs(StoveModel model) {
     const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Inputs; };
-    for (unsigned short input : inputsFor(model)) {
-        if (!current()) return;
+    const QList<unsigned short> inputs = polledInputs(model);
+    bool answered = false;
+    for (unsigned short input : inputs) {
+        if (!current()) return Cycle::Abandoned;
         short value = 0;
-        if (m_link.transact(
-                kInputPolicy, [&](int wait) { return readInput(input, &value, wait); }, current))
-            emit testhwinputRead(static_cast<short>(input), value);
+        const bool ok = m_link.transact(
+            kInputPolicy, [&](int wait) { return readInput(input, &value, wait); }, current);
+        if (ok) emit testhwinputRead(static_cast<short>(input), value);
+        if (!ok && !current()) return Cycle::Abandoned; // the attempts were cut short, not refused
+        noteRead(ok, static_cast<int>(inputs.size()));
+        answered = answered || ok;
     }
+    return answered ? Cycle::Answered : Cycle::Unanswered;
 }
 
-void SerialThread::pollMonitor(StoveModel model) {
+SerialThread::Cycle SerialThread::pollMonitor(StoveModel model) {
     const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Monitor; };
-    const int count = indexCountFor(model);
+    const int count = monitorIndexCount(model);
+    bool answered = false;
     for (int index = 1; index <= count; ++index) {
-        if (!current()) return;
+        if (!current()) return Cycle::Abandoned;
         short first = 0, second = 0, third = 0;
         const auto attempt = [&](int wait) {
             return readDebugValues(static_cast<unsigned short>(index), &first, &second, &third, wait);
         };
-        if (m_link.transact(kMonitorPolicy, attempt, current))
-            emit debugRead(static_cast<short>(index), first, second, third);
+        const bool ok = m_link.transact(kMonitorPolicy, attempt, current);
+        if (ok) emit debugRead(static_cast<short>(index), first, second, third);
+        if (!ok && !current()) return Cycle::Abandoned;
+        noteRead(ok, count);
+        answered = answered || ok;
     }
+    return answered ? Cycle::Answered : Cycle::Unanswered;
 }
 
-void SerialThread::idleWait() {
-    using namespace std::chrono_literals;
-    const PollMode mode = m_mode.load();
-    const StoveModel model = m_model.load();
+void SerialThread::waitForChange(unsigned seen, int ms) {
     std::unique_lock lock(m_wakeMutex);
-    // Every change wakes the thread; the bound only limits the cost of a wake-up lost to a race.
-    m_wake.wait_for(lock, 200ms,
-                    [&] { return stopping() || m_mode.load() != mode || m_model.load() != model; });
+    m_wake.wait_for(lock, std::chrono::milliseconds(ms),
+                    [&] { return stopping() || m_changes.load() != seen; });
 }

@@ -1,19 +1,41 @@
 #include "board/stovemodel.h"
 
 #include <cstring>
+#include <span>
 
 namespace {
+// The inputs each board has, in polling order.
+constexpr unsigned short kBasicInputs[] = {ProbeT1,      ProbeT2,       PotentiometerInput,
+                                           EncoderInput, PressureInput, FuelCorrectionInput};
+constexpr unsigned short kWaterInputs[] = {ProbeT1,      ProbeT2,           ProbeT3, PressureSensorInput,
+                                           EncoderInput, DigitalInputsInput};
+constexpr unsigned short kAirDuctedInputs[] = {ProbeT1,      ProbeT2,       ProbeT3,
+                                               EncoderInput, PressureInput, DigitalInputsInput};
+
 struct ModelRow {
     StoveModel model;
     const char *accepted[2];
     const char *longName;
     const char *twoLineName;
+    std::span<const unsigned short> inputs;
+    int monitorIndexes;
 };
 const ModelRow modelRows[] = {
-    {StoveModel::Basic, {"BASIC", "STANDARD"}, "BASIC", "BASIC"},
-    {StoveModel::Water, {"WATER", nullptr}, "WATER", "WATER"},
-    {StoveModel::AirDucted, {"AIR-DUCT", "AIR - DUCTED"}, "AIR - DUCTED", "AIR -\nDUCT."},
+    {StoveModel::Basic, {"BASIC", "STANDARD"}, "BASIC", "BASIC", kBasicInputs, 6},
+    {StoveModel::Water, {"WATER", nullptr}, "WATER", "WATER", kWaterInputs, 5},
+    {StoveModel::AirDucted,
+     {"AIR-DUCT", "AIR - DUCTED"},
+     "AIR - DUCTED",
+     "AIR -\nDUCT.",
+     kAirDuctedInputs,
+     5},
 };
+
+const ModelRow *rowOf(StoveModel model) {
+    for (const ModelRow &row : modelRows)
+        if (row.model == model) return &row;
+    return nullptr;
+}
 } // namespace
 
 StoveModel modelFromName(const QString &name) {
@@ -25,9 +47,20 @@ StoveModel modelFromName(const QString &name) {
 }
 
 QString modelName(StoveModel model, bool twoLines) {
-    for (const ModelRow &row : modelRows)
-        if (row.model == model) return QString::fromLatin1(twoLines ? row.twoLineName : row.longName);
+    if (const ModelRow *row = rowOf(model))
+        return QString::fromLatin1(twoLines ? row->twoLineName : row->longName);
     return QStringLiteral("unknown");
+}
+
+QList<unsigned short> polledInputs(StoveModel model) {
+    const ModelRow *row = rowOf(model);
+    if (row == nullptr) return {};
+    return QList<unsigned short>(row->inputs.begin(), row->inputs.end());
+}
+
+int monitorIndexCount(StoveModel model) {
+    const ModelRow *row = rowOf(model);
+    return row != nullptr ? row->monitorIndexes : 0;
 }
 
 QString comPortName(int index) {

@@ -1,6 +1,7 @@
 // Stove board models, the board's identity text and the names of the serial ports.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The stove board type the board reports in its identity.
@@ -18,6 +19,26 @@ constexpr int modelIndex(StoveModel model) {
 StoveModel modelFromName(const QString &name);
 // The long name, or the two-line name ("AIR -\nDUCT.") when `twoLines` is set.
 QString modelName(StoveModel model, bool twoLines);
+
+// The board's inputs, numbered as its input reads are. 5 and 8 read the same sensor: the WATER
+// board's water pressure, the depressure on the others.
+enum BoardInput : unsigned short {
+    ProbeT1 = 1,
+    ProbeT2 = 2,
+    ProbeT3 = 3,
+    PotentiometerInput = 4,
+    PressureSensorInput = 5,
+    EncoderInput = 6,
+    DigitalInputsInput = 7,
+    PressureInput = 8,
+    FuelCorrectionInput = 9,
+};
+
+// What the polling thread reads from a board of this model: its inputs in polling order (the
+// hardware test page shows one row per polled input, in this order) ...
+QList<unsigned short> polledInputs(StoveModel model);
+// ... and the number of its monitor indexes: 1..count are polled; 0 for Unknown.
+int monitorIndexCount(StoveModel model);
 
 // The number of serial ports the program offers: "COM1".."COM16".
 inline constexpr int kPortCount = 16;

@@ -9,26 +9,42 @@ namespace {
 using F = InputFormat;
 using S = DigitalInput::Suffix;
 using namespace entry;
+
+// How the page shows an input of `model`: the board's input numbers mean the same on every model,
+// except for the probe on input 3 and the encoder's label.
+std::optional<InputRow> rowOf(StoveModel model, unsigned short input) {
+    switch (input) {
+    case ProbeT1:
+        return InputRow{input, F::Decimal, environmentProbe};
+    case ProbeT2:
+        return InputRow{input, F::Decimal, smokesProbe};
+    case ProbeT3:
+        return InputRow{input, F::Decimal, model == StoveModel::Water ? waterProbe : probeChannel1};
+    case PotentiometerInput:
+        return InputRow{input, F::Potentiometer, potentiometerInput};
+    case PressureSensorInput:
+        return InputRow{input, F::Tenths, pressureSensor};
+    case EncoderInput:
+        return InputRow{input, F::TimesTen, model == StoveModel::Basic ? encoderCurrent : encoder};
+    case DigitalInputsInput:
+        return InputRow{input, F::DigitalInputs, 0};
+    case PressureInput:
+        return InputRow{input, F::Decimal, instantaneousPressure};
+    case FuelCorrectionInput:
+        return InputRow{input, F::FuelCorrection, fuelCorrection};
+    default:
+        break;
+    }
+    return std::nullopt;
+}
 } // namespace
 
 QList<InputRow> inputRows(StoveModel model) {
-    switch (model) {
-    case StoveModel::Basic:
-        return {{1, F::Decimal, environmentProbe},         {2, F::Decimal, smokesProbe},
-                {4, F::Potentiometer, potentiometerInput}, {6, F::TimesTen, encoderCurrent},
-                {8, F::Decimal, instantaneousPressure},    {9, F::FuelCorrection, fuelCorrection}};
-    case StoveModel::Water:
-        return {{1, F::Decimal, environmentProbe}, {2, F::Decimal, smokesProbe},
-                {3, F::Decimal, waterProbe},       {5, F::Tenths, pressureSensor},
-                {6, F::TimesTen, encoder},         {kDigitalInputsNumber, F::DigitalInputs, 0}};
-    case StoveModel::AirDucted:
-        return {{1, F::Decimal, environmentProbe},      {2, F::Decimal, smokesProbe},
-                {3, F::Decimal, probeChannel1},         {6, F::TimesTen, encoder},
-                {8, F::Decimal, instantaneousPressure}, {kDigitalInputsNumber, F::DigitalInputs, 0}};
-    case StoveModel::Unknown:
-        break;
-    }
-    return {};
+    // One row per input the polling thread reads, in its order.
+    QList<InputRow> rows;
+    for (unsigned short input : polledInputs(model))
+        if (const std::optional<InputRow> row = rowOf(model, input)) rows.append(*row);
+    return rows;
 }
 
 std::optional<InputRow> findInputRow(StoveModel model, short input) {

@@ -37,7 +37,7 @@ struct DigitalInput {
 };
 
 // The number of the digital-inputs bit field.
-inline constexpr unsigned short kDigitalInputsNumber = 7;
+inline constexpr unsigned short kDigitalInputsNumber = DigitalInputsInput;
 
 // The model's inputs in page order; none for an unknown model.
 QList<InputRow> inputRows(StoveModel model);

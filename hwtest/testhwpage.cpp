@@ -8,6 +8,7 @@
 #include "hwtest/textentries.h"
 #include "ui_testhwpage.h"
 
+#include <QCoreApplication>
 #include <QDial>
 #include <QEventLoop>
 #include <QGridLayout>
@@ -106,13 +107,17 @@ void runAside(const std::function<void()> &work) {
 } // namespace
 
 TestHwPage::TestHwPage(Session &session, QWidget *parent)
-    : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::TestHwPageForm>()) {
+    : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::TestHwPageForm>()),
+      m_exit(session.link()) {
     m_ui->setupUi(this);
+    m_ui->boardSilentLabel->hide();
     connect(m_ui->automaticTestButton, &QAbstractButton::clicked, this, &TestHwPage::automaticTestHW);
+    connect(&m_exit, &TestModeExit::left, this, &TestHwPage::testModeLeftInBackground, Qt::QueuedConnection);
 }
 
 TestHwPage::~TestHwPage() {
     endAutomaticTest();
+    m_exit.stop();
 }
 
 QAbstractButton *TestHwPage::homeButton() const {
@@ -128,6 +133,7 @@ void TestHwPage::applyTexts() {
     m_ui->revisionLabel->setText(textAt(entry::revision) + colon);
     m_ui->automaticTestButton->setText(textAt(entry::automatic));
     m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(entry::automatic)));
+    m_ui->boardSilentLabel->setText(textAt(entry::boardSilent));
     applyRowTexts();
 }
 
@@ -293,9 +299,9 @@ void TestHwPage::addLedGroup(OutputWidgets &output, int row) {
     m_ui->outputGridLayout->addWidget(group, row, 1, 1, 2);
 }
 
-const TestHwPage::OutputWidgets *TestHwPage::outputOf(const QObject *control) const {
+TestHwPage::OutputWidgets *TestHwPage::outputOf(const QObject *control) {
     if (control == nullptr) return nullptr;
-    for (const OutputWidgets &output : m_outputs) {
+    for (OutputWidgets &output : m_outputs) {
         if (control == output.button || control == output.slider || control == output.spinBox) return &output;
         for (const QAbstractButton *led : output.leds)
             if (control == led) return &output;
@@ -303,21 +309,55 @@ const TestHwPage::OutputWidgets *TestHwPage::outputOf(const QObject *control) co
     return nullptr;
 }
 
-const TestHwPage::OutputWidgets *TestHwPage::output(OutputId id) const {
-    for (const OutputWidgets &output : m_outputs)
+TestHwPage::OutputWidgets *TestHwPage::output(OutputId id) {
+    for (OutputWidgets &output : m_outputs)
         if (output.row.id == id) return &output;
     return nullptr;
 }
 
-void TestHwPage::sendManual(const OutputWidgets &output, int value) {
+void TestHwPage::sendManual(OutputWidgets &output, int value) {
     const OutputCommand command = outputCommand(m_model, output.row, value);
-    m_session.link().transact(manualPolicy(output.row.control),
-                              [&command](int wait) { return sendOutputCommand(command, wait); });
+    if (m_session.link().transact(manualPolicy(output.row.control),
+                                  [&command](int wait) { return sendOutputCommand(command, wait); })) {
+        output.confirmed = value;
+        showOutputStatus(QString());
+        return;
+    }
+    // The control must not show a state the board is not known to be in.
+    showConfirmed(output);
+    showOutputStatus(textAt(entry::outputNotConfirmed).arg(outputLabel(output.row)));
+}
+
+void TestHwPage::showConfirmed(const OutputWidgets &output) {
+    switch (output.row.control) {
+    case OutputControl::Digital: {
+        const QSignalBlocker blocker(output.button); // shown, not sent again
+        output.button->setChecked(output.confirmed != 0);
+        break;
+    }
+    case OutputControl::Analogue:
+        output.slider->setValue(output.confirmed); // the spin box follows; only a release sends
+        break;
+    case OutputControl::LedGroup:
+        for (int i = 0; i < kLedButtons; ++i)
+            output.leds[i]->setChecked(output.confirmed == i + 1);
+        break;
+    }
+}
+
+void TestHwPage::showOutputStatus(const QString &text) {
+    m_ui->outputStatusLabel->setText(text);
+}
+
+void TestHwPage::showBoardSilent(bool silent) {
+    m_ui->boardSilentLabel->setVisible(silent);
+    // Greyed: the values stay readable but do not pass for live ones.
+    m_ui->inputGroupBox->setEnabled(!silent);
 }
 
 void TestHwPage::driveAnalogue(const QObject *sender, bool basicSlot) {
     WaitCursor cursor;
-    const OutputWidgets *output = outputOf(sender);
+    OutputWidgets *output = outputOf(sender);
     if (output == nullptr || output->row.control != OutputControl::Analogue ||
         (m_model == StoveModel::Basic) != basicSlot)
         return;
@@ -326,7 +366,7 @@ void TestHwPage::driveAnalogue(const QObject *sender, bool basicSlot) {
 
 void TestHwPage::driveDigital(const QObject *sender, bool basicSlot, const char *slotName) {
     WaitCursor cursor;
-    const OutputWidgets *output = outputOf(sender);
+    OutputWidgets *output = outputOf(sender);
     if (output == nullptr || sender != output->button || (m_model == StoveModel::Basic) != basicSlot) {
         messages::critical(textAt(entry::testHw),
                            QStringLiteral("%1 unhandled exception").arg(QLatin1String(slotName)));
@@ -353,7 +393,7 @@ void TestHwPage::digOutpDisplay(const QObject *sender) {
 
 void TestHwPage::triLed(const QObject *sender) {
     WaitCursor cursor;
-    const OutputWidgets *led = output(OutputId::Led);
+    OutputWidgets *led = output(OutputId::Led);
     if (led == nullptr) return;
     int position = 0;
     for (int i = 0; i < kLedButtons; ++i)
@@ -386,6 +426,7 @@ void TestHwPage::automaticTestHW() {
     if (m_automaticRunning) return; // one run at a time
     m_automaticRunning = true;
     m_ui->automaticTestButton->setEnabled(false);
+    showOutputStatus(QString());
     {
         WaitCursor cursor;
         runAutomaticSequence(m_generation.load());
@@ -402,25 +443,46 @@ void TestHwPage::runAutomaticSequence(int generation) {
     const auto checked = [current](const OutputCommand &command) {
         return [current, command](int wait) { return current() && sendOutputCommand(command, wait) != 0; };
     };
-    for (const AutomaticStep &step : automaticSequence(m_model)) {
-        const OutputWidgets *target = output(step.output);
-        if (target == nullptr) continue;
-        StepAttempts attempts;
-        for (int value : step.values) {
-            const auto attempt = checked(outputCommand(m_model, target->row, value));
-            runAside([&] {
-                attempts.send([&](int wait) { return link.exclusive([&] { return attempt(wait); }); },
-                              current);
-            });
-            if (!current()) return;
-            if (showAutomaticValue(*target, value)) {
-                // A button that changed state sends it once more, with the attempts of a click.
-                const auto again = checked(outputCommand(m_model, target->row, value));
-                runAside([&] { link.transact(manualPolicy(target->row.control), again, current); });
+    const auto stepFailed = [&]() -> bool {
+        for (const AutomaticStep &step : automaticSequence(m_model)) {
+            OutputWidgets *target = output(step.output);
+            if (target == nullptr) continue;
+            StepAttempts attempts;
+            for (int value : step.values) {
+                const auto attempt = checked(outputCommand(m_model, target->row, value));
+                bool confirmed = false;
+                runAside([&] {
+                    confirmed = attempts.send(
+                        [&](int wait) { return link.exclusive([&] { return attempt(wait); }); }, current);
+                });
+                if (!current()) return false;
+                if (!confirmed) {
+                    // The control keeps the value the board confirmed before; the run ends here.
+                    showConfirmed(*target);
+                    showOutputStatus(
+                        textAt(entry::automaticStepFailed).arg(outputLabel(target->row)).arg(value));
+                    return true;
+                }
+                target->confirmed = value;
+                if (showAutomaticValue(*target, value)) {
+                    // A button that changed state sends it once more, with the attempts of a click.
+                    const auto again = checked(outputCommand(m_model, target->row, value));
+                    runAside([&] { link.transact(manualPolicy(target->row.control), again, current); });
+                }
+                if (!current()) return false;
             }
-            if (!current()) return;
         }
-    }
+        return false;
+    }();
+    if (!stepFailed) return;
+    // A run that stopped half-way may leave outputs on: it ends with all of them off.
+    bool off = false;
+    runAside([&] { off = current() && switchAllOutputsOff(); });
+    if (!current()) return;
+    if (off)
+        bringOutputsToRest();
+    else
+        reportTestMode({textAt(entry::allOffNotConfirmed)}, textAt(entry::adviceOnThePage));
 }
 
 bool TestHwPage::showAutomaticValue(const OutputWidgets &output, int value) {
@@ -447,19 +509,76 @@ bool TestHwPage::showAutomaticValue(const OutputWidgets &output, int value) {
 
 void TestHwPage::enterTestMode() {
     endAutomaticTest();
+    m_exit.stop(); // the page takes the board over again
+    m_exitPending = false;
+    m_testModeMayBeOn = true;
+    showOutputStatus(QString());
+    showBoardSilent(false);
     BoardLink &link = m_session.link();
-    link.transact(retry::testOn, [](int wait) { return sendTestModeCommand(TestModeCommand::Enter, wait); });
-    if (m_model == StoveModel::Unknown) return;
-    clearInputFields();
-    bringOutputsToRest();
-    switchAllOutputsOff();
+    QStringList failures;
+    if (!link.transact(retry::testOn,
+                       [](int wait) { return sendTestModeCommand(TestModeCommand::Enter, wait); }))
+        failures << textAt(entry::testOnNotConfirmed);
+    if (m_model != StoveModel::Unknown) {
+        clearInputFields();
+        bringOutputsToRest();
+        if (!switchAllOutputsOff()) failures << textAt(entry::allOffNotConfirmed);
+    }
+    if (!failures.isEmpty()) reportTestMode(failures, textAt(entry::adviceOnThePage));
 }
 
 void TestHwPage::leaveTestMode() {
     endAutomaticTest();
-    switchAllOutputsOff();
-    m_session.link().transact(retry::testOff,
-                              [](int wait) { return sendTestModeCommand(TestModeCommand::Leave, wait); });
+    m_exit.stop();
+    const LeaveResult result = switchOffAndLeave(m_session.link(), m_model);
+    if (result.left) m_testModeMayBeOn = false;
+    if (result.outputsOff && result.left) return;
+    QStringList failures;
+    if (!result.outputsOff) failures << textAt(entry::allOffNotConfirmed);
+    if (!result.left) {
+        failures << textAt(entry::testOffNotConfirmed);
+        m_exitPending = true;
+        if (!m_exitHeld) m_exit.start(m_model); // it keeps trying while the box is open, and after
+    }
+    reportTestMode(failures, result.left ? QString() : textAt(entry::adviceAfterLeaving));
+}
+
+void TestHwPage::leaveTestModeForClosing() {
+    endAutomaticTest();
+    m_exit.stop();
+    m_exitPending = false;
+    while (m_testModeMayBeOn) {
+        const LeaveResult result = switchOffAndLeave(m_session.link(), m_model);
+        if (result.left) {
+            m_testModeMayBeOn = false;
+            break;
+        }
+        QStringList lines;
+        if (!result.outputsOff) lines << textAt(entry::allOffNotConfirmed);
+        lines << textAt(entry::testOffNotConfirmed) << QString() << textAt(entry::adviceOnClosing);
+        // Every round is bounded by its attempts; the technician decides whether to go on.
+        if (!messages::retry(QCoreApplication::applicationName(), lines.join(QLatin1Char('\n')))) break;
+    }
+}
+
+void TestHwPage::testModeLeftInBackground() {
+    m_exit.stop(); // its thread has ended: this only joins it
+    m_exitPending = false;
+    m_testModeMayBeOn = false;
+}
+
+void TestHwPage::holdTestModeExit(bool hold) {
+    m_exitHeld = hold;
+    if (hold)
+        m_exit.stop();
+    else if (m_exitPending)
+        m_exit.start(m_model);
+}
+
+void TestHwPage::reportTestMode(const QStringList &failures, const QString &advice) {
+    QStringList lines = failures;
+    if (!advice.isEmpty()) lines << QString() << advice;
+    messages::critical(textAt(entry::testHw), lines.join(QLatin1Char('\n')));
 }
 
 void TestHwPage::clearInputFields() {
@@ -468,24 +587,18 @@ void TestHwPage::clearInputFields() {
 }
 
 void TestHwPage::bringOutputsToRest() {
-    // The all-off command that follows switches the board's outputs: the controls only follow it,
-    // without sending anything of their own.
-    for (const OutputWidgets &output : m_outputs) {
-        if (output.button != nullptr) {
-            const QSignalBlocker blocker(output.button);
-            output.button->setChecked(false);
-        }
-        if (output.slider != nullptr) {
-            output.slider->setValue(0);
-            output.slider->setToolTip(QString());
-        }
-        for (QAbstractButton *led : output.leds)
-            if (led != nullptr) led->setChecked(false);
+    // The all-off command switches the board's outputs: the controls only follow it, without
+    // sending anything of their own.
+    for (OutputWidgets &output : m_outputs) {
+        output.confirmed = 0;
+        showConfirmed(output);
+        if (output.slider != nullptr) output.slider->setToolTip(QString());
     }
 }
 
-void TestHwPage::switchAllOutputsOff() {
+bool TestHwPage::switchAllOutputsOff() {
     const std::optional<OutputCommand> off = allOutputsOff(m_model);
-    if (!off) return;
-    m_session.link().transact(retry::allOff, [&off](int wait) { return sendOutputCommand(*off, wait); });
+    if (!off) return true;
+    return m_session.link().transact(retry::allOff,
+                                     [&off](int wait) { return sendOutputCommand(*off, wait); });
 }

@@ -5,6 +5,7 @@
 #include "board/stovemodel.h"
 #include "hwtest/inputs.h"
 #include "hwtest/outputs.h"
+#include "hwtest/testmodeexit.h"
 
 #include <QList>
 #include <QWidget>
@@ -39,12 +40,27 @@ public:
     void build();
     void setGroupStyleSheet(const QString &styleSheet);
 
-    // Puts the board into test mode with every output off and the controls at rest.
+    // Puts the board into test mode with every output off and the controls at rest; a box says
+    // what the board did not confirm.
     void enterTestMode();
-    // Ends a running automatic test, switches every output off and takes the board out of test mode.
+    // Ends a running automatic test, switches every output off and takes the board out of test
+    // mode. When the board does not confirm, a box says so and the page goes on trying in the
+    // background until the board confirms, the page is entered again or the window closes.
     void leaveTestMode();
+    // Leaving test mode as the window closes: while the board may still be in test mode (the page
+    // is shown, or leaving it failed), tries again in the foreground, and after each failure asks
+    // whether to retry or close anyway.
+    void leaveTestModeForClosing();
+    // True from entering test mode until the board confirmed leaving it.
+    bool testModeMayBeOn() const { return m_testModeMayBeOn; }
+    // Holds the background attempts to leave test mode while the board is being configured (a
+    // firmware update needs the line to itself), and lets them go on afterwards.
+    void holdTestModeExit(bool hold);
     // An input value read by the polling thread.
     void testhwinputSlot(short input, short val);
+    // The polling thread's news that the board stopped answering (the inputs shown are marked as
+    // not live) or answers again.
+    void showBoardSilent(bool silent);
     // Runs the automatic sequence. Events are handled while it runs, so the page can be left (which
     // ends it); a second run does not start while one runs.
     void automaticTestHW();
@@ -75,6 +91,7 @@ private:
         QSlider *slider = nullptr;         // analogue outputs
         QSpinBox *spinBox = nullptr;
         std::array<QAbstractButton *, hwtest::kLedButtons> leds{}; // the LED: green, red, yellow
+        int confirmed = 0; // the value the board last confirmed (LED: its LedState)
     };
 
     void buildInputs();
@@ -84,11 +101,14 @@ private:
     void addLedGroup(OutputWidgets &output, int row);
     void applyRowTexts();
 
-    const OutputWidgets *outputOf(const QObject *control) const;
-    const OutputWidgets *output(hwtest::OutputId id) const;
-    // Sends a value chosen by hand with the control's retry rule; the control keeps its state
-    // whatever the board answers.
-    void sendManual(const OutputWidgets &output, int value);
+    OutputWidgets *outputOf(const QObject *control);
+    OutputWidgets *output(hwtest::OutputId id);
+    // Sends a value chosen by hand with the control's retry rule. When the board does not confirm
+    // it, the control goes back to the state the board last confirmed and the page says so.
+    void sendManual(OutputWidgets &output, int value);
+    // Shows the value the board last confirmed on the output's control, sending nothing.
+    void showConfirmed(const OutputWidgets &output);
+    void showOutputStatus(const QString &text);
     void driveAnalogue(const QObject *sender, bool basicSlot);
     void driveDigital(const QObject *sender, bool basicSlot, const char *slotName);
 
@@ -99,8 +119,12 @@ private:
     // Ends a running automatic test: none of its commands reaches the board after this.
     void endAutomaticTest() { ++m_generation; }
     void clearInputFields();
+    // The controls at rest: every output off, as the board confirmed.
     void bringOutputsToRest();
-    void switchAllOutputsOff();
+    bool switchAllOutputsOff();
+    // One box naming the test-mode commands the board did not confirm, and what to do.
+    void reportTestMode(const QStringList &failures, const QString &advice);
+    void testModeLeftInBackground();
 
     Session &m_session;
     std::unique_ptr<Ui::TestHwPageForm> m_ui;
@@ -109,6 +133,10 @@ private:
     QList<IndicatorWidgets> m_indicators;
     QList<OutputWidgets> m_outputs;
     bool m_automaticRunning = false;
+    bool m_testModeMayBeOn = false;
+    bool m_exitPending = false; // leaving failed: the background attempts are due
+    bool m_exitHeld = false;
+    hwtest::TestModeExit m_exit;
     // Changes whenever test mode is entered or left; an automatic test runs only while it keeps the
     // value it started with. Read by the thread that sends the automatic test's commands.
     std::atomic<int> m_generation{0};

@@ -37,6 +37,16 @@ enum Entry : int {
     // Entries of the hardware test beyond the numbered ones.
     encoder = 306,
     pressureSensor = 307, // the WATER board's water-pressure sensor, by its type name
+    // What the board did not confirm, and what to do about it.
+    outputNotConfirmed = 324,  // %1 the output's label
+    automaticStepFailed = 325, // %1 the output's label, %2 the value
+    testOnNotConfirmed = 326,
+    allOffNotConfirmed = 327,
+    testOffNotConfirmed = 328,
+    adviceOnThePage = 329,
+    adviceAfterLeaving = 330,
+    adviceOnClosing = 331,
+    boardSilent = 332,
 };
 
 } // namespace hwtest::entry

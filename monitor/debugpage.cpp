@@ -62,6 +62,8 @@ constexpr int kLedSize = 24;
 constexpr int kPulseMs = 750;
 constexpr int kLedFlashMs = 500;
 constexpr int kSecondMs = 1000;
+// Text-table entry of the note shown while the board does not answer.
+constexpr int kBoardSilentText = 332;
 
 // Shows a two-state picture on a label: the LED pictures for lamps, else the digital-input pictures.
 IndicatorStyle indicatorStyle(FieldShape shape) {
@@ -130,6 +132,13 @@ DebugPage::DebugPage(Session &session, QWidget *parent)
     m_ledTimer.setSingleShot(true);
     m_ledTimer.setInterval(kLedFlashMs);
     connect(&m_ledTimer, &QTimer::timeout, m_ui->ledRecordingLabel, &QLabel::clear);
+    // Beside the identity, outside the value grid, which is greyed while the board is silent.
+    m_silentLabel = new QLabel(this);
+    m_silentLabel->setObjectName(QStringLiteral("boardSilentLabel"));
+    m_silentLabel->setTextFormat(Qt::PlainText);
+    m_silentLabel->setStyleSheet(QStringLiteral("color: red;"));
+    m_silentLabel->hide();
+    m_ui->debugIdentityLayout->addWidget(m_silentLabel, 0, m_ui->debugIdentityLayout->columnCount());
     // No recording yet: its clock stays hidden until one starts.
     resetRecordingControls();
 }
@@ -158,6 +167,7 @@ void DebugPage::applyTexts() {
     m_ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
     m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(m_recording ? 34 : 35)));
     m_ui->parBDebug->setText(textAt(3).toUpper());
+    m_silentLabel->setText(textAt(kBoardSilentText));
     for (const MonitorFieldDef &def : monitorFields(m_builtModel))
         if (QLabel *label = m_labels.value(def.field)) label->setText(screenLabel(def, m_session.hubaMode()));
     if (QLineEdit *alarm = m_fields.value(F::Alarm)) alarm->setPlaceholderText(textAt(251));
@@ -239,7 +249,15 @@ void DebugPage::relabelSetPoint() {
         label->setText(screenLabel(*setPoint, m_session.hubaMode()));
 }
 
+void DebugPage::showBoardSilent(bool silent) {
+    m_silentLabel->setVisible(silent);
+    if (silent) forgetRecordedValues();
+    // Greyed: the values stay readable but do not pass for live ones.
+    m_ui->debugGB->setEnabled(!silent);
+}
+
 void DebugPage::clearDebugValues() {
+    showBoardSilent(false);
     for (QLineEdit *field : std::as_const(m_fields))
         field->clear();
     for (QDial *dial : std::as_const(m_dials))

@@ -51,8 +51,10 @@ public:
 
     // A monitor triplet read by the polling thread.
     void debugSlot(short index, short t1, short t2, short t3);
-    // The board has stopped answering: recording lines write empty items for every value until the
-    // board sends it again.
+    // The polling thread's news that the board stopped answering (the values shown are marked as
+    // not live, and a recording writes empty items until each value arrives again) or answers again.
+    void showBoardSilent(bool silent);
+    // Recording lines write empty items for every value until the board sends it again.
     void forgetRecordedValues() { m_recordFields.forgetAll(); }
     void toggleRec(bool on);
     void pulse();
@@ -79,6 +81,7 @@ private:
     QHash<MonitorField, QLabel *> m_indicators;
     QHash<MonitorField, QLabel *> m_labels;
     RecordFields m_recordFields;
+    QLabel *m_silentLabel = nullptr; // "the board does not answer"
 
     bool m_recording = false;
     QString m_fileName;

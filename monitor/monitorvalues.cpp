@@ -1,7 +1,6 @@
 #include "monitor/monitorvalues.h"
 
 #include "app/texts.h"
-#include "board/serialthread.h"
 
 #include <algorithm>
 
@@ -312,10 +311,6 @@ QString tenthsText(int value) {
         .arg(value < 0 ? QStringLiteral("-") : QString())
         .arg(magnitude / 10)
         .arg(magnitude % 10);
-}
-
-int monitorIndexCount(StoveModel model) {
-    return SerialThread::indexCountFor(model);
 }
 
 std::optional<DecodedTriplet> decodeTriplet(StoveModel model, int index, short t1, short t2, short t3,

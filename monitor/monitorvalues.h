@@ -124,9 +124,6 @@ QString alarmText(short code);
 // x / 10 with exactly one decimal and '.' as the decimal point.
 QString tenthsText(int value);
 
-// The number of monitor indexes of a model (1..count are polled).
-int monitorIndexCount(StoveModel model);
-
 // Decodes one triplet; nothing for an index the model does not have. `hubaMode` selects the
 // set-point scaling of index 4 (the HUBA set point is shown as read, the encoder's in rpm).
 std::optional<DecodedTriplet> decodeTriplet(StoveModel model, int index, short t1, short t2, short t3,

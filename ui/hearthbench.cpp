@@ -71,8 +71,10 @@ HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent
     connect(m_boardConfiguration->modelBox(), &QComboBox::textActivated, this,
             &HearthBench::writeProgramSettings);
     connect(m_ui->delaySpinBox, &QSpinBox::textChanged, this, &HearthBench::writeProgramSettings);
-    connect(m_boardConfiguration, &BoardConfigurationPage::homeRequested, this,
-            [this] { showPage(Page::Home); });
+    connect(m_boardConfiguration, &BoardConfigurationPage::homeRequested, this, [this] {
+        m_testHw->holdTestModeExit(false);
+        showPage(Page::Home);
+    });
 
     fillLanguageList();
 
@@ -103,6 +105,8 @@ HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent
         m_thread->start();
         connect(m_thread, &SerialThread::testhwinputRead, this, &HearthBench::testhwinputSlot);
         connect(m_thread, &SerialThread::debugRead, this, &HearthBench::debugSlot);
+        connect(m_thread, &SerialThread::boardSilent, m_testHw, &TestHwPage::showBoardSilent);
+        connect(m_thread, &SerialThread::boardSilent, m_debug, &DebugPage::showBoardSilent);
     }
 }
 
@@ -220,6 +224,7 @@ void HearthBench::change() {
         }
     } else if (source == m_boardConfiguration->homeButton()) {
         m_boardConfiguration->clearResults();
+        m_testHw->holdTestModeExit(false);
     }
     showPage(page);
     // The focus can move only to a visible field.
@@ -228,6 +233,8 @@ void HearthBench::change() {
 
 Page HearthBench::checkAdminPassword() {
     if (!m_authentication->checkPassword()) return Page::Authentication;
+    // The firmware update and the parameter reset need the line to themselves.
+    m_testHw->holdTestModeExit(true);
     m_boardConfiguration->prepare();
     return Page::BoardConfiguration;
 }
@@ -258,10 +265,11 @@ void HearthBench::closeEvent(QCloseEvent *event) {
         return;
     }
     // Leaving test mode can take seconds on a board that does not answer: the polling stops first so
-    // it does not compete for the link, and the cursor says that the program is still working.
+    // it does not compete for the link, and the cursor says that the program is still working. The
+    // board may be in test mode with the page shown, or after leaving it failed.
     WaitCursor cursor;
     if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
-    if (currentPage() == Page::TestHw) m_testHw->leaveTestMode();
+    m_testHw->leaveTestModeForClosing();
     for (QWidget *widget : QApplication::topLevelWidgets())
         if (widget != this && widget->isVisible()) widget->close();
     shutDownLink();

@@ -162,7 +162,15 @@ private slots:
     // known one only once, also after the setup page closed the link.
     void detectionRepeatsUntilTheModelIsKnown() {
         ScriptedBoard board(1);
-        board.setResponder(replyTo("MODELLO", "OVEN       01.00010101\r"));
+        // The board confirms the test-mode commands that the page sends even without a model.
+        const auto answering = [](std::string identity) {
+            return [identity](const std::string &c, int) -> std::optional<std::string> {
+                if (c == "MODELLO") return identity;
+                if (c == "TESTON" || c == "TESTOFF") return c + "\r";
+                return std::nullopt;
+            };
+        };
+        board.setResponder(answering("OVEN       01.00010101\r"));
         hbtest::Program program;
         BoxAnswerer answerer;
         click(program.window, "testHWToolButton");
@@ -170,7 +178,7 @@ private slots:
         QCOMPARE(program.window.currentPage(), Page::TestHw);
         QCOMPARE(labelText(program.window, "modelValue"), QStringLiteral("UNKNOWN"));
         QVERIFY(!program.session.pagesBuilt());
-        board.setResponder(replyTo("MODELLO", "BASIC      02.00990101\r"));
+        board.setResponder(answering("BASIC      02.00990101\r"));
         click(program.window, "homeBTest");
         click(program.window, "parametersToolButton");
         QVERIFY(program.session.pagesBuilt());

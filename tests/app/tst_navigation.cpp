@@ -35,7 +35,12 @@ private slots:
     void init() {
         sandbox = new hbtest::CleanSlate;
         board = new ScriptedBoard(1);
-        board->setResponder(hbtest::replyTo("MODELLO", "BASIC      02.00990101\r"));
+        // The board confirms the commands of test mode and leaves every read unanswered.
+        board->setResponder([](const std::string &c, int) -> std::optional<std::string> {
+            if (c == "MODELLO") return std::string("BASIC      02.00990101\r");
+            if (c.rfind("READ", 0) == 0 || c.rfind("DEBUG", 0) == 0) return std::nullopt;
+            return c + "\r";
+        });
         program = new hbtest::Program;
         thread = &program->thread;
         window = &program->window;
@@ -144,13 +149,7 @@ private slots:
     }
 
     void closeWhilePolling() {
-        // The board leaves input reads unanswered, so every poll waits for its read time-out; it
-        // confirms the commands that leave test mode.
-        board->setResponder([](const std::string &c, int) -> std::optional<std::string> {
-            if (c == "MODELLO") return std::string("BASIC      02.00990101\r");
-            if (c.rfind("READ", 0) == 0) return std::nullopt;
-            return c + "\r";
-        });
+        // Every poll waits for its read time-out; the commands that leave test mode are confirmed.
         BoxAnswerer answerer;
         click(*window, "testHWToolButton");
         QCOMPARE(thread->mode(), PollMode::Inputs);

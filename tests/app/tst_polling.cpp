@@ -1,5 +1,6 @@
 // The polling thread against a scripted board: inputs and monitor indexes per model, retry waits,
-// mode changes within one transaction, queued delivery and a prompt cooperative stop.
+// mode changes within one transaction, queued delivery, a prompt cooperative stop, and the wait after
+// cycles without any answer.
 #include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "helpers.h"
@@ -27,8 +28,10 @@ class Receiver : public QObject {
 public:
     QList<QPair<int, int>> inputs;
     QList<QList<int>> monitor;
+    QList<bool> silent;
     bool allOnMainThread = true;
 public slots:
+    void onSilent(bool on) { silent.append(on); }
     void onInput(short input, short value) {
         allOnMainThread =
             allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -82,6 +85,7 @@ private slots:
         receiver = new Receiver;
         connect(thread, &SerialThread::testhwinputRead, receiver, &Receiver::onInput);
         connect(thread, &SerialThread::debugRead, receiver, &Receiver::onDebug);
+        connect(thread, &SerialThread::boardSilent, receiver, &Receiver::onSilent);
     }
     void cleanup() {
         thread->requestStop();
@@ -212,6 +216,54 @@ private slots:
         const std::size_t idle = board->commands().size();
         QTest::qWait(300);
         QCOMPARE(board->commands().size(), idle);
+    }
+
+    // A cycle without any answer is followed by a wait, 500 ms and then 1 s, seen on the line as a
+    // gap after the last attempt of the cycle; the board is reported silent once, then answering
+    // again at its first answer.
+    void backsOffWhileTheBoardIsSilent() {
+        board->setResponder([](const std::string &, int) { return std::nullopt; });
+        const QList<bool> &silent = receiver->silent;
+        startThread(StoveModel::Water, PollMode::Monitor); // 5 indexes, 7 attempts each
+        QVERIFY(waitFor([&] { return board->commands().size() >= 71; }, 90000));
+        const auto arrivals = board->arrivals();
+        for (std::size_t n : {35, 70})
+            QCOMPARE(arrivals.at(n).command, std::string("DEBUG01"));
+        // The last attempt waits 375 ms for its reply; the wait after the cycle comes on top.
+        QVERIFY2(hbtest::gapMs(arrivals, 35) >= 375 + 500 - hbtest::gapSlackMs,
+                 qPrintable(QString::number(hbtest::gapMs(arrivals, 35))));
+        QVERIFY2(hbtest::gapMs(arrivals, 70) >= 375 + 1000 - hbtest::gapSlackMs,
+                 qPrintable(QString::number(hbtest::gapMs(arrivals, 70))));
+        QCOMPARE(silent, QList<bool>{true});
+        board->setResponder([](const std::string &c, int) { return boardReply(c); });
+        QVERIFY(waitFor([&] { return !receiver->monitor.isEmpty(); }, 10000));
+        QVERIFY(waitFor([&] { return silent.size() == 2; }));
+        QCOMPARE(silent, (QList<bool>{true, false}));
+    }
+
+    // Reads that fail at once (the port closed under the thread) end in a wait, which a page change
+    // or a stop ends at once: the wait here is a minute long.
+    void backOffEndsAtAModeChangeOrStop() {
+        delete thread;
+        thread = new SerialThread(*link, PollBackOff{60000, 60000});
+        connect(thread, &SerialThread::debugRead, receiver, &Receiver::onDebug);
+        connect(thread, &SerialThread::boardSilent, receiver, &Receiver::onSilent);
+        const QList<bool> &silent = receiver->silent;
+        startThread(StoveModel::Water, PollMode::Inputs);
+        QVERIFY(waitFor([&] { return board->commands().size() >= 6; }));
+        const auto closePort = [this] { link->exclusive([] { return (CloseComm(), 0); }); };
+        closePort();
+        QVERIFY(waitFor([&] { return silent.size() == 1; }));
+        QTest::qWait(200);
+        QCOMPARE(link->exclusive([] { return OpenComm(0, 9600, 0, 20, 0, 2); }), 0);
+        thread->setMode(PollMode::Monitor);
+        QVERIFY(waitFor([&] { return !receiver->monitor.isEmpty(); }, 10000));
+        QCOMPARE(silent, (QList<bool>{true, false})); // the new page starts afresh
+        closePort();
+        QVERIFY(waitFor([&] { return silent.size() == 3; }));
+        QTest::qWait(200);
+        thread->requestStop();
+        QVERIFY(thread->wait(10000));
     }
 
     void stopsPromptlyDuringTransaction() {

@@ -1,6 +1,7 @@
 // The hardware test page against scripted boards and the simulator: the exact commands of every
-// control and of the automatic test per model, the inputs shown, test mode entered and left, and the
-// automatic test ended by leaving the page or closing the window.
+// control and of the automatic test per model, the inputs shown, test mode entered and left, the
+// automatic test ended by leaving the page or closing the window, what the page shows and does when
+// the board does not confirm a command, and a board that falls silent on this page and the debug page.
 #include "helpers.h"
 
 #include "Resources/resourcebundle.h"
@@ -10,6 +11,7 @@
 #include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "hwtest/testhwpage.h"
+#include "monitor/debugpage.h"
 #include "ui/hearthbench.h"
 
 #include <QDial>
@@ -43,14 +45,6 @@ std::optional<std::string> testModeReply(const std::string &c) {
         return "O" + m[1].str() + "=" + (c.substr(5) != "000" ? "1" : "0") + m[2].str() + "\r";
     if (std::regex_match(c, echoed)) return c + "\r";
     return std::nullopt;
-}
-
-// Every command but those listed gets its test-mode answer.
-ScriptedBoard::Responder silentTo(std::vector<std::string> unanswered) {
-    return [unanswered](const std::string &c, int) -> std::optional<std::string> {
-        if (std::find(unanswered.begin(), unanswered.end(), c) != unanswered.end()) return std::nullopt;
-        return testModeReply(c);
-    };
 }
 
 Commands repeated(const std::string &command, int times) {
@@ -125,6 +119,32 @@ struct PageOnBoard {
     BoardLink link;
     Session session;
     TestHwPage page;
+};
+
+// The window on a scripted WATER board that answers everything until it is made silent.
+struct WindowOnBoard {
+    WindowOnBoard() {
+        QSettings().setValue(settingkeys::baudRate, kFastLine.baudRate);
+        QApplication::setQuitOnLastWindowClosed(false);
+        board.setResponder([this](const std::string &c, int) -> std::optional<std::string> {
+            static const std::map<std::string, std::string> inputs = {
+                {"READT1", "T1=021\r"}, {"READT2", "T2=022\r"}, {"READT3", "T3=023\r"},
+                {"READPR", "PR=025\r"}, {"READEN", "EN=006\r"}, {"READIN", "IN=010\r"}};
+            if (c == "MODELLO") return "WATER" + std::string(6, ' ') + "02.07240315\r";
+            if (silent) return std::nullopt;
+            if (c.size() == 7 && c.rfind("DEBUG", 0) == 0) return c.substr(5, 2) + "020021003\r";
+            if (const auto input = inputs.find(c); input != inputs.end()) return input->second;
+            return testModeReply(c);
+        });
+        window.show();
+    }
+    CleanSlate slate;
+    ScriptedBoard board;
+    std::atomic<bool> silent{false};
+    BoardLink link;
+    Session session{link};
+    SerialThread thread{link};
+    HearthBench window{session, &thread};
 };
 
 } // namespace
@@ -265,15 +285,25 @@ private slots:
         QVERIFY(air.page.findChild<QAbstractButton *>(QStringLiteral("heatingPumpButton")) == nullptr);
     }
 
-    void failedCommandsKeepTheControls() {
+    // A command the board never confirms, or answers with something else, puts the control back to
+    // what the board last confirmed, and the page says which output failed.
+    void failedCommandsRestoreTheControls() {
         PageOnBoard p(StoveModel::Basic);
+        QLabel *status = p.find<QLabel>(QStringLiteral("outputStatusLabel"));
+        p.drag("smokesExtractor", 100);
+        p.button("greenLedButton")->click();
+        p.board.clear();
         p.board.setResponder([](const std::string &, int) { return std::nullopt; });
         p.button("resistanceButton")->click();
-        QVERIFY(p.button("resistanceButton")->isChecked());
+        QVERIFY(!p.button("resistanceButton")->isChecked());
+        QCOMPARE(status->text(), QStringLiteral("Resistance: the board did not confirm the command. The "
+                                                "control shows the state the board last confirmed."));
         p.drag("smokesExtractor", 30);
-        QCOMPARE(p.slider("smokesExtractor")->value(), 30);
+        QCOMPARE(p.slider("smokesExtractor")->value(), 100);
+        QCOMPARE(p.spinBox("smokesExtractor")->value(), 100);
         p.button("redLedButton")->click();
-        QVERIFY(p.button("redLedButton")->isChecked());
+        QVERIFY(p.button("greenLedButton")->isChecked() && !p.button("redLedButton")->isChecked());
+        QVERIFY(status->text().startsWith(QStringLiteral("Led:")));
         QCOMPARE(
             toString(p.board.commands()),
             toString(joined({repeated("RESISTENCEON", 4), repeated("EFUMI030", 3), repeated("LEDR", 4)})));
@@ -282,20 +312,23 @@ private slots:
         const int least[] = {0, 75, 100, 125, 0, 100, 150};
         for (std::size_t i = 1; i < std::size(least); ++i)
             QVERIFY2(gapMs(arrivals, i) >= least[i] - gapSlackMs, qPrintable(QString::number(i)));
-    }
+        // The next confirmed command clears the note.
+        p.board.setResponder([](const std::string &c, int) { return testModeReply(c); });
+        p.button("resistanceButton")->click();
+        QVERIFY(p.button("resistanceButton")->isChecked());
+        QCOMPARE(status->text(), QString());
 
-    void unknownSenders() {
-        PageOnBoard p(StoveModel::Basic);
-        BoxAnswerer answerer;
-        p.page.digOutpBasic(nullptr);
-        p.page.digOutpDisplay(p.button("resistanceButton")); // a BASIC button is not a channel
-        p.page.anaOutpBasic(nullptr);
-        p.page.anaOutpDisplay(p.slider("smokesExtractor"));
-        p.page.triLed(p.button("resistanceButton"));
-        QCOMPARE(answerer.shown(), (QStringList{"critical Test HW: digOutpBasic unhandled exception",
-                                                "critical Test HW: digOutpDisplay unhandled exception"}));
-        QVERIFY(!answerer.seen[0].hadParent);
-        QVERIFY(p.board.commands().empty());
+        // A channel board that answers with another level has not taken the value.
+        PageOnBoard water(StoveModel::Water);
+        water.board.setResponder([](const std::string &c, int) -> std::optional<std::string> {
+            if (c == "OUT05250") return std::string("O05=140\r");
+            return testModeReply(c);
+        });
+        water.drag("smokesExtractor", 250);
+        QCOMPARE(water.slider("smokesExtractor")->value(), 0);
+        QVERIFY(water.find<QLabel>(QStringLiteral("outputStatusLabel"))
+                    ->text()
+                    .startsWith(QStringLiteral("Smokes Extractor:")));
     }
 
     void automaticSequence_data() {
@@ -357,25 +390,39 @@ private slots:
         QVERIFY(!p.button("resistanceButton")->isChecked());
     }
 
-    void automaticAttemptsShareOneCounter() {
-        PageOnBoard p(StoveModel::Water);
-        p.board.setResponder(silentTo({"OUT00001", "OUT05300"}));
-        p.page.automaticTestHW();
-        const Commands commands = p.board.commands();
-        // The first value spends the step's four attempts, the button's own slot four more, and the
-        // second value of the step has a single attempt left. In the extractor's step the counter
-        // runs on from value to value: 300 gets the two attempts that remain.
-        const Commands expected =
-            joined({repeated("OUT00001", 8),
-                    repeated("OUT00000", 2),
-                    {"OUT05100", "OUT05200", "OUT05300", "OUT05300", "OUT05000", "OUT01001"}});
-        QCOMPARE(toString(Commands(commands.begin(), commands.begin() + expected.size())),
-                 toString(expected));
-        // The waits of the extractor's attempts: 75, 100, 125 and 150 ms.
-        const auto arrivals = p.board.arrivals();
-        for (std::size_t i = 11, least = 75; i <= 14; ++i, least += 25)
-            QVERIFY2(gapMs(arrivals, i) >= static_cast<long long>(least) - gapSlackMs,
-                     qPrintable(QString::number(i)));
+    // A value the board does not confirm ends the automatic test: the page names it, and every
+    // output is switched off (the simulator took the value but its answer was lost).
+    void automaticTestStopsAtAFailedStep() {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("board.log"));
+        Simulator simulator({QStringLiteral("--model"), QStringLiteral("water"),
+                             QStringLiteral("--no-pacing"), QStringLiteral("--drop"), QStringLiteral("1"),
+                             QStringLiteral("--only"), QStringLiteral("OUT05300"), QStringLiteral("--log"),
+                             log});
+        QVERIFY(simulator.ok());
+        BoardLink link;
+        QCOMPARE(link.open(kFastLine), 0);
+        Session session(link);
+        session.setModel(StoveModel::Water);
+        TestHwPage page(session);
+        page.build();
+        page.applyTexts();
+        page.enterTestMode();
+        page.automaticTestHW();
+        QCOMPARE(page.findChild<QLabel *>(QStringLiteral("outputStatusLabel"))->text(),
+                 QStringLiteral("Automatic test stopped at Smokes Extractor, value 300: the board did not "
+                                "confirm it."));
+        QCOMPARE(simulator.control(QStringLiteral("outputs")),
+                 QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+        QCOMPARE(page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"))->value(), 0);
+        // The step's attempt counter leaves 300 two attempts; the all-off follows at once.
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList requests;
+        for (const QByteArray &line : file.readAll().split('\n'))
+            if (line.contains(" RX ")) requests << QString::fromLatin1(line.mid(line.indexOf(" RX ") + 4));
+        QCOMPARE(requests.mid(requests.indexOf(QStringLiteral("OUT05200\\r"))).join(QLatin1Char(' ')),
+                 QStringLiteral("OUT05200\\r OUT05300\\r OUT05300\\r OUT10000\\r"));
     }
 
     void testModeEntryAndExit_data() {
@@ -415,7 +462,9 @@ private slots:
                  p.page.findChildren<QLineEdit *>(QRegularExpression(QStringLiteral("^inputField"))))
                 QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
         }
-        // A board that does not answer: every command gets all its attempts.
+        // A board that does not answer: every command gets all its attempts, and one box each time
+        // says what the board did not confirm and what to do.
+        BoxAnswerer answerer;
         p.board.setResponder([](const std::string &, int) { return std::nullopt; });
         p.board.clear();
         p.page.enterTestMode();
@@ -423,6 +472,28 @@ private slots:
         QCOMPARE(toString(p.board.commands()),
                  toString(known ? joined({repeated("TESTON", 4), repeated(off, 6), repeated("TESTOFF", 3)})
                                 : joined({repeated("TESTON", 4), repeated("TESTOFF", 3)})));
+        const QString outputs = known
+                                    ? QStringLiteral("The board did not confirm switching every output off: "
+                                                     "some outputs may still be on.\n")
+                                    : QString();
+        QCOMPARE(answerer.shown(),
+                 (QStringList{"critical Test HW: The board did not confirm entering test mode (TESTON).\n" +
+                                  outputs +
+                                  "\nCheck the cable and that the board is powered, then leave the hardware "
+                                  "test and enter it again.",
+                              "critical Test HW: " + outputs +
+                                  "The board did not confirm leaving test mode (TESTOFF).\n\nThe stove may "
+                                  "still be in test mode. Check the cable and that the board is powered. The "
+                                  "program keeps trying to leave test mode until it is closed."}));
+        // The page goes on trying, and takes the board out of test mode once it answers again.
+        QVERIFY(p.page.testModeMayBeOn());
+        p.board.clear();
+        p.board.setResponder([](const std::string &c, int) { return testModeReply(c); });
+        QTRY_VERIFY_WITH_TIMEOUT(!p.page.testModeMayBeOn(), 20000);
+        const Commands last = p.board.commands();
+        QCOMPARE(toString(Commands(last.end() - (known ? 2 : 1), last.end())),
+                 toString(known ? Commands{off, "TESTOFF"} : Commands{"TESTOFF"}));
+        QCOMPARE(answerer.seen.size(), 2u);
     }
 
     void automaticTestEndsWhenTestModeIsLeft() {
@@ -560,6 +631,66 @@ private slots:
         QVERIFY(!session.linkOpen());
         QCOMPARE(freeToggled.count(), 0);
         outputsOffAndNormal();
+    }
+
+    // Closing the window while the board may be in test mode: a board that does not confirm leaving
+    // it gets another round on Retry, and Close closes the window anyway.
+    void closingRetriesLeavingTestMode() {
+        WindowOnBoard w;
+        click(w.window, "testHWToolButton");
+        QCOMPARE(w.window.currentPage(), Page::TestHw);
+        w.silent = true;
+        w.board.clear();
+        BoxAnswerer answerer;
+        answerer.queue(QMessageBox::Yes);
+        answerer.queue(QMessageBox::Retry);
+        answerer.queue(QMessageBox::Close);
+        w.window.close();
+        QVERIFY(!w.window.isVisible());
+        QVERIFY(w.thread.isFinished());
+        QCOMPARE(answerer.seen.size(), 3u);
+        QCOMPARE(answerer.seen[2].text, answerer.seen[1].text);
+        QVERIFY(answerer.seen[1].text.endsWith(QStringLiteral(
+            "TESTOFF).\n\nRetry, or close anyway and switch the stove off at its main switch.")));
+        QCOMPARE(w.board.count("OUT10000"), 6);
+        QCOMPARE(w.board.count("TESTOFF"), 6);
+    }
+
+    // A board that falls silent greys the values of the page that polls it, with a note, until it
+    // answers again: on the debug page and on this one.
+    void boardSilenceShownOnBothPages() {
+        WindowOnBoard w;
+        auto *debug = w.window.findChild<DebugPage *>();
+        auto *testHw = w.window.findChild<TestHwPage *>();
+        const auto silenceShown = [](const QWidget *page, const char *values) {
+            return !page->findChild<QLabel *>(QStringLiteral("boardSilentLabel"))->isHidden() &&
+                   !page->findChild<QGroupBox *>(QLatin1String(values))->isEnabled();
+        };
+        click(w.window, "debugToolButton");
+        auto *smoke = debug->findChild<QLineEdit *>(QStringLiteral("tSmoke"));
+        QTRY_COMPARE_WITH_TIMEOUT(smoke->text(), QStringLiteral("20"), 10000);
+        QVERIFY(!silenceShown(debug, "debugGB"));
+        w.silent = true;
+        QTRY_VERIFY_WITH_TIMEOUT(silenceShown(debug, "debugGB"), 60000);
+        QCOMPARE(smoke->text(), QStringLiteral("20")); // kept, but no longer shown as live
+        QCOMPARE(debug->findChild<QLabel *>(QStringLiteral("boardSilentLabel"))->text(),
+                 QStringLiteral("The board does not answer: the values shown are not live."));
+        w.silent = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!silenceShown(debug, "debugGB") &&
+                                     debug->findChild<QGroupBox *>(QStringLiteral("debugGB"))->isEnabled(),
+                                 20000);
+
+        click(w.window, "homeBDebug");
+        click(w.window, "testHWToolButton");
+        auto *probe = testHw->findChild<QLineEdit *>(QStringLiteral("inputField1"));
+        QTRY_COMPARE_WITH_TIMEOUT(probe->text(), QStringLiteral("21"), 10000);
+        w.silent = true;
+        QTRY_VERIFY_WITH_TIMEOUT(silenceShown(testHw, "inputGroupBox"), 60000);
+        w.silent = false;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !testHw->findChild<QLabel *>(QStringLiteral("boardSilentLabel"))->isVisible() &&
+                testHw->findChild<QGroupBox *>(QStringLiteral("inputGroupBox"))->isEnabled(),
+            20000);
     }
 };
 

@@ -107,7 +107,7 @@ int main(int argc, char *argv[]) {
             green->click();
         // Two polling cycles: every input shown, and the inputs that follow the outputs have moved.
         QSignalSpy inputsRead(&thread, &SerialThread::testhwinputRead);
-        const auto cycle = SerialThread::inputsFor(session.model()).size();
+        const auto cycle = polledInputs(session.model()).size();
         if (!QTest::qWaitFor([&] { return inputsRead.count() >= 2 * cycle; }, 30000))
             std::fprintf(stderr, "hb_screenshots: the inputs were not all read\n");
         QTest::qWait(100);
