@@ -408,10 +408,7 @@ void TestHwPage::runAutomaticSequence(int generation) {
         StepAttempts attempts;
         for (int value : step.values) {
             const auto attempt = checked(outputCommand(m_model, target->row, value));
-            runAside([&] {
-                attempts.send([&](int wait) { return link.exclusive([&] { return attempt(wait); }); },
-                              current);
-            });
+            runAside([&] { attempts.send([&](int wait) { return link.attempt(attempt, wait); }, current); });
             if (!current()) return;
             if (showAutomaticValue(*target, value)) {
                 // A button that changed state sends it once more, with the attempts of a click.
