@@ -28,6 +28,8 @@ int BoardLink::open(const LinkSettings &settings) {
     const int result =
         OpenComm(settings.com, settings.baudRate, 0, delay, settings.byteTimeout(), settings.byteTimeout());
     m_open.store(result == 0);
+    // Drains still owed from before a close stay owed: a late reply may follow the port.
+    m_drainsOwed = std::max(m_drainsOwed, kDrainsAfterOpen);
     return result;
 }
 
@@ -49,11 +51,22 @@ QList<int> BoardLink::scanPorts() {
     return ports;
 }
 
+bool BoardLink::attempt(const Attempt &attempt, int wait) {
+    std::lock_guard lock(m_mutex);
+    bool ok = true;
+    if (m_drainsOwed > 0) {
+        ok = ClearComm() != 0;
+        if (ok) --m_drainsOwed;
+    }
+    ok = ok && attempt(wait) != 0;
+    if (!ok) m_drainsOwed = kDrainsAfterFailure;
+    return ok;
+}
+
 bool BoardLink::transact(const RetryPolicy &policy, const Attempt &attempt, const Proceed &proceed) {
     for (int t = policy.first; t <= policy.last; ++t) {
         if (proceed && !proceed()) return false;
-        std::lock_guard lock(m_mutex);
-        if (attempt(policy.wait(t)) != 0) return true;
+        if (this->attempt(attempt, policy.wait(t))) return true;
     }
     return false;
 }

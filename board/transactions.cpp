@@ -18,10 +18,10 @@ struct Reply {
     unsigned n = 0;
 };
 
-// Drain, write, wait, read. For the parameter commands the wait is split: a third before the
-// write and the rest after it.
+// Drop what has arrived, write, wait, read. For the parameter commands the wait is split: a third
+// before the write and the rest after it.
 bool exchange(const Command &command, int wait, Reply &reply, bool splitWait = false) {
-    if (ClearComm() == 0) return false;
+    if (DrainComm() == 0) return false;
     int after = wait;
     if (splitWait) {
         sleepMs(wait / 3);

@@ -1,7 +1,9 @@
-// Command transactions with the stove board: drain the receive side, write one command, wait,
-// read the reply (at most 24 bytes) and check it. Each returns 1 on success and 0 on failure;
-// out-values are written only on success. A transaction never retries: callers repeat it with
-// their own wait times through the board link, which holds the link for each single attempt.
+// Command transactions with the stove board: drop what the receive side holds (at once, without
+// waiting for more), write one command, wait, read the reply (at most 24 bytes) and check it. Each
+// returns 1 on success and 0 on failure (also when the port is not open); out-values are written
+// only on success. A transaction never retries: callers repeat it with their own wait times through
+// the board link, which holds the link for each single attempt and, after a failure, first waits
+// for the line to fall quiet, so that a reply that came late is not taken for the next one.
 #pragma once
 
 int sendControlCommand(unsigned short which, int wait);

@@ -452,8 +452,7 @@ void TestHwPage::runAutomaticSequence(int generation) {
                 const auto attempt = checked(outputCommand(m_model, target->row, value));
                 bool confirmed = false;
                 runAside([&] {
-                    confirmed = attempts.send(
-                        [&](int wait) { return link.exclusive([&] { return attempt(wait); }); }, current);
+                    confirmed = attempts.send([&](int wait) { return link.attempt(attempt, wait); }, current);
                 });
                 if (!current()) return false;
                 if (!confirmed) {

@@ -97,9 +97,15 @@ void serialWaitInput(int ms) {
     serialBackend.waitReadable(state().work.handle, ms);
 }
 
+int serialDiscard() {
+    const LinkState &s = state();
+    return s.work.open ? serialBackend.discardInput(s.work.handle) : 0;
+}
+
 } // namespace
 
-const Transport serialTransport = {serialOpen, serialClose, serialWrite, serialRead, serialWaitInput};
+const Transport serialTransport = {serialOpen, serialClose,     serialWrite,
+                                   serialRead, serialWaitInput, serialDiscard};
 
 } // namespace pyrolink
 
@@ -141,6 +147,10 @@ PYROLINK_API int ClearComm(void) {
         if (ok && n == 0) return 1;
     }
     return 0;
+}
+
+PYROLINK_API int DrainComm(void) {
+    return transport().discard();
 }
 
 PYROLINK_API int SetCts(unsigned char flag) {

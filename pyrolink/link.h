@@ -23,6 +23,8 @@ struct Transport {
     int (*read)(unsigned char *buffer, int count, unsigned int *got);
     // Blocks until input may be there or `ms` passed, so the poll-mode frame receiver never spins.
     void (*waitInput)(int ms);
+    // Drops what has already arrived for the open port, without waiting; 0 when not open.
+    int (*discard)();
 };
 
 extern const Transport serialTransport; // link.cpp

@@ -37,6 +37,8 @@ struct SerialBackend {
     int (*write)(Handle handle, const std::uint8_t *data, std::uint32_t count, std::uint32_t *written);
     // Blocks until input is pending or `timeoutMs` passed, without using the CPU. 1 = input pending.
     int (*waitReadable)(Handle handle, int timeoutMs);
+    // Drops every byte received and not yet read, at once and whatever the time-outs. 1 = done.
+    int (*discardInput)(Handle handle);
     void (*close)(Handle handle);
     // Modem status: *ctsOn = 1 when CTS is on. 0 = the device refused the query.
     int (*readCts)(Handle handle, int *ctsOn);

@@ -316,9 +316,17 @@ void proxyWaitInput(int) {
     sleepMs(1);
 }
 
+// What reached this machine is on the socket; bytes the proxy's device holds come with the next
+// read request, and asking for them here would make the proxy wait out its read time-outs.
+int proxyDiscard() {
+    if (!linked()) return 0;
+    discardStale();
+    return 1;
+}
+
 } // namespace
 
-const Transport proxyTransport = {proxyOpen, proxyClose, proxyWrite, proxyRead, proxyWaitInput};
+const Transport proxyTransport = {proxyOpen, proxyClose, proxyWrite, proxyRead, proxyWaitInput, proxyDiscard};
 
 } // namespace pyrolink
 

@@ -55,7 +55,13 @@ extern "C" {
 /*   1 */ PYROLINK_API int OpenComm(int port, int baud, short controllerType, short t1, short t2, short t3);
 /*   2 */ PYROLINK_API void CloseComm(void);
 /* 113 */ PYROLINK_API void SetActiveComm(int port);
+/* ClearComm reads and drops input until one read under the port's time-outs brings nothing, so on a
+ * quiet line it lasts a whole read time-out; 0 when three reads of 255 bytes all brought data.
+ * DrainComm drops only what has already arrived and returns at once; through a proxy that is what
+ * reached this machine, while bytes the proxy's device holds come with the next read. Both return 0
+ * when the port is not open. */
 /* 118 */ PYROLINK_API int ClearComm(void);
+/* 133 */ PYROLINK_API int DrainComm(void);
 /*  99 */ PYROLINK_API int WriteComm(const unsigned char *data, int count);
 /*  98 */ PYROLINK_API int ReadComm(unsigned char *buffer, int count, unsigned int *got);
 /* 114 */ PYROLINK_API int SetCts(unsigned char flag);

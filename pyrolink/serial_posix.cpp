@@ -224,6 +224,11 @@ int posixWaitReadable(Handle handle, int timeoutMs) {
            kWaitInput;
 }
 
+int posixDiscardInput(Handle handle) {
+    Device *d = find(handle);
+    return d && tcflush(d->fd, TCIFLUSH) == 0 ? 1 : 0;
+}
+
 void posixClose(Handle handle) {
     Device *d = find(handle);
     if (!d) return;
@@ -255,8 +260,8 @@ int posixSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {posixOpen,    posixOpenPath,  posixConfigure,    posixSetTimeouts,
-                                     posixRead,    posixWrite,     posixWaitReadable, posixClose,
-                                     posixReadCts, posixSetCtsFlow};
+const SerialBackend serialBackend = {posixOpen,  posixOpenPath, posixConfigure,    posixSetTimeouts,
+                                     posixRead,  posixWrite,    posixWaitReadable, posixDiscardInput,
+                                     posixClose, posixReadCts,  posixSetCtsFlow};
 
 } // namespace pyrolink

@@ -83,6 +83,10 @@ int winWaitReadable(Handle handle, int timeoutMs) {
     }
 }
 
+int winDiscardInput(Handle handle) {
+    return PurgeComm(toHandle(handle), PURGE_RXCLEAR) ? 1 : 0;
+}
+
 void winClose(Handle handle) {
     CloseHandle(toHandle(handle));
 }
@@ -104,7 +108,8 @@ int winSetCtsFlow(Handle handle, int on) {
 
 } // namespace
 
-const SerialBackend serialBackend = {winOpen,  winOpenPath,     winConfigure, winSetTimeouts, winRead,
-                                     winWrite, winWaitReadable, winClose,     winReadCts,     winSetCtsFlow};
+const SerialBackend serialBackend = {winOpen,  winOpenPath, winConfigure,    winSetTimeouts,
+                                     winRead,  winWrite,    winWaitReadable, winDiscardInput,
+                                     winClose, winReadCts,  winSetCtsFlow};
 
 } // namespace pyrolink

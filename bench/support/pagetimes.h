@@ -1,5 +1,6 @@
-// View all and Set all of the parameters page against the simulator of one model paced at 9600
-// baud, the page built as its first entry builds it: what the parameters and hbctl benchmarks time.
+// View all and Set all of the parameters page against the simulator of one model paced at the link's
+// baud rate (9600 unless told), the page built as its first entry builds it: what the parameters and
+// hbctl benchmarks time.
 #pragma once
 
 #include "app/session.h"
@@ -23,13 +24,25 @@ struct PageTimes {
     int writes = 0; // Set all's writes before it stores them
 };
 
+// The line a page is timed on.
+struct PageLine {
+    int baud = 9600; // the link's and the simulator's pacing; the delay is the program's 20 ms
+    // Runs once the simulator is up, before the link opens (to put a proxy in between, say); false
+    // gives up.
+    std::function<bool(const Simulator &)> beforeOpen;
+};
+
 // `between` runs after View all while the page has let go of the port; nothing when a step fails.
-inline std::optional<PageTimes> timePage(StoveModel model, const std::function<bool()> &between = {}) {
+inline std::optional<PageTimes> timePage(StoveModel model, const std::function<bool()> &between = {},
+                                         const PageLine &line = {}) {
     const char *arguments[] = {"", "basic", "water", "air"};
-    Simulator sim({"--model", arguments[modelIndex(model)], "--baud", "9600"});
-    BoardLink link; // 9600 baud, 20 ms delay
+    Simulator sim({"--model", arguments[modelIndex(model)], "--baud", std::to_string(line.baud)});
+    LinkSettings settings;
+    settings.baudRate = line.baud;
+    BoardLink link;
     Session session(link);
-    const auto identity = sim.ok() && link.open(LinkSettings{}) == 0 ? readBoardIdentity(link) : std::nullopt;
+    const bool ready = sim.ok() && (!line.beforeOpen || line.beforeOpen(sim));
+    const auto identity = ready && link.open(settings) == 0 ? readBoardIdentity(link) : std::nullopt;
     if (!identity || modelFromName(identity->left(10).trimmed()) != model) {
         std::fprintf(stderr, "%s not detected\n", qPrintable(modelName(model, false)));
         return std::nullopt;
@@ -48,7 +61,7 @@ inline std::optional<PageTimes> timePage(StoveModel model, const std::function<b
     times.writes = int(composeWrites(model, values, session.hubaMode()).size());
     if (between) {
         link.close();
-        if (!between() || link.open(LinkSettings{}) != 0) return std::nullopt;
+        if (!between() || link.open(settings) != 0) return std::nullopt;
     }
     start = Clock::now();
     page.setAll();

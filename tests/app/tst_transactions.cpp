@@ -1,6 +1,7 @@
 // Command transactions on a pseudo-terminal: the commands the simulator knows independently, and
 // against a scripted board the exact command bytes, the reply checks and the failure paths.
 #include "board/transactions.h"
+#include "child_process.h"
 #include "helpers.h"
 
 #include <pyrolink.h>
@@ -156,21 +157,84 @@ private slots:
         QVERIFY2(total - sinceArrival >= 95, qPrintable(QString::number(total - sinceArrival)));
     }
 
-    void lateReplyIsDrained() {
-        // A reply arriving after the read belongs to no one: the next transaction discards it.
+    // A board that misses a reply and sends it late, just as the next command arrives, followed by
+    // that command's own: the attempt that reads both fails, and the value is the third reply's.
+    // The two attempts after a failure and the first after memory commands begin with a full drain
+    // (the port's read time-out of quiet, 600 ms here); on a settled line a transaction begins at
+    // once, dropping what has come meanwhile.
+    void lateReplyWhileTheNextCommandIsWritten() {
+        CloseComm();
+        QCOMPARE(OpenComm(0, 9600, 0, 600, 0, 2), 0);
         board->setResponder([](const std::string &c, int earlier) -> std::optional<std::string> {
-            if (c == "READT1" && earlier == 0) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(250));
-                return std::string("T1=001\r");
-            }
             if (c == "READT2") return std::string("T2=002\r");
-            return std::nullopt;
+            if (c != "READT1" || earlier == 0) return std::nullopt;
+            if (earlier == 1) return std::string("T1=001\rT1=002\r");
+            return "T1=00" + std::to_string(earlier + 1) + "\r";
         });
+        BoardLink link;
+        constexpr RetryPolicy policy{1, 4, 0, wait};
         short value = 0;
-        QCOMPARE(readInput(1, &value, 10), 0);
-        QTest::qWait(300);
-        QCOMPARE(readInput(2, &value, wait), 1);
-        QCOMPARE(int(value), 2);
+        const auto read = [&](unsigned short input) {
+            return link.transact(policy, [&](int w) { return readInput(input, &value, w); });
+        };
+        QVERIFY(read(1));
+        QCOMPARE(value, 3);
+        QVERIFY(read(2));
+        board->peer.write(std::string("T2=009\r")); // stray bytes
+        QTest::qWait(50);
+        QVERIFY(read(2));
+        QCOMPARE(value, 2);
+        link.exclusive([] { return 0; });
+        QVERIFY(read(2));
+        const auto arrivals = board->arrivals();
+        QCOMPARE(board->commands(),
+                 (std::vector<std::string>{"READT1", "READT1", "READT1", "READT2", "READT2", "READT2"}));
+        for (std::size_t n : {1, 2, 3, 5})
+            QVERIFY2(hbtest::gapMs(arrivals, n) >= 600 - hbtest::gapSlackMs, qPrintable(QString::number(n)));
+        QVERIFY2(hbtest::gapMs(arrivals, 4) < 400, qPrintable(QString::number(hbtest::gapMs(arrivals, 4))));
+    }
+
+    // A board 150 to 250 ms late, with stray bytes before some replies, polled as the hardware
+    // test polls an input whose value changes every cycle: each value read is the one set just
+    // before, never that of a reply that came late to an earlier attempt; directly and through
+    // the proxy server.
+    void lateNoisyBoardGivesNoStaleValue_data() {
+        QTest::addColumn<bool>("proxy");
+        QTest::newRow("direct") << false;
+        QTest::newRow("through pyroproxy") << true;
+    }
+    void lateNoisyBoardGivesNoStaleValue() {
+        QFETCH(bool, proxy);
+        CloseComm();
+        hbtest::Simulator sim({"--model", "water", "--no-pacing", "--seed", "5", "--delay", "150", "--jitter",
+                               "100", "--noise", "0.15", "--only", "READT1"});
+        QVERIFY(sim.ok());
+        std::optional<testsupport::ChildProcess> server;
+        struct SerialAgain { // whatever the outcome, the next test finds COM1 on its pty
+            ~SerialAgain() {
+                CloseComm();
+                SetRemoteIP(255, 255, 255, 255);
+            }
+        } serialAgain;
+        if (proxy) {
+            server.emplace(HB_PYROPROXY,
+                           std::vector<std::string>{"--device", sim.path.toStdString(), "--port", "0"});
+            const std::string line = server->waitForError(" on 127.0.0.1:").value_or("");
+            QVERIFY2(!line.empty(), server->errorText().c_str());
+            qputenv("PYROLINK_PROXY_PORT", QByteArray::fromStdString(line.substr(line.rfind(':') + 1)));
+            SetRemoteIP(127, 0, 0, 1);
+        }
+        BoardLink link;
+        // At 19200 baud a full drain waits for 275 ms of quiet: longer than the board is ever late.
+        QCOMPARE(link.open(LinkSettings{0, 19200, 20}), 0);
+        // The hardware test's policies: TESTON, then each input read.
+        QVERIFY(link.transact({0, 3, 50, 50}, [](int w) { return sendControlCommand(1, w); }));
+        for (int set = 11; set <= 15; ++set) {
+            QVERIFY(sim.control(QStringLiteral("input t1 %1").arg(set)).startsWith("ok"));
+            short value = -999;
+            QVERIFY(link.transact({1, 7, 50, 50}, [&](int w) { return readInput(1, &value, w); }));
+            QCOMPARE(int(value), set);
+        }
     }
 
     void closedLinkFails() {

@@ -129,6 +129,25 @@ TEST_F(LinkTest, ClearCommDrainsOrGivesUpAfterThreeReads) {
     chatter.get();
 }
 
+TEST_F(LinkTest, DrainCommDropsWhatArrivedWithoutWaitingOrSending) {
+    EXPECT_EQ(DrainComm(), 0); // not open
+    // A read time-out of 3 s: a drain that waited for a quiet line would last that long.
+    ASSERT_EQ(OpenComm(0, 9600, 0, 3000, 0, 1000), 0);
+    peer.write(std::string("T1=001\r"));
+    std::this_thread::sleep_for(50ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DrainComm(), 1);
+    EXPECT_EQ(DrainComm(), 1); // a quiet line too
+    EXPECT_LT(msSince(start), 1500);
+    // What comes afterwards is kept, and read under the port's own time-outs.
+    peer.write(std::string("T1=002\r"));
+    unsigned char buf[24];
+    unsigned int got = 0;
+    EXPECT_EQ(ReadComm(buf, 7, &got), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), got), "T1=002\r");
+    EXPECT_TRUE(sent().empty());
+}
+
 TEST_F(LinkTest, ActivePortSwitchKeepsEachSlot) {
     PtyPeer second;
     second.bindCom(4);

@@ -203,6 +203,17 @@ TEST_F(ProxyTest, ReadRepliesAreReassembledAndCopiedUpToTheCount) {
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), got), "P01=123\r");
 }
 
+// The proxy's device is read only on request, under the proxy's time-outs: a drain that asked would
+// wait them out. It drops what reached the socket and sends nothing.
+TEST_F(ProxyTest, DrainAsksTheProxyNothing) {
+    EXPECT_EQ(DrainComm(), 0); // not linked
+    openThroughProxy();
+    proxy.write(readReply(2, {'x'})); // an answer that came after the library gave up on it
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(DrainComm(), 1);
+    EXPECT_TRUE(proxy.read(1, 200ms).empty());
+}
+
 TEST_F(ProxyTest, ShortAndWrongReadRepliesFailButKeepTheConnection) {
     script({kOpened, bytes({0x02, 0x02, 0x00, 0x00}), bytes({0x02, 0x03, 0x00, 0x00, 0x00}),
             readReply(2, {0x41})});

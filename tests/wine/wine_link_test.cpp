@@ -1,9 +1,9 @@
 // The Windows build of the link library (pyrolink.dll) under Wine, against pseudo-terminals whose
 // far ends the simulator plays natively: COM1 -> a WATER board, COM10 -> a board in its boot
 // loader, and a BASIC board behind pyroproxy on PYROLINK_PROXY_PORT (run-wine-tests.sh sets all
-// three up). Covers opening COM1 and COM10, the raw exchange and its time-outs, the XON/XOFF
-// characters of the line settings, boot-loader frames in both receive modes, and the proxy client
-// with its connect diagnostics. Nothing here relies on modem lines, other framings than 8N1 or
+// three up). Covers opening COM1 and COM10, the raw exchange and its time-outs, the drain, the
+// XON/XOFF characters of the line settings, boot-loader frames in both receive modes, and the proxy
+// client with its connect diagnostics. Nothing here relies on modem lines, other framings than 8N1 or
 // wire pacing, which a pty under Wine does not have.
 #include "pyrolink.h"
 
@@ -142,7 +142,19 @@ void com1RawExchange() {
     ms = timedRead(100, &got);
     CHECK(got == 8 && ms < 250,
           "read of a short reply: " + std::to_string(got) + " bytes in " + std::to_string(ms));
+
+    // DrainComm drops a reply that has come, at once; the time-outs stay the port's.
+    WriteComm(reinterpret_cast<const unsigned char *>("READGENP01\r"), 11);
+    Sleep(200);
+    const ULONGLONG drainStart = GetTickCount64();
+    CHECK(DrainComm() == 1 && DrainComm() == 1);
+    const ULONGLONG drained = GetTickCount64() - drainStart;
+    CHECK(drained < 500, "DrainComm took " + std::to_string(drained) + " ms");
+    ms = timedRead(24, &got);
+    CHECK(got == 0 && ms >= 950 && ms < 3000,
+          "read after DrainComm: " + std::to_string(got) + " bytes in " + std::to_string(ms));
     CloseComm();
+    CHECK(DrainComm() == 0);
     CHECK(lineXonXoff("COM1", &xon, &xoff) && xon == 0x11 && xoff == 0x13,
           "XonChar " + std::to_string(xon) + " XoffChar " + std::to_string(xoff));
 
@@ -183,10 +195,12 @@ void proxyClient() {
     CHECK(opened == 0,
           "proxy OpenComm result " + std::to_string(opened) + ": is pyroproxy on PYROLINK_PROXY_PORT?");
     if (opened == 0) {
+        CHECK(DrainComm() == 1);
         const std::string reply = ask("MODELLO\r", 23);
         CHECK(reply == "BASIC      02.07240315\r", printable(reply));
     }
     CloseComm();
+    CHECK(DrainComm() == 0);
     SetRemoteIP(255, 255, 255, 255);
 }
 
