@@ -38,7 +38,7 @@ double medianCycleMs(BoardLink &link, StoveModel model, PollMode mode, int cycle
         std::lock_guard lock(mutex);
         starts.push_back(Clock::now());
     };
-    const short firstInput = static_cast<short>(SerialThread::inputsFor(model).value(0));
+    const short firstInput = static_cast<short>(polledInputs(model).value(0));
     QObject::connect(
         &thread, &SerialThread::testhwinputRead, &thread,
         [&](short input, short) { mark(input, firstInput); }, Qt::DirectConnection);
@@ -67,7 +67,7 @@ double medianCycleMs(BoardLink &link, StoveModel model, PollMode mode, int cycle
 // The least input cycle: each input's command and reply on the wire inside its first wait.
 double leastInputCycleMs(StoveModel model, double byteMs) {
     double ms = 0;
-    for (unsigned short input : SerialThread::inputsFor(model)) {
+    for (unsigned short input : polledInputs(model)) {
         board::Command command;
         board::inputCommand(input, command);
         ms += kFirstInputWait + (command.length + kReplyBytes) * byteMs;
@@ -133,7 +133,7 @@ int main(int argc, char **argv) {
                 return hwtest::sendTestModeCommand(hwtest::TestModeCommand::Leave, wait);
             });
             // The debug page.
-            const int indexes = SerialThread::indexCountFor(model);
+            const int indexes = monitorIndexCount(model);
             print(name, baud, "monitor cycle", medianCycleMs(link, model, PollMode::Monitor, cycles),
                   indexes * (kFirstMonitorWait + kDebugBytes * byteMs));
         }
