@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 
+#include <deque>
 #include <unistd.h>
 
 using hbtest::BoxAnswerer;
@@ -45,15 +46,15 @@ std::string threeDigits(int v) {
 }
 
 // A scripted board that identifies as `model` and keeps parameters in a map; commands in `silent`
-// (prefixes) get no answer, a command in `garbled` gets that reply once.
+// (prefixes) get no answer, a command in `garbled` gets those replies first, one each time.
 struct FakeBoard {
     explicit FakeBoard(StoveModel model) : model(model) {
         board.setResponder([this](const std::string &c, int) -> std::optional<std::string> {
             for (const std::string &prefix : silent)
                 if (c.rfind(prefix, 0) == 0) return std::nullopt;
-            if (const auto once = garbled.find(c); once != garbled.end()) {
-                const std::string reply = once->second;
-                garbled.erase(once);
+            if (auto &queue = garbled[c]; !queue.empty()) {
+                const std::string reply = queue.front();
+                queue.pop_front();
                 return reply;
             }
             if (c == "MODELLO") return identityOf(this->model);
@@ -81,7 +82,7 @@ struct FakeBoard {
     StoveModel model;
     std::map<std::string, int> values; // "GEN07" / "TEC05"
     std::vector<std::string> silent;
-    std::map<std::string, std::string> garbled;
+    std::map<std::string, std::deque<std::string>> garbled;
     ScriptedBoard board;
 };
 
@@ -371,12 +372,13 @@ private slots:
         const int pt6 = position("PT6");
         box(pt6)->setValue(1);
         QVERIFY(page->isMarked(pt6));
-        // The word is taken when two reads agree. The first reply here was altered on the line and
-        // still parses (as 0): the other bits are written back as the board holds them all the same.
-        fake.garbled["READTECP05"] = "P05=0\x7F" "1\r";
+        // The word is taken when two reads agree, each a number from end to end. The first two
+        // replies here were altered on the line; read as far as their digits go they both say 0,
+        // and writing back the other bits from them would clear bits 0, 4 and 6.
+        fake.garbled["READTECP05"] = {std::string("P05=0\x7F") + "1\r", "P05=&81\r"};
         page->setButton(pt6)->click();
-        QCOMPARE(fake.commands(),
-                 (std::vector<std::string>{"READTECP05", "READTECP05", "READTECP05", "WRTECP05083"}));
+        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "READTECP05", "READTECP05",
+                                                            "READTECP05", "WRTECP05083"}));
         QCOMPARE(answerer->shown(), QStringList{"information Parameters: Parameter properly set"});
         QVERIFY(!page->isMarked(pt6));
         QCOMPARE(box(pt6)->value(), 1.0);
@@ -433,7 +435,7 @@ private slots:
         box(sms)->setValue(1);
         answerer->queue(QMessageBox::Yes);
         page->setButton(sms)->click();
-        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05160"}));
+        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "READTECP05", "WRTECP05160"}));
     }
 
     void groupSelectorSwitchesRangesFirst() {
