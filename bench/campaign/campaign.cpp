@@ -25,7 +25,7 @@
 // `profiles()`). A dropped reply is a command the board carried out; a lost request (lose, and
 // lose-save for the store command alone) is one it never saw: only that shows whether a command
 // nobody confirmed is taken for done.
-// --scale multiplies every job's operation count; --jobs runs that many jobs at once (default 12:
+// --scale multiplies every job's operation count; --jobs runs that many jobs at once (default 16:
 // the jobs mostly wait on the line); --baud is the link's setting (default 9600, the program's
 // default); --keep DIR keeps the simulator transcript of every false success in DIR.
 // The same seeds give the same operations and faults; the timing of the machine can still move a
@@ -58,7 +58,7 @@ struct Options {
     QList<const Profile *> profiles;
     QList<Group> groups;
     double scale = 1.0;
-    int jobs = 12;
+    int jobs = 16;
     int baud = 9600;
     QString keep;
 };

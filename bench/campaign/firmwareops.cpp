@@ -263,10 +263,14 @@ bool runHbctlFlash(Job &job) {
         const QByteArray out = hbctl.readAllStandardOutput();
         const QString error = QString::fromUtf8(hbctl.readAllStandardError()).trimmed();
         QString reported = QLatin1String(kindName(image.kind)) + QStringLiteral(": exit %1").arg(exit);
-        if (exit == 0)
-            reported += QStringLiteral(", ") +
-                        QString::fromUtf8(QJsonDocument::fromJson(out).toJson(QJsonDocument::Compact));
-        else if (!error.isEmpty())
+        if (exit == 0) {
+            // What it said of the board; the file's path and the board's name are known.
+            QJsonObject json = QJsonDocument::fromJson(out).object();
+            for (const char *known : {"file", "board", "backup"})
+                json.remove(QLatin1String(known));
+            reported +=
+                QStringLiteral(", ") + QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact));
+        } else if (!error.isEmpty())
             reported += QStringLiteral(": ") + error.section(QLatin1Char('\n'), -1);
         judge(job, Path::HbctlFlash, op, exit == 0, reported, *board, image);
     }
