@@ -218,21 +218,37 @@ bool channelReplyMatches(const Command &command, const unsigned char *reply, uns
 }
 
 namespace {
-// "P" + the two index digits of the command + "=" + 3 bytes + CR.
+constexpr int kParameterField = 3; // the value bytes of a parameter reply
+
+// "P" + the two index digits of the command + "=" + 3 bytes + CR, the 3 bytes a number from end to
+// end (leading blanks and a sign allowed). The board writes its values zero-padded; a field that a
+// number fills only in part ("0", an altered byte, "1") was altered on the line, and reading it as
+// far as it goes would take a garbled reply for a value of the board's.
 bool parameterReplyForm(const Command &command, int indexAt, const unsigned char *reply, unsigned n) {
-    return n == 8 && reply[0] == 'P' && reply[1] == static_cast<unsigned char>(command.bytes[indexAt]) &&
-           reply[2] == static_cast<unsigned char>(command.bytes[indexAt + 1]) && reply[3] == '=' &&
-           reply[7] == '\r';
+    if (n != 8 || reply[0] != 'P' || reply[1] != static_cast<unsigned char>(command.bytes[indexAt]) ||
+        reply[2] != static_cast<unsigned char>(command.bytes[indexAt + 1]) || reply[3] != '=' ||
+        reply[7] != '\r')
+        return false;
+    const unsigned char *field = reply + 4;
+    int i = 0;
+    while (i < kParameterField && isSpace(field[i]))
+        ++i;
+    if (i < kParameterField && (field[i] == '+' || field[i] == '-')) ++i;
+    const int digits = i;
+    while (i < kParameterField && field[i] >= '0' && field[i] <= '9')
+        ++i;
+    return i > digits && i == kParameterField;
 }
 } // namespace
 
 bool writeParameterReplyMatches(const Command &command, short value, const unsigned char *reply, unsigned n) {
-    return parameterReplyForm(command, 6, reply, n) && static_cast<short>(fieldValue(reply + 4, 3)) == value;
+    return parameterReplyForm(command, 6, reply, n) &&
+           static_cast<short>(fieldValue(reply + 4, kParameterField)) == value;
 }
 
 bool parseReadParameterReply(const Command &command, const unsigned char *reply, unsigned n, short *value) {
     if (!parameterReplyForm(command, 8, reply, n)) return false;
-    *value = static_cast<short>(fieldValue(reply + 4, 3));
+    *value = static_cast<short>(fieldValue(reply + 4, kParameterField));
     return true;
 }
 

@@ -36,6 +36,8 @@ bool bankReplyMatches(const Command &command, const unsigned char *reply, unsign
 bool parseDebugReply(const Command &command, const unsigned char *reply, unsigned n, short *first,
                      short *second, short *third);
 bool channelReplyMatches(const Command &command, const unsigned char *reply, unsigned n);
+// Parameter replies: the three value bytes must be a number from end to end (a reply altered on the
+// line is refused rather than read as far as its digits go).
 bool writeParameterReplyMatches(const Command &command, short value, const unsigned char *reply, unsigned n);
 bool parseReadParameterReply(const Command &command, const unsigned char *reply, unsigned n, short *value);
 

@@ -70,7 +70,7 @@ bool writeBoardParameters(BoardLink &link, const QList<BoardWrite> &writes,
         } else {
             // Only some bits change: the others keep the board's values, as Set of one row does.
             std::int16_t word = 0;
-            ok = readBoardParameter(link, w.table, w.boardIndex, &word, retry::readFlags);
+            ok = readFlagsWord(link, w.table, w.boardIndex, &word, retry::readFlags);
             for (int bit = 0; ok && bit < 8; ++bit)
                 if (w.bits & (1 << bit)) word = applyBit(word, bit, (w.raw >> bit) & 1);
             if (ok) ok = writeBoardParameter(link, w.table, w.boardIndex, word, retry::writeFlags);

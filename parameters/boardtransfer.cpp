@@ -2,6 +2,8 @@
 
 #include "board/transactions.h"
 
+#include <optional>
+
 namespace {
 // The control command that stores the parameters ("SAVEPAR").
 constexpr unsigned short kStoreCommand = 2;
@@ -20,6 +22,20 @@ bool writeBoardParameter(BoardLink &link, int table, int index, std::int16_t val
     return link.transact(policy, [&](int wait) {
         return writeParameter(static_cast<unsigned short>(table), static_cast<unsigned short>(index), value,
                               wait);
+    });
+}
+
+bool readFlagsWord(BoardLink &link, int table, int index, std::int16_t *value, const RetryPolicy &policy) {
+    std::optional<std::int16_t> previous;
+    return link.transact(policy, [&](int wait) {
+        std::int16_t word = 0;
+        if (readParameter(static_cast<unsigned short>(table), static_cast<unsigned short>(index), &word,
+                          wait) == 0)
+            return 0;
+        const bool confirmed = previous == word;
+        previous = word;
+        if (confirmed) *value = word;
+        return confirmed ? 1 : 0;
     });
 }
 

@@ -24,6 +24,12 @@ bool readBoardParameter(BoardLink &link, int table, int index, std::int16_t *val
                         const RetryPolicy &policy);
 bool writeBoardParameter(BoardLink &link, int table, int index, std::int16_t value,
                          const RetryPolicy &policy);
+// A flags word read before some of its bits are written back with the others unchanged. A reply
+// carries no check, and one altered on the line can still parse (a digit turned into another, or
+// into a character that ends the number early), so a word is taken only when two reads agree: the
+// bits the user did not touch are never written back from a garbled reply. The reads share the
+// policy's attempts.
+bool readFlagsWord(BoardLink &link, int table, int index, std::int16_t *value, const RetryPolicy &policy);
 // "SAVEPAR": the board stores its parameters permanently.
 bool storeBoardParameters(BoardLink &link, const RetryPolicy &policy);
 bool selectBoardBank(BoardLink &link, int bank, const RetryPolicy &policy);

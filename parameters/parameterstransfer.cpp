@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QRadioButton>
 #include <QStackedLayout>
 #include <QToolButton>
 
@@ -142,7 +143,7 @@ void ParametersPage::setRow(int row) {
     } else {
         // Only this row's bit changes; the other bits keep the board's values.
         std::int16_t word = 0;
-        ok = readBoardParameter(link, d.table, d.boardIndex, &word, retry::readFlags);
+        ok = readFlagsWord(link, d.table, d.boardIndex, &word, retry::readFlags);
         if (ok)
             ok = writeBoardParameter(link, d.table, d.boardIndex, applyBit(word, d.bit, box->value()),
                                      retry::writeFlags);
@@ -296,11 +297,19 @@ void ParametersPage::selectBank(int bank) {
     if (bank < 1 || bank > m_bankButtons.size()) return;
     WaitCursor cursor;
     const bool selected = selectBoardBank(m_session.link(), bank, retry::bank);
-    // The board stores also after a failed selection; that result is not reported.
-    storeBoardParameters(m_session.link(), retry::bankStore);
-    if (selected)
-        messages::information(parametersTitle(), textAt(84));
-    else
-        messages::warning(parametersTitle(), textAt(32));
+    // The board is asked to store also after a selection it did not confirm (it may have taken it
+    // without its answer arriving); the selection lasts only once stored, so both must be confirmed.
+    const bool stored = storeBoardParameters(m_session.link(), retry::bankStore);
     cursor.restore();
+    if (selected && stored) {
+        messages::information(parametersTitle(), textAt(84));
+        return;
+    }
+    // Which bank the board will use is unknown now: no button claims one.
+    for (QRadioButton *button : m_bankButtons) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    }
+    messages::warning(parametersTitle(), textAt(32));
 }

@@ -19,6 +19,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 
+#include <deque>
 #include <unistd.h>
 
 using hbtest::BoxAnswerer;
@@ -45,12 +46,17 @@ std::string threeDigits(int v) {
 }
 
 // A scripted board that identifies as `model` and keeps parameters in a map; commands in `silent`
-// (prefixes) get no answer.
+// (prefixes) get no answer, a command in `garbled` gets those replies first, one each time.
 struct FakeBoard {
     explicit FakeBoard(StoveModel model) : model(model) {
         board.setResponder([this](const std::string &c, int) -> std::optional<std::string> {
             for (const std::string &prefix : silent)
                 if (c.rfind(prefix, 0) == 0) return std::nullopt;
+            if (auto &queue = garbled[c]; !queue.empty()) {
+                const std::string reply = queue.front();
+                queue.pop_front();
+                return reply;
+            }
             if (c == "MODELLO") return identityOf(this->model);
             if (c == "SAVEPAR") return c + "\r";
             if ((c.rfind("READGENP", 0) == 0 || c.rfind("READTECP", 0) == 0) && c.size() == 10) {
@@ -76,6 +82,7 @@ struct FakeBoard {
     StoveModel model;
     std::map<std::string, int> values; // "GEN07" / "TEC05"
     std::vector<std::string> silent;
+    std::map<std::string, std::deque<std::string>> garbled;
     ScriptedBoard board;
 };
 
@@ -365,8 +372,13 @@ private slots:
         const int pt6 = position("PT6");
         box(pt6)->setValue(1);
         QVERIFY(page->isMarked(pt6));
+        // The word is taken when two reads agree, each a number from end to end. The first two
+        // replies here were altered on the line; read as far as their digits go they both say 0,
+        // and writing back the other bits from them would clear bits 0, 4 and 6.
+        fake.garbled["READTECP05"] = {std::string("P05=0\x7F") + "1\r", "P05=&81\r"};
         page->setButton(pt6)->click();
-        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05083"}));
+        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "READTECP05", "READTECP05",
+                                                            "READTECP05", "WRTECP05083"}));
         QCOMPARE(answerer->shown(), QStringList{"information Parameters: Parameter properly set"});
         QVERIFY(!page->isMarked(pt6));
         QCOMPARE(box(pt6)->value(), 1.0);
@@ -374,7 +386,7 @@ private slots:
         fake.board.clear();
         box(pt6)->setValue(0);
         page->setButton(pt6)->click();
-        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05081"}));
+        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "READTECP05", "WRTECP05081"}));
         // Whole value with its conversion: PG15 (bar) 1.2 is raw 12.
         fake.board.clear();
         box("PG15")->setValue(1.2);
@@ -423,7 +435,7 @@ private slots:
         box(sms)->setValue(1);
         answerer->queue(QMessageBox::Yes);
         page->setButton(sms)->click();
-        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "WRTECP05160"}));
+        QCOMPARE(fake.commands(), (std::vector<std::string>{"READTECP05", "READTECP05", "WRTECP05160"}));
     }
 
     void groupSelectorSwitchesRangesFirst() {
@@ -560,6 +572,7 @@ private slots:
         fake.board.clear();
         page->bankButtons()[2]->click();
         QCOMPARE(fake.commands(), (std::vector<std::string>{"WRBANP03333", "SAVEPAR"}));
+        QVERIFY(page->bankButtons()[2]->isChecked());
         fake.silent = {"WRBANP", "SAVEPAR"};
         click("memoButton");
         fake.board.clear();
@@ -568,9 +581,23 @@ private slots:
         std::vector<std::string> expected(6, "WRBANP01111");
         expected.push_back("SAVEPAR");
         QCOMPARE(fake.commands(), expected);
+        // A selection that was not stored has not happened: the next start of the board brings
+        // back the stored bank. Which bank the board uses is unknown, and no button claims one.
+        fake.silent.clear();
+        page->bankButtons()[2]->click();
+        fake.board.clear();
+        fake.silent = {"SAVEPAR"};
+        page->bankButtons()[3]->click();
+        expected = std::vector<std::string>(6, "SAVEPAR");
+        expected.insert(expected.begin(), "WRBANP04444");
+        QCOMPARE(fake.commands(), expected);
+        for (const QRadioButton *button : page->bankButtons())
+            QVERIFY(!button->isChecked());
         QCOMPARE(answerer->shown(), (QStringList{"information Parameters: Storage successed",
                                                  "information Parameters: Storage successed",
                                                  "warning Parameters: Non-response error",
+                                                 "warning Parameters: Operation failed: retry",
+                                                 "information Parameters: Storage successed",
                                                  "warning Parameters: Operation failed: retry"}));
 
         // The bank buttons follow a language switch.

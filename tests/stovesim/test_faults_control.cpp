@@ -69,6 +69,28 @@ TEST(Faults, RatesMatchTheProbabilitiesAndRepeatWithTheSeed) {
     EXPECT_GT(differences, 0);
 }
 
+TEST(Faults, LostRequestsKeepTheReplyFaultsOfTheSeed) {
+    FaultConfig c;
+    c.seed = 7;
+    c.drop = 0.5;
+    FaultInjector plain(c);
+    c.lose = 0.25;
+    FaultInjector losing(c), again(c);
+    const Exchange ex = answered("WRGENP01020", "P01=020\r");
+    int lost = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const bool l = losing.loses("WRGENP01020");
+        ASSERT_EQ(l, again.loses("WRGENP01020"));
+        lost += l;
+        ASSERT_EQ(losing.apply(ex).bytes, plain.apply(ex).bytes);
+    }
+    EXPECT_NEAR(lost, 1000, 120);
+    c.only = "SAVEPAR";
+    FaultInjector only(c);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_FALSE(only.loses("WRGENP01020"));
+}
+
 TEST(Faults, DelayAndJitterBounds) {
     FaultConfig c;
     c.delayMs = 50;

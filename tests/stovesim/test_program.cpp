@@ -167,6 +167,11 @@ TEST(Program, FaultsFromTheCommandLine) {
     EXPECT_EQ(port.ask("DEBUG01\r", 12, 200ms), ""); // dropped
     EXPECT_EQ(port.ask("MODELLO\r", 23).size(), 23u);
     EXPECT_EQ(port.ask("READGENP01\r", 8, 300ms), ""); // silent after two answers
+    // A lost request is one the board never carried out: no answer, and the parameter keeps its value.
+    Sim losing({"--model", "water", "--no-pacing", "--lose", "1", "--only", "WRGENP"});
+    Port lossy(losing.path);
+    EXPECT_EQ(lossy.ask("WRGENP01020\r", 8, 300ms), "");
+    EXPECT_EQ(lossy.ask("READGENP01\r", 8), "P01=018\r");
     Sim delayed({"--model", "water", "--no-pacing", "--delay", "150"});
     Port slow(delayed.path);
     slow.send(Bytes{'M', 'O', 'D', 'E', 'L', 'L', 'O', '\r'});

@@ -211,7 +211,8 @@ void Engine::receiveLine(std::uint8_t byte, Clock::time_point now, std::vector<E
     const bool overflow = m_overflow;
     m_pending.clear();
     m_overflow = false;
-    if (!overflow && !modemSilenced()) ex.reply = command(ex.label);
+    ex.lost = !overflow && lost(ex.label);
+    if (!overflow && !ex.lost && !modemSilenced()) ex.reply = command(ex.label);
     out.push_back(std::move(ex));
     if (m_enterBootLoader) {
         m_enterBootLoader = false;
@@ -373,6 +374,8 @@ void Engine::receiveFrames(Clock::time_point now, std::vector<Exchange> &out) {
         ex.label = label;
         if (commandCarriesData(cmd) && sum(ex.request.data() + 11, length) != ex.request[11 + length]) {
             ex.label += " (bad data checksum)";
+        } else if (lost(ex.label)) {
+            ex.lost = true;
         } else {
             ex.reply = frame(ex.request, ex.delay, now);
         }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,7 +39,8 @@ struct Exchange {
     Bytes request;
     std::string label; // request text without CR; boot-loader frames as "#" + command in hex
     std::optional<Bytes> reply;
-    Millis delay{0}; // the reply is due this long after the request (sector erase)
+    Millis delay{0};   // the reply is due this long after the request (sector erase)
+    bool lost = false; // lost on the way (a fault): the board neither acted on it nor answered
 };
 
 class Engine {
@@ -49,6 +51,10 @@ public:
     void receive(std::span<const std::uint8_t> bytes, Clock::time_point now, std::vector<Exchange> &out);
     // Runs the stove model up to `now`.
     void advance(Clock::time_point now);
+    // Asked for every complete request (by its label) before the board acts on it: true loses it,
+    // as a request garbled on the line that the board does not recognise.
+    using RequestFilter = std::function<bool(const std::string &label)>;
+    void setRequestFilter(RequestFilter filter) { m_requestLost = std::move(filter); }
 
     Mode mode() const { return m_mode; }
     Model model() const { return m_config.model; }
@@ -78,7 +84,10 @@ private:
     void store();
     void loadState();
 
+    bool lost(const std::string &label) const { return m_requestLost && m_requestLost(label); }
+
     EngineConfig m_config;
+    RequestFilter m_requestLost;
     ParameterStore m_ram;
     ParameterStore m_stored;
     Stove m_stove;

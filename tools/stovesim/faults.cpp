@@ -2,7 +2,19 @@
 
 namespace stovesim {
 
-FaultInjector::FaultInjector(const FaultConfig &config) : m_config(config), m_rng(config.seed) {}
+namespace {
+// Seeds the request-loss sequence apart from the reply faults' one.
+constexpr std::uint64_t kLossStream = 0x9E3779B97F4A7C15ull;
+} // namespace
+
+FaultInjector::FaultInjector(const FaultConfig &config)
+    : m_config(config), m_rng(config.seed), m_lossRng(config.seed ^ kLossStream) {}
+
+bool FaultInjector::loses(const std::string &label) {
+    if (m_config.lose <= 0) return false;
+    if (!m_config.only.empty() && !label.starts_with(m_config.only)) return false;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_lossRng) < m_config.lose;
+}
 
 FaultInjector::Outcome FaultInjector::apply(const Exchange &exchange) {
     Outcome out;

@@ -44,7 +44,7 @@ const char kUsage[] =
     "                [--baud N] [--log FILE] [--state FILE] [--firmware TEXT] [--revision TEXT]\n"
     "                [--bootloader] [--dump-flash FILE] [--speed X] [--alarm CODE] [--seed N]\n"
     "                [--drop P] [--corrupt P] [--noise P] [--delay MS] [--jitter MS]\n"
-    "                [--silent-after N] [--only CMDPREFIX]\n"
+    "                [--lose P] [--silent-after N] [--only CMDPREFIX]\n"
     "Prints the pty slave path on the first line of standard output, then answers control commands\n"
     "read from standard input (\"help\" lists them). See tools/stovesim/README.md.\n";
 
@@ -118,6 +118,8 @@ Options parse(int argc, char **argv) {
             o.faults.corrupt = realArg("--corrupt", value(), 0, 1);
         } else if (a == "--noise") {
             o.faults.noise = realArg("--noise", value(), 0, 1);
+        } else if (a == "--lose") {
+            o.faults.lose = realArg("--lose", value(), 0, 1);
         } else if (a == "--delay") {
             o.faults.delayMs = static_cast<int>(intArg("--delay", value(), 0, 600000));
         } else if (a == "--jitter") {
@@ -260,6 +262,8 @@ int main(int argc, char **argv) {
     Engine engine(opt.engine);
     if (!engine.stateError().empty()) std::fprintf(stderr, "stovesim: %s\n", engine.stateError().c_str());
     FaultInjector faults(opt.faults);
+    if (opt.faults.lose > 0)
+        engine.setRequestFilter([&faults](const std::string &label) { return faults.loses(label); });
     Transcript log(opt.log);
     const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / opt.baud); // start, 8 data, stop bits
     std::deque<Outgoing> queue;
@@ -341,6 +345,10 @@ int main(int argc, char **argv) {
                 engine.receive(std::span(buf, static_cast<std::size_t>(n)), now, exchanges);
                 for (const Exchange &ex : exchanges) {
                     log.line("RX", escape(ex.request));
+                    if (ex.lost) {
+                        log.line("TX", "(none)  [lost]");
+                        continue;
+                    }
                     FaultInjector::Outcome o = faults.apply(ex);
                     if (!o.bytes) {
                         log.line("TX", "(none)" + (o.note.empty() ? "" : "  [" + o.note + "]"));
