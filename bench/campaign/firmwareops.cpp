@@ -168,6 +168,14 @@ const char *refusalName(srec::Refusal refusal) {
         return "no end record";
     case srec::Refusal::BadRecord:
         return "bad record";
+    case srec::Refusal::OtherDataRecord:
+        return "S1/S3 record";
+    case srec::Refusal::NoData:
+        return "no data";
+    case srec::Refusal::Overlap:
+        return "overlapping records";
+    case srec::Refusal::OutsideFlash:
+        return "outside the flash";
     }
     return "refused";
 }
@@ -223,7 +231,7 @@ bool runFirmware(Job &job) {
         bool success = false;
         if (!firmware::probeBootLoader(link, profile->probeAddress)) {
             reported += QStringLiteral("the boot loader does not answer");
-        } else if (const srec::CheckResult checked = srec::check(image.text); !checked.ok()) {
+        } else if (const srec::CheckResult checked = srec::check(image.text, firmware::erasedAreas(false)); !checked.ok()) {
             reported += QStringLiteral("file refused (%1, line %2)")
                             .arg(QLatin1String(refusalName(checked.refusal)))
                             .arg(checked.line);
