@@ -13,6 +13,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <iterator>
+
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
 
@@ -230,8 +233,11 @@ private slots:
                     }
                     pending.erase(pending.begin(), pending.begin() + 4 + pending[2]);
                 } else if (kind == 0x02 && pending.size() >= 2) {
-                    testsupport::Bytes message{0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
-                    message.insert(message.end(), reply.begin(), reply.end());
+                    // Sized at once: GCC 12 takes an insert after the header as out of bounds.
+                    testsupport::Bytes message(5 + reply.size());
+                    const std::uint8_t header[] = {0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
+                    std::copy(reply.begin(), reply.end(),
+                              std::copy(std::begin(header), std::end(header), message.begin()));
                     reply.clear();
                     peer.write(message);
                     pending.erase(pending.begin(), pending.begin() + 2);
