@@ -4,9 +4,9 @@
 #   - builds the libFuzzer targets and gives each a short bounded run, two at a time;
 #   - builds the program, the tools and the tests under AddressSanitizer and UndefinedBehaviorSanitizer
 #     (not the benchmarks and screenshot renderers) and checks the layers of the program;
-#   - runs all tests (the Windows test program under Wine among them); meanwhile, at the lowest CPU
-#     priority so that the tests keep their pace, the optimised builds use the time the tests spend
-#     waiting on the line: the package build (Release, Debian's hardening flags) of everything, tests,
+#   - runs all tests (the Windows test program under Wine among them);
+#   - from the start, at the lowest CPU priority so that the stages above keep their pace, builds the
+#     optimised trees: the package build (Release, Debian's hardening flags) of everything, tests,
 #     benchmarks and screenshot renderers included, and the README's launch build (build/app);
 #   - runs the README's launch command in its check mode (tools/run-hearthbench.sh --check);
 #   - builds the Debian packages, checks them with lintian, installs, tries and purges them
@@ -31,8 +31,11 @@ stage() {
     since=$SECONDS
     if [ -n "$current" ]; then echo "== $current"; fi
 }
+builder=""
 report() {
     local status=$?
+    # A stage that failed leaves no build behind (it runs in a process group of its own).
+    if [ -n "$builder" ] && kill -0 "$builder" 2>/dev/null; then kill -- -"$builder" 2>/dev/null || true; fi
     stage ""
     echo "== Stage times$([ "$status" -eq 0 ] || echo " (FAILED, status $status)")"
     printf '   %s\n' "${times[@]}"
@@ -51,6 +54,15 @@ if command -v ccache >/dev/null; then
     export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
     export CFLAGS="${CFLAGS:-} -fdebug-prefix-map=$root=." CXXFLAGS="${CXXFLAGS:-} -fdebug-prefix-map=$root=."
 fi
+
+# The optimised builds (the package tree with everything, the README's launch build) run from the
+# start at the lowest CPU and I/O priority: they take what the stages below leave, above all the time
+# the tests spend waiting on the line, without slowing them. Their output goes to a log, shown when
+# they fail.
+setsid nice -n 19 ionice -c 3 bash -c 'BUILD_ROOT=$1 JOBS=$2 bash "$3/tools/check-package.sh" --build-only --with-tests &&
+    HB_BUILD_DIR=$1/app bash "$3/tools/run-hearthbench.sh" --build-only' optimised "$out" "$jobs" "$root" \
+    >"$out/optimised.log" 2>&1 &
+builder=$!
 
 stage "Windows cross build of pyrolink.dll"
 cmake -S "$root" -B "$out/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
@@ -101,12 +113,7 @@ cmake --build "$out/test" -j "$jobs"
 echo "== Layers of the program (includes only run downward)"
 python3 "$root/tools/check-layers.py" "$out/test"
 
-stage "Tests (the optimised builds beside them, at low priority)"
-# Their output goes to a log, shown when they fail.
-nice -n 19 ionice -c 3 bash -c 'BUILD_ROOT=$1 JOBS=$2 bash "$3/tools/check-package.sh" --build-only --with-tests &&
-    HB_BUILD_DIR=$1/app bash "$3/tools/run-hearthbench.sh" --build-only' optimised "$out" "$jobs" "$root" \
-    >"$out/optimised.log" 2>&1 &
-builder=$!
+stage "Tests"
 status=0
 (
     export QT_QPA_PLATFORM=offscreen
@@ -115,7 +122,7 @@ status=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     cd "$out/test" && ctest --output-on-failure -j "$ctest_jobs" --timeout 600
 ) || status=$?
-stage "Optimised builds: the rest after the tests"
+stage "Optimised builds: what is left after the tests"
 built=0
 wait "$builder" || built=$?
 if [ "$built" -ne 0 ]; then
