@@ -64,7 +64,7 @@ SETTINGS=""
 SIM=$!
 trap 'kill $SIM 2>/dev/null; rm -rf "$OUT" $SETTINGS' EXIT INT TERM
 i=0
-while [ ! -s "$OUT" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+while [ ! -s "$OUT" ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 PTY=$(head -n 1 "$OUT")
 if [ -z "$PTY" ]; then
     echo "The simulator did not start." >&2
