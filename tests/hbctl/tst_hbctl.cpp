@@ -385,7 +385,7 @@ private slots:
             if (c == "SAVEPAR") return c + "\r";
             if (c.rfind("WRGENP05", 0) == 0) return "P05=000\r"; // refused: the old value echoed
             if (c.rfind("WR", 0) == 0 && c.size() == 11)
-                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+                return std::string("P").append(c, 6, 2).append("=").append(c, 8, 3).append("\r");
             return std::nullopt;
         });
         const QString file = path("defaults.prm");
@@ -406,7 +406,7 @@ private slots:
         board.setResponder([&](const std::string &c, int) -> std::optional<std::string> {
             if (c == "MODELLO") return "BASIC      02.07240315\r";
             if (c.rfind("WR", 0) == 0 && c.size() == 11)
-                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+                return std::string("P").append(c, 6, 2).append("=").append(c, 8, 3).append("\r");
             return std::nullopt;
         });
         board.clear();
