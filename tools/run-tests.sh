@@ -13,11 +13,11 @@
 #     (tools/check-package.sh).
 # Each stage's seconds are printed at the end, also when a stage fails. ccache, when installed, keeps
 # compilations across runs and clones. JOBS: build jobs (default: the cores); CTEST_JOBS: tests at a
-# time (default: twice the cores, as most tests wait on the line); FUZZ_SECONDS: per fuzz target.
+# time (default: four per core, as most tests wait on the line); FUZZ_SECONDS: per fuzz target.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=${JOBS:-$(nproc)}
-ctest_jobs=${CTEST_JOBS:-$((2 * $(nproc)))}
+ctest_jobs=${CTEST_JOBS:-$((4 * $(nproc)))}
 out=${BUILD_ROOT:-$root/build}
 mkdir -p "$out"
 
