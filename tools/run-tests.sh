@@ -59,10 +59,14 @@ fi
 # start at the lowest CPU and I/O priority: they take what the stages below leave, above all the time
 # the tests spend waiting on the line, without slowing them. Their output goes to a log, shown when
 # they fail.
-setsid nice -n 19 ionice -c 3 bash -c 'BUILD_ROOT=$1 JOBS=$2 bash "$3/tools/check-package.sh" --build-only --with-tests &&
+# A process group of their own (job control on while starting them) lets a failing stage end them; not
+# a session of their own, which would give them a scheduling group as heavy as this script's.
+set -m
+nice -n 19 ionice -c 3 bash -c 'BUILD_ROOT=$1 JOBS=$2 bash "$3/tools/check-package.sh" --build-only --with-tests &&
     HB_BUILD_DIR=$1/app bash "$3/tools/run-hearthbench.sh" --build-only' optimised "$out" "$jobs" "$root" \
     >"$out/optimised.log" 2>&1 &
 builder=$!
+set +m
 
 stage "Windows cross build of pyrolink.dll"
 cmake -S "$root" -B "$out/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
