@@ -127,6 +127,9 @@ status=0
     cd "$out/test" && ctest --output-on-failure -j "$ctest_jobs" --timeout 600
 ) || status=$?
 stage "Optimised builds: what is left after the tests"
+# Nothing of CI's is left to make way for: normal priority again (where allowed).
+renice -n 0 -g "$builder" >/dev/null 2>&1 || true
+ionice -c 2 -P "$builder" 2>/dev/null || true
 built=0
 wait "$builder" || built=$?
 if [ "$built" -ne 0 ]; then
