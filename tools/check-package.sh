@@ -5,7 +5,18 @@
 # when not run as root.
 #   tools/check-package.sh              build, lint, install, check, purge (CI; tools/run-tests.sh)
 #   tools/check-package.sh --build-only only build the packages into <build>/package
+# --with-tests: the same tree also builds the tests, benchmarks and screenshot renderers (CI's one
+# optimised build of everything; the packages hold the same files either way).
 set -euo pipefail
+build_only=""
+tests=OFF
+for option in "$@"; do
+    case $option in
+    --build-only) build_only=yes ;;
+    --with-tests) tests=ON ;;
+    *) echo "usage: tools/check-package.sh [--build-only] [--with-tests]" >&2; exit 2 ;;
+    esac
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${BUILD_ROOT:-$root/build}/package
 jobs=${JOBS:-$(nproc)}
@@ -30,7 +41,7 @@ if command -v ccache >/dev/null; then
 fi
 flag() { dpkg-buildflags --get "$1"; }
 cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DHB_BUILD_TESTS=OFF -DHB_BUILD_BENCH=OFF "${launcher[@]}" \
+    -DHB_BUILD_TESTS=$tests -DHB_BUILD_BENCH=$tests -DHB_BUILD_SCREENSHOTS=$tests "${launcher[@]}" \
     -DCMAKE_C_FLAGS="$(flag CFLAGS) $(flag CPPFLAGS)" -DCMAKE_CXX_FLAGS="$(flag CXXFLAGS) $(flag CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(flag LDFLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(flag LDFLAGS)" >/dev/null
 cmake --build "$out" -j "$jobs"
@@ -43,7 +54,7 @@ for p in "${packages[@]}"; do
     debs+=("$deb")
 done
 ls -l "${debs[@]}"
-[ "${1:-}" = "--build-only" ] && exit 0
+[ -n "$build_only" ] && exit 0
 
 step "lintian"
 # Errors fail the check; warnings are shown.

@@ -6,8 +6,9 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
-    # compilers, CMake with Ninja, git for the checkout; binutils' nm lists the library's exports
-    build-essential binutils cmake ninja-build git
+    # compilers, CMake with Ninja, git for the checkout; binutils' nm lists the library's exports;
+    # ccache keeps CI's compilations across runs
+    build-essential binutils cmake ninja-build git ccache
     # Qt 6 (Core, Gui, Widgets, Test; Svg renders the icons), Qt's own translations (the Italian
     # buttons of message boxes) and a font for the offscreen pages
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev fonts-dejavu-core

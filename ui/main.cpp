@@ -4,6 +4,7 @@
 #include "board/boardlink.h"
 #include "board/serialthread.h"
 #include "ui/hearthbench.h"
+#include "ui/launchcheck.h"
 
 #include <QApplication>
 
@@ -22,6 +23,8 @@ int main(int argc, char *argv[]) {
     {
         HearthBench window(session, &thread);
         window.show();
+        // Only when the launch script's check mode asks for it.
+        const auto check = LaunchCheck::fromEnvironment(window, session);
         result = application.exec();
     }
     return result;

@@ -19,6 +19,7 @@
 #include "qtbench.h"
 #include "recordings.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QGraphicsView>
 #include <QProcess>
@@ -218,6 +219,11 @@ int main(int argc, char **argv) {
     QTemporaryDir temporary;
     const QString folder =
         arguments.size() == 3 && arguments[1] == QLatin1String("--keep") ? arguments[2] : temporary.path();
+    // The children would wait on the viewer's message box about an unreadable file for ever.
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "bench_graphs: cannot create the folder %s\n", qPrintable(folder));
+        return 2;
+    }
     std::printf("Graph viewer on %d cores, %s; files in %s\n", QThread::idealThreadCount(),
                 qPrintable(QSysInfo::prettyProductName()), qPrintable(folder));
     std::printf("%-4s %-7s %7s %6s %7s %8s %6s %8s %8s %6s | %7s %7s | %7s %7s %8s\n", "file", "drawing",
@@ -227,9 +233,12 @@ int main(int argc, char **argv) {
     std::map<QString, Figures> viewer;
     for (const auto &[size, lines] : sizes) {
         const QString file = folder + QStringLiteral("/water_%1.csv").arg(QLatin1String(size));
-        if (!QFile::exists(file))
-            graphstest::writeRecording(file,
-                                       {graphs::RecordedModel::Water, graphstest::kDefaultStart, lines, 1});
+        if (!QFile::exists(file) &&
+            !graphstest::writeRecording(
+                file, {graphs::RecordedModel::Water, graphstest::kDefaultStart, lines, 1})) {
+            std::fprintf(stderr, "bench_graphs: cannot write %s\n", qPrintable(file));
+            return 2;
+        }
         const double megabytes = double(QFileInfo(file).size()) / 1e6;
         const double readMs = plainReadMs(file);
         for (const char *how : {"viewer", "plain"}) {

@@ -13,6 +13,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <iterator>
+
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
 
@@ -231,8 +234,11 @@ private slots:
                     }
                     pending.erase(pending.begin(), pending.begin() + 4 + pending[2]);
                 } else if (kind == 0x02 && pending.size() >= 2) {
-                    testsupport::Bytes message{0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
-                    message.insert(message.end(), reply.begin(), reply.end());
+                    // Sized at once: GCC 12 takes an insert after the header as out of bounds.
+                    testsupport::Bytes message(5 + reply.size());
+                    const std::uint8_t header[] = {0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
+                    std::copy(reply.begin(), reply.end(),
+                              std::copy(std::begin(header), std::end(header), message.begin()));
                     reply.clear();
                     peer.write(message);
                     pending.erase(pending.begin(), pending.begin() + 2);
@@ -392,7 +398,7 @@ private slots:
             if (c == "SAVEPAR") return c + "\r";
             if (c.rfind("WRGENP05", 0) == 0) return "P05=000\r"; // refused: the old value echoed
             if (c.rfind("WR", 0) == 0 && c.size() == 11)
-                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+                return std::string("P").append(c, 6, 2).append("=").append(c, 8, 3).append("\r");
             return std::nullopt;
         });
         const QString file = path("defaults.prm");
@@ -413,7 +419,7 @@ private slots:
         board.setResponder([&](const std::string &c, int) -> std::optional<std::string> {
             if (c == "MODELLO") return "BASIC      02.07240315\r";
             if (c.rfind("WR", 0) == 0 && c.size() == 11)
-                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+                return std::string("P").append(c, 6, 2).append("=").append(c, 8, 3).append("\r");
             return std::nullopt;
         });
         board.clear();

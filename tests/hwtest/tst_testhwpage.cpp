@@ -42,7 +42,9 @@ std::optional<std::string> testModeReply(const std::string &c) {
     static const std::regex channel("OUT([0-9]{2})[0-9]([0-9]{2})");
     std::smatch m;
     if (std::regex_match(c, m, channel))
-        return "O" + m[1].str() + "=" + (c.substr(5) != "000" ? "1" : "0") + m[2].str() + "\r";
+        // Appended, not "O" + std::string: GCC 12 at -O3 takes that for an overlapping copy.
+        return std::string("O").append(m.str(1)).append(c.substr(5) != "000" ? "=1" : "=0").append(m.str(2)) +
+               "\r";
     if (std::regex_match(c, echoed)) return c + "\r";
     return std::nullopt;
 }

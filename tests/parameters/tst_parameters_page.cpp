@@ -61,11 +61,13 @@ struct FakeBoard {
             if (c == "SAVEPAR") return c + "\r";
             if ((c.rfind("READGENP", 0) == 0 || c.rfind("READTECP", 0) == 0) && c.size() == 10) {
                 const std::string key = c.substr(4, 3) + c.substr(8, 2);
-                return "P" + c.substr(8, 2) + "=" + threeDigits(values[key]) + "\r";
+                // Appended, not "P" + std::string: GCC 12 at -O3 takes that for an overlapping copy.
+                const std::string value = threeDigits(values[key]);
+                return std::string("P").append(c, 8, 2).append("=").append(value).append("\r");
             }
             if ((c.rfind("WRGENP", 0) == 0 || c.rfind("WRTECP", 0) == 0) && c.size() == 11) {
                 values[c.substr(2, 3) + c.substr(6, 2)] = std::stoi(c.substr(8, 3));
-                return "P" + c.substr(6, 2) + "=" + c.substr(8, 3) + "\r";
+                return std::string("P").append(c, 6, 2).append("=").append(c, 8, 3).append("\r");
             }
             if (c.rfind("WRBANP0", 0) == 0 && c.size() == 11)
                 return "P0" + c.substr(7, 1) + "=" + c.substr(8, 3) + "\r";

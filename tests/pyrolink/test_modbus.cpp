@@ -120,11 +120,10 @@ protected:
         socat = std::make_unique<ChildProcess>(
             "socat",
             std::vector<std::string>{"pty,raw,echo=0,link=" + ours, "pty,raw,echo=0,link=" + theirs});
-        for (int i = 0; i < 100 && !(std::filesystem::exists(ours) && std::filesystem::exists(theirs)); ++i)
+        for (int i = 0; i < 500 && !(std::filesystem::exists(ours) && std::filesystem::exists(theirs)); ++i)
             std::this_thread::sleep_for(20ms);
         ASSERT_TRUE(std::filesystem::exists(theirs));
-        const auto script = std::filesystem::path(MODBUS_SLAVE_SCRIPT);
-        slave = std::make_unique<ChildProcess>(py, std::vector<std::string>{script.string(), theirs});
+        slave = std::make_unique<ChildProcess>(py, std::vector<std::string>{MODBUS_SLAVE_SCRIPT, theirs});
         // Imports take a moment on a loaded machine.
         ASSERT_EQ(slave->outputLine(20s).value_or(""), "ready")
             << "the Modbus slave did not start: " << slave->errorText();
