@@ -228,8 +228,8 @@ int main(int argc, char **argv) {
     for (const auto &[size, lines] : sizes) {
         const QString file = folder + QStringLiteral("/water_%1.csv").arg(QLatin1String(size));
         if (!QFile::exists(file))
-            graphstest::writeRecording(file,
-                                       {graphs::RecordedModel::Water, graphstest::kDefaultStart, lines, 1});
+            hbsupport::writeRecording(file,
+                                      {graphs::RecordedModel::Water, hbsupport::kDefaultStart, lines, 1});
         const double megabytes = double(QFileInfo(file).size()) / 1e6;
         const double readMs = plainReadMs(file);
         for (const char *how : {"viewer", "plain"}) {

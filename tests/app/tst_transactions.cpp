@@ -54,7 +54,8 @@ private slots:
         } inputs[] = {{1, "t1", 25}, {2, "t2", -12}, {3, "t3", 100}, {4, "pot", 29}, {5, "pr", 250},
                       {6, "en", 12}, {7, "in", 170}, {8, "pr", 7},   {9, "pcc", 95}};
         for (const auto &in : inputs) {
-            QVERIFY(sim.control(QStringLiteral("input %1 %2").arg(in.name).arg(in.value)).startsWith("ok"));
+            QVERIFY(hbtest::control(sim, QStringLiteral("input %1 %2").arg(in.name).arg(in.value))
+                        .startsWith("ok"));
             short value = -999;
             QVERIFY2(readInput(in.input, &value, wait) == 1, in.name);
             QCOMPARE(int(value), in.value);
