@@ -9,17 +9,12 @@
 AuthenticationPage::AuthenticationPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::AuthenticationPageForm>()) {
     m_ui->setupUi(this);
+    connect(m_ui->authConfirmToolButton, &QAbstractButton::clicked, this,
+            &AuthenticationPage::passwordSubmitted);
+    connect(m_ui->authCancelToolButton, &QAbstractButton::clicked, this, &AuthenticationPage::homeRequested);
 }
 
 AuthenticationPage::~AuthenticationPage() = default;
-
-QAbstractButton *AuthenticationPage::confirmButton() const {
-    return m_ui->authConfirmToolButton;
-}
-
-QAbstractButton *AuthenticationPage::cancelButton() const {
-    return m_ui->authCancelToolButton;
-}
 
 void AuthenticationPage::clearPassword() {
     m_ui->pswdLineEdit->clear();

@@ -5,7 +5,6 @@
 
 #include <memory>
 
-class QAbstractButton;
 class Session;
 
 namespace Ui {
@@ -19,13 +18,16 @@ public:
     explicit AuthenticationPage(Session &session, QWidget *parent = nullptr);
     ~AuthenticationPage() override;
 
-    QAbstractButton *confirmButton() const;
-    QAbstractButton *cancelButton() const;
     // Entering the page: an empty field with the keyboard focus.
     void clearPassword();
     void focusPassword();
     // Compares the field with the stored password and clears it; true when they match.
     bool checkPassword();
+
+signals:
+    // The user confirmed the password typed (the window checks it).
+    void passwordSubmitted();
+    void homeRequested();
 
 private:
     Session &m_session;

@@ -116,22 +116,22 @@ private:
 BoardConfigurationPage::BoardConfigurationPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::BoardConfigurationPageForm>()) {
     m_ui->setupUi(this);
-    m_ui->modelComboBox->setCurrentIndex(0);
+    // The board model chosen last, which the update offers first.
+    m_ui->modelComboBox->setCurrentIndex(m_ui->modelComboBox->findText(
+        QSettings().value(settingkeys::updateFwLastBoard, QString()).toString()));
     connect(m_ui->modelComboBox, &QComboBox::activated, this, &BoardConfigurationPage::chooseModel);
+    connect(m_ui->modelComboBox, &QComboBox::textActivated, this,
+            [](const QString &text) { QSettings().setValue(settingkeys::updateFwLastBoard, text); });
+    connect(m_ui->homeBAdmin, &QAbstractButton::clicked, this, [this] {
+        clearResults();
+        emit homeRequested();
+    });
     connect(m_ui->defaultButton, &QAbstractButton::clicked, this, &BoardConfigurationPage::parDef);
     connect(m_ui->firmwareUpdateButton, &QAbstractButton::clicked, this,
             &BoardConfigurationPage::updateFWSlot);
 }
 
 BoardConfigurationPage::~BoardConfigurationPage() = default;
-
-QAbstractButton *BoardConfigurationPage::homeButton() const {
-    return m_ui->homeBAdmin;
-}
-
-QComboBox *BoardConfigurationPage::modelBox() const {
-    return m_ui->modelComboBox;
-}
 
 void BoardConfigurationPage::applyTexts() {
     m_ui->warningLabel->setText(textAt(229));

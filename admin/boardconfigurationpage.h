@@ -8,8 +8,6 @@
 
 #include <memory>
 
-class QAbstractButton;
-class QComboBox;
 class Session;
 
 namespace Ui {
@@ -23,13 +21,9 @@ public:
     explicit BoardConfigurationPage(Session &session, QWidget *parent = nullptr);
     ~BoardConfigurationPage() override;
 
-    QAbstractButton *homeButton() const;
-    QComboBox *modelBox() const;
     void applyTexts();
     // Prepares the page after a successful authentication: the model list from the last choice.
     void prepare();
-    // Leaving the page: the result pictures and the firmware file name are cleared.
-    void clearResults();
     // True while a reset or an update runs (the page refuses to start another one meanwhile).
     bool busy() const { return m_busy; }
 
@@ -41,7 +35,8 @@ public:
     void updateFWSlot();
 
 signals:
-    // The page is done and the window should show the home page.
+    // The page is done (left by its button, or after a reset) and the window should show the home
+    // page.
     void homeRequested();
 
 private:
@@ -50,6 +45,8 @@ private:
 
     // Closes the link and opens it again with the stored settings; shows the error when it fails.
     bool reopenLink();
+    // Leaving the page: the result pictures and the firmware file name are cleared.
+    void clearResults();
     // Before an update of a board whose model is known: offers to save its parameters to a file.
     // False when the user chose not to go on.
     bool offerParameterCopy();

@@ -1,6 +1,5 @@
-// What the pages of the window share: the board link, the detected model and identity, the range
-// group in use (hubaMode), whether the model-dependent pages are built, and the colour that marks
-// edited rows.
+// What the pages of the window share: the board link, the detected model and identity, and the range
+// group in use (hubaMode).
 #pragma once
 
 #include "board/boardlink.h"
@@ -8,13 +7,6 @@
 
 #include <QObject>
 #include <QString>
-
-// An RGB colour, 0..255 each.
-struct Rgb {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-};
 
 class Session : public QObject {
     Q_OBJECT
@@ -37,12 +29,6 @@ public:
     bool hubaMode() const { return m_hubaMode; }
     void setHubaMode(bool on);
 
-    bool pagesBuilt() const { return m_pagesBuilt; }
-    void setPagesBuilt(bool built) { m_pagesBuilt = built; }
-
-    Rgb highlight() const { return m_highlight; }
-    void setHighlight(Rgb colour) { m_highlight = colour; }
-
 signals:
     void modelChanged(StoveModel model);
     void hubaModeChanged(bool on);
@@ -52,6 +38,4 @@ private:
     StoveModel m_model = StoveModel::Unknown;
     QString m_identity;
     bool m_hubaMode = true;
-    bool m_pagesBuilt = false;
-    Rgb m_highlight{237, 46, 41};
 };

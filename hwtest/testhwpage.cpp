@@ -112,16 +112,13 @@ TestHwPage::TestHwPage(Session &session, QWidget *parent)
     m_ui->setupUi(this);
     m_ui->boardSilentLabel->hide();
     connect(m_ui->automaticTestButton, &QAbstractButton::clicked, this, &TestHwPage::automaticTestHW);
+    connect(m_ui->homeBTest, &QAbstractButton::clicked, this, &TestHwPage::homeRequested);
     connect(&m_exit, &TestModeExit::left, this, &TestHwPage::testModeLeftInBackground, Qt::QueuedConnection);
 }
 
 TestHwPage::~TestHwPage() {
     endAutomaticTest();
     m_exit.stop();
-}
-
-QAbstractButton *TestHwPage::homeButton() const {
-    return m_ui->homeBTest;
 }
 
 void TestHwPage::applyTexts() {
@@ -242,10 +239,7 @@ void TestHwPage::addDigitalOutput(OutputWidgets &output, int row) {
                                  outputKey(output.row.id) + QStringLiteral("Button"), m_ui->outputGroupBox);
     m_ui->outputGridLayout->addWidget(output.button, row, 1, Qt::AlignLeft);
     QAbstractButton *button = output.button;
-    if (m_model == StoveModel::Basic)
-        connect(button, &QAbstractButton::toggled, this, [this, button] { digOutpBasic(button); });
-    else
-        connect(button, &QAbstractButton::toggled, this, [this, button] { digOutpDisplay(button); });
+    connect(button, &QAbstractButton::toggled, this, [this, button] { driveDigital(button); });
 }
 
 void TestHwPage::addAnalogueOutput(OutputWidgets &output, int row) {
@@ -271,13 +265,8 @@ void TestHwPage::addAnalogueOutput(OutputWidgets &output, int row) {
     connect(slider, &QSlider::valueChanged, spinBox, &QSpinBox::setValue);
     connect(spinBox, &QSpinBox::valueChanged, slider, &QSlider::setValue);
     // Only a released slider or a finished edit drives the output, with the value at that moment.
-    if (m_model == StoveModel::Basic) {
-        connect(slider, &QSlider::sliderReleased, this, [this, slider] { anaOutpBasic(slider); });
-        connect(spinBox, &QSpinBox::editingFinished, this, [this, spinBox] { anaOutpBasic(spinBox); });
-    } else {
-        connect(slider, &QSlider::sliderReleased, this, [this, slider] { anaOutpDisplay(slider); });
-        connect(spinBox, &QSpinBox::editingFinished, this, [this, spinBox] { anaOutpDisplay(spinBox); });
-    }
+    connect(slider, &QSlider::sliderReleased, this, [this, slider] { driveAnalogue(slider); });
+    connect(spinBox, &QSpinBox::editingFinished, this, [this, spinBox] { driveAnalogue(spinBox); });
     output.slider = slider;
     output.spinBox = spinBox;
     m_ui->outputGridLayout->addWidget(slider, row, 1);
@@ -291,7 +280,7 @@ void TestHwPage::addLedGroup(OutputWidgets &output, int row) {
     for (int i = 0; i < kLedButtons; ++i) {
         QToolButton *button =
             outputButton(QString::fromLatin1(kLedPictures[i]), QString::fromLatin1(kLedNames[i]), group);
-        connect(button, &QAbstractButton::clicked, this, [this, button] { triLed(button); });
+        connect(button, &QAbstractButton::clicked, this, [this, button] { driveLed(button); });
         layout->addWidget(button);
         output.leds[i] = button;
     }
@@ -355,49 +344,27 @@ void TestHwPage::showBoardSilent(bool silent) {
     m_ui->inputGroupBox->setEnabled(!silent);
 }
 
-void TestHwPage::driveAnalogue(const QObject *sender, bool basicSlot) {
+void TestHwPage::driveAnalogue(const QObject *control) {
     WaitCursor cursor;
-    OutputWidgets *output = outputOf(sender);
-    if (output == nullptr || output->row.control != OutputControl::Analogue ||
-        (m_model == StoveModel::Basic) != basicSlot)
-        return;
-    sendManual(*output, sender == output->spinBox ? output->spinBox->value() : output->slider->value());
+    OutputWidgets *output = outputOf(control);
+    if (output == nullptr) return;
+    sendManual(*output, control == output->spinBox ? output->spinBox->value() : output->slider->value());
 }
 
-void TestHwPage::driveDigital(const QObject *sender, bool basicSlot, const char *slotName) {
+void TestHwPage::driveDigital(const QAbstractButton *button) {
     WaitCursor cursor;
-    OutputWidgets *output = outputOf(sender);
-    if (output == nullptr || sender != output->button || (m_model == StoveModel::Basic) != basicSlot) {
-        messages::critical(textAt(entry::testHw),
-                           QStringLiteral("%1 unhandled exception").arg(QLatin1String(slotName)));
-        return;
-    }
-    sendManual(*output, output->button->isChecked() ? 1 : 0);
+    OutputWidgets *output = outputOf(button);
+    if (output == nullptr) return;
+    sendManual(*output, button->isChecked() ? 1 : 0);
 }
 
-void TestHwPage::anaOutpBasic(const QObject *sender) {
-    driveAnalogue(sender, true);
-}
-
-void TestHwPage::anaOutpDisplay(const QObject *sender) {
-    driveAnalogue(sender, false);
-}
-
-void TestHwPage::digOutpBasic(const QObject *sender) {
-    driveDigital(sender, true, "digOutpBasic");
-}
-
-void TestHwPage::digOutpDisplay(const QObject *sender) {
-    driveDigital(sender, false, "digOutpDisplay");
-}
-
-void TestHwPage::triLed(const QObject *sender) {
+void TestHwPage::driveLed(const QAbstractButton *button) {
     WaitCursor cursor;
     OutputWidgets *led = output(OutputId::Led);
     if (led == nullptr) return;
     int position = 0;
     for (int i = 0; i < kLedButtons; ++i)
-        if (sender == led->leds[i]) position = i + 1;
+        if (button == led->leds[i]) position = i + 1;
     if (position == 0) return;
     // At most one of the three is on: the others go off.
     const bool on = led->leds[position - 1]->isChecked();

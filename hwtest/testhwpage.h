@@ -33,7 +33,6 @@ public:
     explicit TestHwPage(Session &session, QWidget *parent = nullptr);
     ~TestHwPage() override;
 
-    QAbstractButton *homeButton() const;
     void applyTexts();
     void showIdentity(StoveModel model, const QString &identity);
     // Builds the inputs and outputs of the detected model. Run once, at the first detection.
@@ -65,12 +64,9 @@ public:
     // ends it); a second run does not start while one runs.
     void automaticTestHW();
     bool automaticTestRunning() const { return m_automaticRunning; }
-    // The output controls, each for the control a signal came from.
-    void anaOutpBasic(const QObject *sender);
-    void digOutpBasic(const QObject *sender);
-    void triLed(const QObject *sender);
-    void anaOutpDisplay(const QObject *sender);
-    void digOutpDisplay(const QObject *sender);
+
+signals:
+    void homeRequested();
 
 private:
     struct InputWidgets {
@@ -109,8 +105,11 @@ private:
     // Shows the value the board last confirmed on the output's control, sending nothing.
     void showConfirmed(const OutputWidgets &output);
     void showOutputStatus(const QString &text);
-    void driveAnalogue(const QObject *sender, bool basicSlot);
-    void driveDigital(const QObject *sender, bool basicSlot, const char *slotName);
+    // What the user chose on a control: a released slider or a finished edit, a digital output's
+    // button, one of the LED's buttons.
+    void driveAnalogue(const QObject *control);
+    void driveDigital(const QAbstractButton *button);
+    void driveLed(const QAbstractButton *button);
 
     void runAutomaticSequence(int generation);
     // Shows a value of the automatic test on its control; true when a digital output's button

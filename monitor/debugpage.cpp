@@ -122,6 +122,9 @@ DebugPage::DebugPage(Session &session, QWidget *parent)
     : QWidget(parent), m_session(session), m_ui(std::make_unique<Ui::DebugPageForm>()) {
     m_ui->setupUi(this);
     connect(m_ui->registrationToolButton, &QAbstractButton::clicked, this, &DebugPage::toggleRec);
+    connect(m_ui->homeBDebug, &QAbstractButton::clicked, this, &DebugPage::homeRequested);
+    connect(m_ui->parBDebug, &QAbstractButton::clicked, this, &DebugPage::parametersRequested);
+    connect(m_ui->graphicsBDebug, &QAbstractButton::clicked, this, &DebugPage::graphicsRequested);
     connect(&m_session, &Session::hubaModeChanged, this, &DebugPage::relabelSetPoint);
     // One chain of blinks and one LED flash at a time, however often they are started.
     m_pulseTimer.setSingleShot(true);
@@ -144,18 +147,6 @@ DebugPage::DebugPage(Session &session, QWidget *parent)
 }
 
 DebugPage::~DebugPage() = default;
-
-QAbstractButton *DebugPage::homeButton() const {
-    return m_ui->homeBDebug;
-}
-
-QAbstractButton *DebugPage::parametersButton() const {
-    return m_ui->parBDebug;
-}
-
-QAbstractButton *DebugPage::graphicsButton() const {
-    return m_ui->graphicsBDebug;
-}
 
 void DebugPage::applyTexts() {
     m_ui->debugGB->setTitle(textAt(4));

@@ -16,7 +16,6 @@
 #include <functional>
 #include <memory>
 
-class QAbstractButton;
 class QDial;
 class QLabel;
 class QLineEdit;
@@ -33,9 +32,6 @@ public:
     explicit DebugPage(Session &session, QWidget *parent = nullptr);
     ~DebugPage() override;
 
-    QAbstractButton *homeButton() const;
-    QAbstractButton *parametersButton() const;
-    QAbstractButton *graphicsButton() const;
     void applyTexts();
     void showIdentity(StoveModel model, const QString &identity);
     // Builds the monitor fields of the detected model. Run once, at the first detection.
@@ -61,6 +57,11 @@ public:
 
     // Where a recording takes its start time from (the wall clock unless a test sets another).
     void setWallClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+
+signals:
+    void homeRequested();
+    void parametersRequested();
+    void graphicsRequested();
 
 protected:
     void timerEvent(QTimerEvent *event) override;

@@ -43,13 +43,10 @@ ParametersPage::ParametersPage(Session &session, QWidget *parent)
     connect(m_ui->writeToFile, &QAbstractButton::clicked, this, &ParametersPage::saveToFile);
     connect(m_ui->readFromFile, &QAbstractButton::clicked, this, &ParametersPage::loadFromFile);
     connect(m_ui->compareButton, &QAbstractButton::clicked, this, &ParametersPage::showComparison);
+    connect(m_ui->homeBPar, &QAbstractButton::clicked, this, &ParametersPage::homeRequested);
 }
 
 ParametersPage::~ParametersPage() = default;
-
-QAbstractButton *ParametersPage::homeButton() const {
-    return m_ui->homeBPar;
-}
 
 void ParametersPage::applyTexts() {
     m_ui->memoButton->setToolTip(plainToolTip(textAt(75)));
@@ -275,35 +272,6 @@ void ParametersPage::scrollPage(bool forward) {
         child->clearFocus();
 }
 
-int ParametersPage::rowOf(const QObject *widget) const {
-    for (int i = 0; i < rowCount(); ++i) {
-        const Row &r = m_rows[i];
-        if (widget == r.value || widget == r.show || widget == r.set) return i;
-    }
-    return -1;
-}
-
-void ParametersPage::viewParameter(const QObject *sender) {
-    viewRow(rowOf(sender));
-}
-
-void ParametersPage::setParameter(const QObject *sender) {
-    setRow(rowOf(sender));
-}
-
-void ParametersPage::userInsertText(const QObject *sender) {
-    if (const int row = rowOf(sender); row >= 0) onUserEdit(row);
-}
-
-void ParametersPage::scrollPage(const QObject *sender) {
-    if (sender == m_ui->upParB || sender == m_ui->downParB) scrollPage(sender == m_ui->upParB);
-}
-
-void ParametersPage::assignDataBank(const QObject *sender) {
-    for (int k = 0; k < m_bankButtons.size(); ++k)
-        if (sender == m_bankButtons[k]) selectBank(k + 1);
-}
-
 void ParametersPage::onUserEdit(int row) {
     Row &r = m_rows[row];
     // A value typed into a row that showed "ERR" is a known value from now on.
@@ -313,11 +281,10 @@ void ParametersPage::onUserEdit(int row) {
         r.value->setSpecialValueText(QString());
     }
     if (r.set->styleSheet() != m_plainSetStyle) return;
-    const Rgb colour = m_session.highlight();
     r.set->setStyleSheet(m_plainSetStyle + QStringLiteral("\nbackground-color: rgb(%1, %2, %3);")
-                                               .arg(colour.red)
-                                               .arg(colour.green)
-                                               .arg(colour.blue));
+                                               .arg(m_highlight.red())
+                                               .arg(m_highlight.green())
+                                               .arg(m_highlight.blue()));
 }
 
 void ParametersPage::clearMark(int row) {

@@ -6,6 +6,7 @@
 #include "board/stovemodel.h"
 #include "parameters/boardrows.h"
 
+#include <QColor>
 #include <QList>
 #include <QString>
 #include <QWidget>
@@ -13,7 +14,6 @@
 #include <memory>
 #include <optional>
 
-class QAbstractButton;
 class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
@@ -36,8 +36,6 @@ public:
     explicit ParametersPage(Session &session, QWidget *parent = nullptr);
     ~ParametersPage() override;
 
-    // The page's way back to the home page, for the window's navigation.
-    QAbstractButton *homeButton() const;
     // Tool tips of the page's buttons in the language in use.
     void applyTexts();
 
@@ -50,7 +48,7 @@ public:
     // Gives the sub-pages the style sheet of small screens.
     void setSubPageStyleSheet(const QString &styleSheet);
 
-    // The page's operations, as the window's slots call them.
+    // The page's operations, as its buttons run them.
     void viewRow(int row);
     void setRow(int row);
     void viewAll();
@@ -65,12 +63,6 @@ public:
     void memo();
     void selectBank(int bank);
     void scrollPage(bool forward);
-    // The same operations for the row or button a signal came from, as the window's slots get them.
-    void viewParameter(const QObject *sender);
-    void setParameter(const QObject *sender);
-    void userInsertText(const QObject *sender);
-    void scrollPage(const QObject *sender);
-    void assignDataBank(const QObject *sender);
     void saveToFile();
     void loadFromFile();
     // The file operations without their dialogs. False when nothing (or not everything) was done;
@@ -95,6 +87,13 @@ public:
     int currentSubPage() const { return m_currentSubPage; }
     void showSubPageOf(int row);
 
+    // The colour that marks rows edited from now on.
+    QColor highlight() const { return m_highlight; }
+    void setHighlight(const QColor &colour) { m_highlight = colour; }
+
+signals:
+    void homeRequested();
+
 private:
     // The widgets of one row and whether its last read failed (it shows "ERR" until a value is read,
     // typed or loaded).
@@ -107,8 +106,6 @@ private:
         bool readFailed = false;
     };
 
-    // The row whose value box, Show or Set button is `widget`; -1 for any other.
-    int rowOf(const QObject *widget) const;
     void buildRows();
     void buildBankButtons();
     void detectHubaMode();
@@ -135,4 +132,5 @@ private:
     QList<QRadioButton *> m_bankButtons;
     int m_currentSubPage = 0;
     QString m_plainSetStyle;
+    QColor m_highlight{237, 46, 41};
 };

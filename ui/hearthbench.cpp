@@ -22,8 +22,9 @@
 
 namespace {
 // The colours F1..F10 give the marks of edited parameter rows.
-constexpr Rgb kHighlightColours[] = {{237, 46, 41}, {244, 4, 32}, {250, 8, 1},  {237, 23, 36}, {244, 68, 20},
-                                     {246, 18, 32}, {247, 5, 40}, {245, 16, 7}, {254, 81, 27}, {255, 0, 0}};
+constexpr QRgb kHighlightColours[] = {
+    qRgb(237, 46, 41), qRgb(244, 4, 32), qRgb(250, 8, 1),  qRgb(237, 23, 36), qRgb(244, 68, 20),
+    qRgb(246, 18, 32), qRgb(247, 5, 40), qRgb(245, 16, 7), qRgb(254, 81, 27), qRgb(255, 0, 0)};
 } // namespace
 
 HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent, Qt::WindowFlags flags)
@@ -48,33 +49,8 @@ HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent
     m_ui->baudRateComboBox->setCurrentIndex(0);
     m_ui->languageComboBox->setCurrentIndex(0);
 
-    const QList<QAbstractButton *> navigation = {m_ui->testHWToolButton,
-                                                 m_ui->parametersToolButton,
-                                                 m_ui->setupToolButton,
-                                                 m_ui->debugToolButton,
-                                                 m_ui->configToolButton,
-                                                 m_ui->homeBSetup,
-                                                 m_testHw->homeButton(),
-                                                 m_parameters->homeButton(),
-                                                 m_debug->homeButton(),
-                                                 m_debug->parametersButton(),
-                                                 m_boardConfiguration->homeButton(),
-                                                 m_authentication->confirmButton(),
-                                                 m_authentication->cancelButton()};
-    for (QAbstractButton *button : navigation)
-        connect(button, &QAbstractButton::clicked, this, &HearthBench::change);
-    connect(m_ui->graphicsToolButton, &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
-    connect(m_debug->graphicsButton(), &QAbstractButton::clicked, this, &HearthBench::showGraphicsSlot);
-    connect(m_ui->comComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
-    connect(m_ui->baudRateComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
-    connect(m_ui->languageComboBox, &QComboBox::textActivated, this, &HearthBench::writeProgramSettings);
-    connect(m_boardConfiguration->modelBox(), &QComboBox::textActivated, this,
-            &HearthBench::writeProgramSettings);
-    connect(m_ui->delaySpinBox, &QSpinBox::textChanged, this, &HearthBench::writeProgramSettings);
-    connect(m_boardConfiguration, &BoardConfigurationPage::homeRequested, this, [this] {
-        m_testHw->holdTestModeExit(false);
-        showPage(Page::Home);
-    });
+    connectNavigation();
+    connectSettings();
 
     fillLanguageList();
 
@@ -89,8 +65,6 @@ HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent
         m_ui->languageComboBox->setCurrentIndex(m_ui->languageComboBox->findText(
             settings.value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString()));
         settings.setValue(settingkeys::password, QString::fromLatin1(builtInPassword));
-        m_boardConfiguration->modelBox()->setCurrentIndex(m_boardConfiguration->modelBox()->findText(
-            settings.value(settingkeys::updateFwLastBoard, QString()).toString()));
     }
 
     applyTexts();
@@ -103,8 +77,8 @@ HearthBench::HearthBench(Session &session, SerialThread *thread, QWidget *parent
                 [this](StoveModel model) { m_thread->setModel(model); });
         m_thread->setModel(session.model());
         m_thread->start();
-        connect(m_thread, &SerialThread::testhwinputRead, this, &HearthBench::testhwinputSlot);
-        connect(m_thread, &SerialThread::debugRead, this, &HearthBench::debugSlot);
+        connect(m_thread, &SerialThread::testhwinputRead, m_testHw, &TestHwPage::testhwinputSlot);
+        connect(m_thread, &SerialThread::debugRead, m_debug, &DebugPage::debugSlot);
         connect(m_thread, &SerialThread::boardSilent, m_testHw, &TestHwPage::showBoardSilent);
         connect(m_thread, &SerialThread::boardSilent, m_debug, &DebugPage::showBoardSilent);
     }
@@ -158,77 +132,103 @@ void HearthBench::fillLanguageList() {
     }
 }
 
-void HearthBench::writeProgramSettings(const QString &text) {
-    const QObject *source = sender();
-    QSettings settings;
-    if (source == m_ui->comComboBox) {
-        settings.setValue(settingkeys::com, comPortIndex(text));
-    } else if (source == m_ui->baudRateComboBox) {
-        settings.setValue(settingkeys::baudRate, text.toInt());
-    } else if (source == m_ui->delaySpinBox) {
-        settings.setValue(settingkeys::delay, text.toInt());
-    } else if (source == m_ui->languageComboBox) {
-        settings.setValue(settingkeys::language, text);
-        settings.sync();
-        loadLanguageFile(languageFilePath(text));
-        installQtTranslations(text);
-        applyTexts();
-        if (m_session.pagesBuilt() && m_session.model() != StoveModel::Unknown)
-            m_parameters->fillPages(ParametersPage::FillMode::Refresh);
-    } else if (source == m_boardConfiguration->modelBox()) {
-        settings.setValue(settingkeys::updateFwLastBoard, text);
-    }
+void HearthBench::connectNavigation() {
+    const auto onClick = [this](QAbstractButton *button, std::function<Page()> change) {
+        connect(button, &QAbstractButton::clicked, this, [this, change] { navigate(change); });
+    };
+    const auto home = [] { return Page::Home; };
+    onClick(m_ui->setupToolButton, [this] {
+        scanPorts();
+        return Page::Setup;
+    });
+    onClick(m_ui->testHWToolButton, [this] { return enterBoardPage(Page::TestHw); });
+    onClick(m_ui->parametersToolButton, [this] { return enterBoardPage(Page::Parameters); });
+    onClick(m_ui->debugToolButton, [this] { return enterBoardPage(Page::Debug); });
+    connect(m_ui->configToolButton, &QAbstractButton::clicked, this, [this] {
+        navigate([this] {
+            m_authentication->clearPassword();
+            return Page::Authentication;
+        });
+        m_authentication->focusPassword(); // the focus can move only to a visible field
+    });
+    onClick(m_ui->homeBSetup, home);
+    connect(m_ui->graphicsToolButton, &QAbstractButton::clicked, this,
+            [this] { graphs::showGraphics(this); });
+
+    connect(m_testHw, &TestHwPage::homeRequested, this, [this] {
+        navigate([this] {
+            if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
+            m_testHw->leaveTestMode();
+            return Page::Home;
+        });
+    });
+    connect(m_parameters, &ParametersPage::homeRequested, this, [this, home] { navigate(home); });
+    connect(m_debug, &DebugPage::homeRequested, this,
+            [this] { navigate([this] { return leaveDebugPage(Page::Home); }); });
+    connect(m_debug, &DebugPage::parametersRequested, this,
+            [this] { navigate([this] { return leaveDebugPage(Page::Parameters); }); });
+    connect(m_debug, &DebugPage::graphicsRequested, this, [this] { graphs::showGraphics(this); });
+    connect(m_authentication, &AuthenticationPage::passwordSubmitted, this,
+            [this] { navigate([this] { return checkAdminPassword(); }); });
+    connect(m_authentication, &AuthenticationPage::homeRequested, this, [this, home] { navigate(home); });
+    connect(m_boardConfiguration, &BoardConfigurationPage::homeRequested, this, [this] {
+        navigate([this] {
+            m_testHw->holdTestModeExit(false);
+            return Page::Home;
+        });
+    });
 }
 
-void HearthBench::change() {
-    WaitCursor cursor;
-    const QObject *source = sender();
-    Page page = Page::Home;
-    if (source == m_ui->setupToolButton) {
-        scanPorts();
-        page = Page::Setup;
-    } else if (source == m_ui->testHWToolButton) {
-        page = Page::TestHw;
-        m_entry->enterPage(page);
-        if (m_thread != nullptr) m_thread->setMode(PollMode::Inputs);
-    } else if (source == m_ui->parametersToolButton) {
-        page = Page::Parameters;
-        m_entry->enterPage(page);
-    } else if (source == m_ui->debugToolButton) {
-        page = Page::Debug;
-        m_entry->enterPage(page);
-        m_debug->resetRecordingControls();
-        if (m_thread != nullptr) m_thread->setMode(PollMode::Monitor);
-    } else if (source == m_ui->configToolButton) {
-        m_authentication->clearPassword();
-        page = Page::Authentication;
-    } else if (source == m_authentication->confirmButton()) {
-        page = checkAdminPassword();
-    } else if (source == m_testHw->homeButton()) {
-        if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
-        m_testHw->leaveTestMode();
-    } else if (source == m_debug->homeButton() || source == m_debug->parametersButton()) {
-        // Polling stops with the page, so a recording would go on writing frozen values: leaving
-        // either way asks first and ends it.
-        if (m_debug->isRecording() &&
-            !messages::ask(QCoreApplication::applicationName(),
-                           textAt(252) + QStringLiteral("\n") + textAt(253), QMessageBox::No)) {
-            page = Page::Debug;
-        } else {
-            m_debug->stopRecording();
-            if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
-            if (source == m_debug->parametersButton()) {
-                page = Page::Parameters;
-                m_entry->enterPage(page);
-            }
-        }
-    } else if (source == m_boardConfiguration->homeButton()) {
-        m_boardConfiguration->clearResults();
-        m_testHw->holdTestModeExit(false);
+void HearthBench::connectSettings() {
+    connect(m_ui->comComboBox, &QComboBox::textActivated, this,
+            [](const QString &name) { QSettings().setValue(settingkeys::com, comPortIndex(name)); });
+    connect(m_ui->baudRateComboBox, &QComboBox::textActivated, this,
+            [](const QString &text) { QSettings().setValue(settingkeys::baudRate, text.toInt()); });
+    connect(m_ui->delaySpinBox, &QSpinBox::textChanged, this,
+            [](const QString &text) { QSettings().setValue(settingkeys::delay, text.toInt()); });
+    connect(m_ui->languageComboBox, &QComboBox::textActivated, this, &HearthBench::switchLanguage);
+}
+
+void HearthBench::switchLanguage(const QString &language) {
+    {
+        QSettings settings;
+        settings.setValue(settingkeys::language, language);
+        settings.sync();
     }
-    showPage(page);
-    // The focus can move only to a visible field.
-    if (source == m_ui->configToolButton) m_authentication->focusPassword();
+    loadLanguageFile(languageFilePath(language));
+    installQtTranslations(language);
+    applyTexts();
+    if (m_entry->pagesBuilt() && m_session.model() != StoveModel::Unknown)
+        m_parameters->fillPages(ParametersPage::FillMode::Refresh);
+}
+
+void HearthBench::navigate(const std::function<Page()> &change) {
+    WaitCursor cursor;
+    showPage(change());
+}
+
+Page HearthBench::enterBoardPage(Page requested) {
+    Page page = requested;
+    m_entry->enterPage(page);
+    if (requested == Page::Debug) m_debug->resetRecordingControls();
+    // The polling follows the page asked for, even when the entry failed (it sends nothing while no
+    // model is known).
+    if (m_thread != nullptr && requested != Page::Parameters)
+        m_thread->setMode(requested == Page::TestHw ? PollMode::Inputs : PollMode::Monitor);
+    return page;
+}
+
+Page HearthBench::leaveDebugPage(Page next) {
+    // Polling stops with the page, so a recording would go on writing frozen values: leaving either
+    // way asks first and ends it.
+    if (m_debug->isRecording() &&
+        !messages::ask(QCoreApplication::applicationName(), textAt(252) + QStringLiteral("\n") + textAt(253),
+                       QMessageBox::No))
+        return Page::Debug;
+    m_debug->stopRecording();
+    if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
+    if (next == Page::Parameters) m_entry->enterPage(next);
+    return next;
 }
 
 Page HearthBench::checkAdminPassword() {
@@ -255,7 +255,8 @@ void HearthBench::keyPressEvent(QKeyEvent *event) {
         else if (key == Qt::Key_Enter) // only the keypad's Enter key confirms; Return does nothing here
             showPage(checkAdminPassword());
     }
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F10) m_session.setHighlight(kHighlightColours[key - Qt::Key_F1]);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F10)
+        m_parameters->setHighlight(QColor(kHighlightColours[key - Qt::Key_F1]));
     // Other keys are not passed on.
 }
 
@@ -274,78 +275,4 @@ void HearthBench::closeEvent(QCloseEvent *event) {
         if (widget != this && widget->isVisible()) widget->close();
     shutDownLink();
     event->accept();
-}
-
-// The slots the program is known by, each served by the page that owns the work.
-void HearthBench::memo() {
-    m_parameters->memo();
-}
-void HearthBench::viewParameter() {
-    m_parameters->viewParameter(sender());
-}
-void HearthBench::setParameter() {
-    m_parameters->setParameter(sender());
-}
-void HearthBench::userInsertText() {
-    m_parameters->userInsertText(sender());
-}
-void HearthBench::scrollPage() {
-    m_parameters->scrollPage(sender());
-}
-void HearthBench::viewAll() {
-    m_parameters->viewAll();
-}
-void HearthBench::setAll() {
-    m_parameters->setAll();
-}
-void HearthBench::saveToFile() {
-    m_parameters->saveToFile();
-}
-void HearthBench::loadFromFile() {
-    m_parameters->loadFromFile();
-}
-void HearthBench::assignDataBank() {
-    m_parameters->assignDataBank(sender());
-}
-void HearthBench::anaOutpBasic() {
-    m_testHw->anaOutpBasic(sender());
-}
-void HearthBench::digOutpBasic() {
-    m_testHw->digOutpBasic(sender());
-}
-void HearthBench::triLed() {
-    m_testHw->triLed(sender());
-}
-void HearthBench::automaticTestHW() {
-    m_testHw->automaticTestHW();
-}
-void HearthBench::anaOutpDisplay() {
-    m_testHw->anaOutpDisplay(sender());
-}
-void HearthBench::digOutpDisplay() {
-    m_testHw->digOutpDisplay(sender());
-}
-void HearthBench::testhwinputSlot(short input, short val) {
-    m_testHw->testhwinputSlot(input, val);
-}
-void HearthBench::parDef() {
-    m_boardConfiguration->parDef();
-}
-void HearthBench::updateFWSlot() {
-    m_boardConfiguration->updateFWSlot();
-}
-void HearthBench::chooseModel(int index) {
-    m_boardConfiguration->chooseModel(index);
-}
-void HearthBench::toggleRec(bool on) {
-    m_debug->toggleRec(on);
-}
-void HearthBench::pulse() {
-    m_debug->pulse();
-}
-void HearthBench::debugSlot(short index, short t1, short t2, short t3) {
-    m_debug->debugSlot(index, t1, t2, t3);
-}
-void HearthBench::showGraphicsSlot() {
-    graphs::showGraphics(this);
 }

@@ -1,12 +1,14 @@
 // The program's main window: a stack of seven pages (home, setup, hardware test, parameters, debug,
-// authentication, board configuration) selected through the one navigation slot change(). The pages
-// own their work; the window's slots forward to them.
+// authentication, board configuration). The pages own their work and ask for navigation with
+// signals; the window changes the page, opening the link and switching the polling as the pages
+// require.
 #pragma once
 
 #include "ui/page.h"
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class AuthenticationPage;
@@ -37,39 +39,23 @@ public:
     // The page the stack shows.
     Page currentPage() const;
 
-public slots:
-    void change();
-    void writeProgramSettings(const QString &text);
-    void memo();
-    void viewParameter();
-    void setParameter();
-    void userInsertText();
-    void scrollPage();
-    void viewAll();
-    void setAll();
-    void saveToFile();
-    void loadFromFile();
-    void assignDataBank();
-    void anaOutpBasic();
-    void digOutpBasic();
-    void triLed();
-    void automaticTestHW();
-    void anaOutpDisplay();
-    void digOutpDisplay();
-    void parDef();
-    void updateFWSlot();
-    void toggleRec(bool on);
-    void pulse();
-    void showGraphicsSlot();
-    void chooseModel(int index);
-    void testhwinputSlot(short input, short val);
-    void debugSlot(short index, short t1, short t2, short t3);
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void connectNavigation();
+    // The setup page's boxes store their values as the user chooses them.
+    void connectSettings();
+    // Runs a page change under the wait cursor and shows the page it chose.
+    void navigate(const std::function<Page()> &change);
+    // The hardware test, parameters or debug page entered from the home page: that page, or Home
+    // when the link or the detection failed.
+    Page enterBoardPage(Page page);
+    // Leaving the debug page for `next` (Home or Parameters): a running recording ends, after the
+    // user agreed; the debug page again when they did not.
+    Page leaveDebugPage(Page next);
+    void switchLanguage(const QString &language);
     void showPage(Page page);
     // Setup page entry: closes the link and lists the ports that can be opened.
     void scanPorts();

@@ -130,12 +130,12 @@ void PageEntry::buildModelPages() {
     m_parameters.build();
     m_testHw.build();
     m_debug.build();
-    m_session.setPagesBuilt(true);
+    m_pagesBuilt = true;
 }
 
 void PageEntry::enterPage(Page &page) {
     bool firstTimeCompleted = false;
-    if (!m_session.pagesBuilt()) {
+    if (!m_pagesBuilt) {
         ProgressWindow progress(m_window, page == Page::Parameters ? 2 : 3);
         m_progress = &progress;
         progress.setTitle(textAt(152) + QStringLiteral("..."));

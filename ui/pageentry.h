@@ -19,6 +19,8 @@ public:
     void openBoardLink(Page &page);
     // Run before the hardware test, parameters or debug page is shown; may change `page` to Home.
     void enterPage(Page &page);
+    // True once a detection succeeded and the model-dependent pages exist.
+    bool pagesBuilt() const { return m_pagesBuilt; }
 
 private:
     // Opens the link with the stored settings, under the link lock; true when it opened.
@@ -33,4 +35,5 @@ private:
     ParametersPage &m_parameters;
     DebugPage &m_debug;
     class ProgressWindow *m_progress = nullptr;
+    bool m_pagesBuilt = false;
 };

@@ -1,10 +1,7 @@
 // Prints the time from process start (and from main) until the main window is shown, and the
 // resident memory at that point, offscreen unless QT_QPA_PLATFORM says otherwise.
-#include "app/session.h"
-#include "board/boardlink.h"
-#include "board/serialthread.h"
+#include "program.h"
 #include "qtbench.h"
-#include "ui/hearthbench.h"
 
 #include <QtTest/QTest>
 #include <iterator>
@@ -20,12 +17,9 @@ int main(int argc, char *argv[]) {
         QSettings().value(settingkeys::language, QString::fromLatin1(defaultLanguage)).toString();
     if (!loadLanguageFile(languageFilePath(language))) useDefaultTexts();
 
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
-    HearthBench window(session, &thread);
-    window.show();
-    const bool ok = QTest::qWaitForWindowExposed(&window, 5000);
+    hbsupport::Program program;
+    program.window().show();
+    const bool ok = QTest::qWaitForWindowExposed(&program.window(), 5000);
     const double fromMain = bench::msSince(start);
     // The process's start (field 22 of its stat, after the command in parentheses) against the uptime.
     std::ifstream stat("/proc/self/stat"), uptime("/proc/uptime");
@@ -41,7 +35,5 @@ int main(int argc, char *argv[]) {
         fromMain, fromExec * 1000.0);
     std::printf("resident memory with the window shown: %.1f MB (goal < 80 MB)\n",
                 bench::statusKiB() / 1024.0);
-    thread.requestStop();
-    thread.wait();
     return ok ? 0 : 1;
 }

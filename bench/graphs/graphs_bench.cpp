@@ -234,8 +234,8 @@ int main(int argc, char **argv) {
     for (const auto &[size, lines] : sizes) {
         const QString file = folder + QStringLiteral("/water_%1.csv").arg(QLatin1String(size));
         if (!QFile::exists(file) &&
-            !graphstest::writeRecording(
-                file, {graphs::RecordedModel::Water, graphstest::kDefaultStart, lines, 1})) {
+            !hbsupport::writeRecording(
+                file, {graphs::RecordedModel::Water, hbsupport::kDefaultStart, lines, 1})) {
             std::fprintf(stderr, "bench_graphs: cannot write %s\n", qPrintable(file));
             return 2;
         }

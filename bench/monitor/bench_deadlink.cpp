@@ -7,16 +7,12 @@
 // 3. the debug page entered with a port that does not exist (the board was detected before).
 // Prints the process's CPU time (window and polling thread) over the wall time, in percent of one
 // core, one line per case.
-#include "app/session.h"
-#include "board/serialthread.h"
+#include "program.h"
 #include "qtbench.h"
-#include "ui/hearthbench.h"
 
 #include <QEventLoop>
-#include <QToolButton>
 
 #include <csignal>
-#include <memory>
 
 namespace {
 
@@ -26,42 +22,31 @@ void runEventLoop(int ms) {
     loop.exec();
 }
 
-void click(const QWidget &window, const char *name) {
-    window.findChild<QAbstractButton *>(QLatin1String(name))->click();
-}
-
 enum class Death { Killed, NoPort };
 
 // The CPU use in percent of one core while the window polls `page` on a dead link; -1 when the
 // board could not be detected first.
 double deadLinkCpu(const char *pageButton, const char *homeButton, Death death, int seconds) {
-    auto simulator = std::make_unique<bench::Simulator>(std::vector<std::string>{"--model", "water"});
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
-    HearthBench window(session, &thread);
-    window.show();
-    click(window, pageButton);
-    if (session.model() == StoveModel::Unknown) return -1;
+    hbsupport::Program program({"--model", "water"});
+    program.window().show();
+    program.click(pageButton);
+    if (program.session().model() == StoveModel::Unknown) return -1;
     runEventLoop(2000); // live values first
     if (death == Death::NoPort) {
         // The setup page closes the link; the next entry opens a port that is not there.
-        click(window, homeButton);
-        click(window, "setupToolButton");
+        program.click(homeButton);
+        program.click("setupToolButton");
         setenv("PYROLINK_COM1", "/nonexistent/hb-no-port", 1);
-        click(window, "homeBSetup");
-        click(window, pageButton);
+        program.click("homeBSetup");
+        program.click(pageButton);
     }
-    kill(simulator->pid(), SIGKILL);
-    simulator.reset();
+    kill(program.simulator().pid(), SIGKILL);
     runEventLoop(5000); // the transactions in flight end and the failures set in
     const double cpuStart = bench::processCpuSeconds();
     const auto wall = bench::Clock::now();
     runEventLoop(seconds * 1000);
     const double cpu = bench::processCpuSeconds() - cpuStart;
     const double elapsed = bench::msSince(wall) / 1000.0;
-    thread.requestStop();
-    thread.wait();
     return 100.0 * cpu / elapsed;
 }
 

@@ -5,10 +5,8 @@
 // 2. Memory: the simulator's stove running 60 times faster (one simulated hour a real minute by
 //    default), burning through ignition, power, cleaning; resident memory sampled along the way.
 // Prints the figures, one line per measure.
-#include "app/session.h"
-#include "board/serialthread.h"
+#include "program.h"
 #include "qtbench.h"
-#include "ui/hearthbench.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -36,12 +34,9 @@ void runEventLoop(int ms) {
 // first cycles, `started` is called, then `sample` every `sampleMs` for `seconds`.
 bool run(const std::vector<std::string> &simulatorArguments, int seconds, const QString &file,
          const std::function<void()> &started, const std::function<void()> &sample, int sampleMs) {
-    bench::Simulator simulator(simulatorArguments);
-    simulator.control("start");
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
-    HearthBench window(session, &thread);
+    hbsupport::Program program(simulatorArguments);
+    program.simulator().control("start");
+    HearthBench &window = program.window();
     window.show();
     QTimer answerer; // the recording's file dialog
     QObject::connect(&answerer, &QTimer::timeout, [&] {
@@ -52,11 +47,11 @@ bool run(const std::vector<std::string> &simulatorArguments, int seconds, const 
     });
     answerer.start(20);
     auto *record = window.findChild<QToolButton *>(QStringLiteral("registrationToolButton"));
-    window.findChild<QToolButton *>(QStringLiteral("debugToolButton"))->click();
+    program.click("debugToolButton");
     window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 1));
     record->click();
     answerer.stop();
-    const bool ok = session.model() != StoveModel::Unknown;
+    const bool ok = program.session().model() != StoveModel::Unknown;
     if (!ok) std::fprintf(stderr, "bench_monitor: no board detected\n");
     runEventLoop(5000); // the first cycles and lines: settle before measuring
     started();
@@ -66,8 +61,6 @@ bool run(const std::vector<std::string> &simulatorArguments, int seconds, const 
         sample();
     }
     record->click();
-    thread.requestStop();
-    thread.wait();
     return ok;
 }
 

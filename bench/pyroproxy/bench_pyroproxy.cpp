@@ -47,8 +47,8 @@ bool readFrame() {
 void compare(const char *what, std::vector<std::string> simArgs, short t1, short t2, short t3, int rounds,
              bool (*exchange)()) {
     simArgs.push_back("--no-pacing");
-    bench::Simulator remote(simArgs), direct(simArgs); // COM1 is the direct one
-    testsupport::ChildProcess proxy(PYROPROXY_PATH, {"--device", remote.path(), "--port", "0"});
+    bench::Simulator remote(simArgs, {.com = 0}), direct(simArgs); // COM1 is the direct one
+    hbsupport::ChildProcess proxy(PYROPROXY_PATH, {"--device", remote.path(), "--port", "0"});
     const std::string line = proxy.waitForError(" on 127.0.0.1:").value_or("");
     if (!direct.ok() || !remote.ok() || line.empty()) {
         std::printf("%s: could not start the simulator or the proxy\n", what);

@@ -9,7 +9,9 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
+#include <unistd.h>
 
 using bench::Clock;
 

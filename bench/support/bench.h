@@ -1,20 +1,16 @@
-// Helpers of the benchmarks: the simulator as a child process, clocks and percentiles, resident
-// memory and CPU time read from the system.
+// Helpers of the benchmarks: clocks and percentiles, resident memory and CPU time read from the
+// system, and the simulator of tools/support.
 #pragma once
 
-#include "kit.h"
+#include "simulator.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
-#include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <poll.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
 namespace bench {
@@ -57,48 +53,7 @@ inline double threadCpuMs() {
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-// The simulator (HB_STOVESIM) with `args`, its pty bound to PYROLINK_COM1; stopped (SIGTERM) when
-// it goes. ok() is false, with a line on standard error, when it printed no pty path.
-class Simulator {
-public:
-    explicit Simulator(std::vector<std::string> args) : m_child(stovesim::test::spawn(HB_STOVESIM, args)) {
-        m_path = readLine();
-        if (m_path.empty())
-            std::fprintf(stderr, "cannot start the simulator %s\n", HB_STOVESIM);
-        else
-            setenv("PYROLINK_COM1", m_path.c_str(), 1);
-    }
-    ~Simulator() {
-        if (m_child.pid > 0) {
-            kill(m_child.pid, SIGTERM);
-            waitpid(m_child.pid, nullptr, 0);
-        }
-        close(m_child.in);
-        close(m_child.out);
-    }
-    Simulator(const Simulator &) = delete;
-    Simulator &operator=(const Simulator &) = delete;
-
-    bool ok() const { return !m_path.empty(); }
-    const std::string &path() const { return m_path; }
-    pid_t pid() const { return m_child.pid; }
-    // One line on the control channel; its one-line answer.
-    std::string control(const std::string &command) {
-        const std::string line = command + "\n";
-        return write(m_child.in, line.data(), line.size()) == ssize_t(line.size()) ? readLine()
-                                                                                   : std::string();
-    }
-
-private:
-    std::string readLine() {
-        std::string line;
-        pollfd fd{m_child.out, POLLIN, 0};
-        for (char c; poll(&fd, 1, 10000) > 0 && read(m_child.out, &c, 1) == 1 && c != '\n';)
-            line += c;
-        return line;
-    }
-    stovesim::test::Child m_child;
-    std::string m_path;
-};
+// The simulator, its pty bound to PYROLINK_COM1 unless told otherwise.
+using Simulator = hbsupport::Simulator;
 
 } // namespace bench

@@ -12,20 +12,20 @@
 
 #include <set>
 
-using admintest::SimBoard;
+using admintest::Simulator;
 
 using admintest::Link;
 
 TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
-    SimBoard board({"--model", "water", "--no-pacing"});
+    Simulator board({"--model", "water", "--no-pacing"}, admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     const StoveModel model = StoveModel::Water;
     // A whole value away from its factory value, and the group selector off HUBA.
     const ParameterDescriptor &whole = descriptor(model, 0);
     ASSERT_NE(whole.wholeValue, 0);
-    board.set(whole.table, whole.boardIndex, activeRange(whole, false).minimum + 1);
+    admintest::setValue(board, whole.table, whole.boardIndex, activeRange(whole, false).minimum + 1);
     const ParameterDescriptor &selector = descriptor(model, *groupSelectorPosition(model));
-    board.set(selector.table, selector.boardIndex, 0);
+    admintest::setValue(board, selector.table, selector.boardIndex, 0);
 
     std::set<std::pair<int, int>> registers;
     for (int i = 0; i < parameterCount(model); ++i)
@@ -41,7 +41,7 @@ TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
     };
     const auto content = backup::readParameterFile(link.link, model, QStringLiteral(" 2.07"), true, progress);
     ASSERT_TRUE(content);
-    EXPECT_EQ(board.texts().size(), registers.size());
+    EXPECT_EQ(admintest::textsOf(board).size(), registers.size());
     EXPECT_EQ(steps, static_cast<int>(registers.size()));
     EXPECT_EQ(lastDone, lastTotal);
 
@@ -55,14 +55,14 @@ TEST(ParameterCopy, ReadsEveryRegisterOnceIntoAParameterFile) {
         const ParameterDescriptor &d = descriptor(model, i);
         const auto &line = std::get<paramfile::ValueLine>(lines->at(2 + i));
         EXPECT_EQ(line.displayNumber, d.displayNumber);
-        const auto raw = static_cast<std::int16_t>(board.value(d.table, d.boardIndex));
+        const auto raw = static_cast<std::int16_t>(board.boardValue(d.table, d.boardIndex));
         EXPECT_DOUBLE_EQ(line.value, rowValue(d, false, raw)) << parameterCode(d).toStdString();
     }
     EXPECT_TRUE(content->contains("FIRMWARE=2.07\r\n"));
 }
 
 TEST(ParameterCopy, SilentBoardOrStopGivesNoCopy) {
-    SimBoard board({"--model", "water", "--no-pacing", "--silent-after", "2"});
+    Simulator board({"--model", "water", "--no-pacing", "--silent-after", "2"}, admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     Link link;
     ASSERT_TRUE(link.opened);
@@ -70,10 +70,10 @@ TEST(ParameterCopy, SilentBoardOrStopGivesNoCopy) {
     backup::Progress stop;
     stop.cancelled = [] { return true; };
     EXPECT_FALSE(backup::readParameterFile(link.link, StoveModel::Water, QString(), true, stop));
-    EXPECT_TRUE(board.texts().empty());
+    EXPECT_TRUE(admintest::textsOf(board).empty());
     // Two answers, then the third register is tried five times and the copy is abandoned.
     EXPECT_FALSE(backup::readParameterFile(link.link, StoveModel::Water, QString(), true, {}));
-    const auto texts = board.texts();
+    const auto texts = admintest::textsOf(board);
     ASSERT_EQ(texts.size(), 7u);
     EXPECT_EQ(std::set<std::string>(texts.begin() + 2, texts.end()).size(), 1u);
 }

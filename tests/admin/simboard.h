@@ -1,22 +1,18 @@
-// Helpers of the administration tests: the simulator as a child process with its control channel and
-// transcript, the requests it received decoded from that transcript, firmware files written by hand
-// or by srec_cat, and flash images.
+// Helpers of the administration tests: the requests the simulator received, decoded from its
+// transcript; firmware files written by hand or by srec_cat, and flash images.
 #pragma once
 
 #include "board/boardlink.h"
 #include "kit.h"
+#include "simulator.h"
 
-#include <csignal>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <optional>
-#include <poll.h>
 #include <random>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace admintest {
@@ -40,132 +36,38 @@ struct Request {
 
 inline constexpr int kRead = 0x00, kWriteFlash = 0x04, kErase = 0x05;
 
-// Undoes the transcript's escapes (\r, \n, \\, \xHH).
-inline Bytes unescape(const std::string &text) {
-    Bytes out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out.push_back(static_cast<std::uint8_t>(text[i]));
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'r') {
-            out.push_back('\r');
-        } else if (c == 'n') {
-            out.push_back('\n');
-        } else if (c == 'x' && i + 2 < text.size()) {
-            out.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
-            i += 2;
-        } else {
-            out.push_back(static_cast<std::uint8_t>(c));
-        }
-    }
+using hbsupport::Simulator;
+// The simulator as these tests start it: on COM1, with the transcript the functions below decode.
+inline const hbsupport::SimulatorOptions kWithTranscript{.transcript = true};
+
+// Every request the simulator received so far, in order.
+inline std::vector<Request> requestsOf(const Simulator &board) {
+    std::vector<Request> out;
+    for (const std::string &request : board.requests())
+        out.push_back({Bytes(request.begin(), request.end())});
     return out;
 }
-
-// The simulator on a pty bound to COM1, with a transcript; stopped (SIGTERM) when it goes.
-class SimBoard {
-public:
-    // With `transcript`, requests() reads back what the board received.
-    explicit SimBoard(std::vector<std::string> args, bool transcript = true) {
-        static int serial = 0;
-        if (transcript) {
-            m_log = stovesim::test::scratch("sim" + std::to_string(++serial) + ".log").string();
-            args.insert(args.end(), {"--log", m_log});
-        }
-        m_child = stovesim::test::spawn(HB_STOVESIM, args);
-        m_path = readLine();
-        if (!m_path.empty()) setenv("PYROLINK_COM1", m_path.c_str(), 1);
-    }
-    ~SimBoard() {
-        if (m_child.pid > 0) {
-            kill(m_child.pid, SIGTERM);
-            waitpid(m_child.pid, nullptr, 0);
-        }
-        close(m_child.in);
-        close(m_child.out);
-    }
-    SimBoard(const SimBoard &) = delete;
-    SimBoard &operator=(const SimBoard &) = delete;
-
-    bool ok() const { return !m_path.empty(); }
-
-    // One control command; its one-line answer.
-    std::string control(const std::string &command) {
-        const std::string line = command + "\n";
-        if (write(m_child.in, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return {};
-        return readLine();
-    }
-
-    // A board register's value ("ok gen 1 18 range 0..99"), and setting it.
-    int value(int table, int index) {
-        std::istringstream reply(control((table == 0 ? "get gen " : "get tec ") + std::to_string(index)));
-        std::string ok, name;
-        int number = -1, value = -1;
-        reply >> ok >> name >> number >> value;
-        return value;
-    }
-    void set(int table, int index, int value) {
-        control((table == 0 ? "set gen " : "set tec ") + std::to_string(index) + " " + std::to_string(value));
-    }
-
-    // The whole flash as the board holds it now (1 MiB, byte i = address i).
-    Bytes flash() {
-        static int serial = 0;
-        const std::string file =
-            stovesim::test::scratch("flash" + std::to_string(++serial) + ".bin").string();
-        if (control("dump-flash " + file).rfind("ok", 0) != 0) return {};
-        std::ifstream in(file, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-
-    // Every request received so far, in order.
-    std::vector<Request> requests() const {
-        std::vector<Request> out;
-        std::ifstream in(m_log);
-        std::string line;
-        while (std::getline(in, line)) {
-            // "hh:mm:ss.mmm RX <bytes>"
-            const std::size_t at = line.find(" RX ");
-            if (at != std::string::npos) out.push_back({unescape(line.substr(at + 4))});
-        }
-        return out;
-    }
-    std::vector<Request> frames(int command) const {
-        std::vector<Request> out;
-        for (const Request &r : requests())
-            if (r.isFrame() && r.command() == command) out.push_back(r);
-        return out;
-    }
-    std::vector<std::string> texts() const {
-        std::vector<std::string> out;
-        for (const Request &r : requests())
-            if (!r.isFrame()) out.push_back(r.text());
-        return out;
-    }
-    int count(const std::string &text) const {
-        int n = 0;
-        for (const std::string &t : texts())
-            n += t == text;
-        return n;
-    }
-
-private:
-    std::string readLine() {
-        std::string line;
-        char c;
-        for (;;) {
-            pollfd fd{m_child.out, POLLIN, 0};
-            if (poll(&fd, 1, 10000) <= 0 || read(m_child.out, &c, 1) != 1) return {};
-            if (c == '\n') return line;
-            line += c;
-        }
-    }
-
-    stovesim::test::Child m_child;
-    std::string m_path;
-    std::string m_log;
-};
+inline std::vector<Request> framesOf(const Simulator &board, int command) {
+    std::vector<Request> out;
+    for (const Request &r : requestsOf(board))
+        if (r.isFrame() && r.command() == command) out.push_back(r);
+    return out;
+}
+inline std::vector<std::string> textsOf(const Simulator &board) {
+    std::vector<std::string> out;
+    for (const Request &r : requestsOf(board))
+        if (!r.isFrame()) out.push_back(r.text());
+    return out;
+}
+inline int countOf(const Simulator &board, const std::string &text) {
+    const std::vector<std::string> all = textsOf(board);
+    return int(std::count(all.begin(), all.end(), text));
+}
+// Sets a board register (table 0 general, 1 technical) through the control channel.
+inline void setValue(Simulator &board, int table, int index, int value) {
+    board.control((table == 0 ? "set gen " : "set tec ") + std::to_string(index) + " " +
+                  std::to_string(value));
+}
 
 // The link as the program opens it for an update, at 38400 baud (1 ms byte time-outs).
 struct Link {

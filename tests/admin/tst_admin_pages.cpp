@@ -29,7 +29,7 @@
 #include <optional>
 
 using admintest::Bytes;
-using admintest::SimBoard;
+using admintest::Simulator;
 
 namespace {
 
@@ -43,7 +43,7 @@ class PageRig {
 public:
     explicit PageRig(const QString &entry = {}, std::vector<std::string> simulator = {}) {
         QSettings().setValue(QString::fromLatin1(settingkeys::baudRate), 38400);
-        if (!simulator.empty()) board.emplace(std::move(simulator));
+        if (!simulator.empty()) board.emplace(std::move(simulator), admintest::kWithTranscript);
         page.applyTexts();
         page.show();
         chooseBoard(entry);
@@ -66,7 +66,7 @@ public:
     BoardLink link;
     Session session{link};
     BoardConfigurationPage page{session};
-    std::optional<SimBoard> board;
+    std::optional<Simulator> board;
     hbtest::BoxAnswerer boxes;
     hbtest::FileDialogAnswerer files;
 };
@@ -188,7 +188,7 @@ private slots:
         QVERIFY(rig.child<QLineEdit>("motFileLineEdit")->text().isEmpty());
         QVERIFY(!rig.link.isOpen());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QCOMPARE(rig.board->texts(), (std::vector<std::string>{"WRTECP09255\r", "SAVEPAR\r"}));
+        QCOMPARE(admintest::textsOf(*rig.board), (std::vector<std::string>{"WRTECP09255\r", "SAVEPAR\r"}));
         rig.board->control("reboot");
         QCOMPARE(rig.board->control("get gen 1"), factory);
     }
@@ -205,7 +205,8 @@ private slots:
 
         // A board that confirms nothing: the caution picture and "Operation failed: retry", the store
         // sent although the write was never confirmed, every attempt of both.
-        rig.board.emplace(std::vector<std::string>{"--model", "basic", "--no-pacing", "--silent-after", "0"});
+        rig.board.emplace(std::vector<std::string>{"--model", "basic", "--no-pacing", "--silent-after", "0"},
+                          admintest::kWithTranscript);
         QVERIFY(rig.ok());
         rig.click("defaultButton");
         QCOMPARE(rig.boxes.shown().value(2), "critical " + textAt(104) + ": " + textAt(32));
@@ -214,34 +215,33 @@ private slots:
         QVERIFY(!rig.link.isOpen());
         std::vector<std::string> expected(6, "WRTECP09255\r");
         expected.insert(expected.end(), 6, "SAVEPAR\r");
-        QCOMPARE(rig.board->texts(), expected);
+        QCOMPARE(admintest::textsOf(*rig.board), expected);
     }
 
     void updateThroughTheWindowThenExit() {
         hbtest::CleanSlate slate;
         QSettings().setValue(QStringLiteral("baudRate"), 38400);
         QSettings().setValue(QStringLiteral("updateFwLastBoard"), kTouch);
-        SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
-        QVERIFY(board.ok());
+        hbsupport::Program program({"--model", "water", "--bootloader", "--no-pacing"},
+                                   admintest::kWithTranscript);
+        QVERIFY(program.ok());
+        Simulator &board = program.simulator();
         // Across the board's verification limit 0x13FFF: half the image is not read back.
         constexpr std::uint32_t kOffset = 0x12000;
         const auto [file, image] = firmwareFile(16 * 1024, 21, kOffset);
         const QString path = QDir(slate.workPath()).filePath(QStringLiteral("firmware.mot"));
         admintest::writeFile(path.toStdString(), file);
 
-        BoardLink link;
-        Session session(link);
-        SerialThread thread(link);
-        auto window = std::make_unique<HearthBench>(session, &thread);
+        HearthBench *window = &program.window();
         window->resize(808, 494);
         window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
         window->findChild<QToolButton *>(QStringLiteral("configToolButton"))->click();
         window->findChild<QLineEdit *>(QStringLiteral("pswdLineEdit"))->setText(QStringLiteral("hb7351"));
         window->findChild<QToolButton *>(QStringLiteral("authConfirmToolButton"))->click();
         QCOMPARE(window->currentPage(), Page::BoardConfiguration);
         auto *page = window->findChild<BoardConfigurationPage *>();
-        QCOMPARE(page->modelBox()->currentText(), kTouch);
+        QCOMPARE(hbtest::child<QComboBox>(*page, "modelComboBox")->currentText(), kTouch);
 
         // While the update runs: what the progress window shows, that this thread's timers keep
         // running, and that a second start is refused.
@@ -269,8 +269,8 @@ private slots:
                 progress->findChild<QLabel *>(QStringLiteral("firmwareProgressDetail"))->text();
             if (text.contains(QStringLiteral("time left: ")) && !text.endsWith(QStringLiteral("-:--")))
                 detail = text;
-            window->updateFWSlot(); // refused while busy
-            window->parDef();
+            page->updateFWSlot(); // refused while busy
+            page->parDef();
             if (!pictured && bar->value() * 2 > bar->maximum() && !detail.isEmpty()) {
                 pictured = true;
                 const QByteArray folder = qgetenv("HB_SCREENSHOT_DIR");
@@ -312,24 +312,19 @@ private slots:
         QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("motFileLineEdit"))->text(),
                  QDir::toNativeSeparators(path));
         QCOMPARE(QSettings().value(QStringLiteral("motFileName")).toString(), slate.workPath());
-        QVERIFY(!link.isOpen());
+        QVERIFY(!program.link().isOpen());
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
         // One update only, and the board holds the image.
         std::vector<int> sectors;
-        for (const admintest::Request &r : board.frames(admintest::kErase))
+        for (const admintest::Request &r : admintest::framesOf(board, admintest::kErase))
             sectors.push_back(r.sector());
         QCOMPARE(sectors, (std::vector<int>{0, 1}));
-        QCOMPARE(board.frames(admintest::kWriteFlash).size(), std::size_t{512});
-        QVERIFY(board.texts().empty());
+        QCOMPARE(admintest::framesOf(board, admintest::kWriteFlash).size(), std::size_t{512});
+        QVERIFY(admintest::textsOf(board).empty());
         const Bytes flash = board.flash();
         QVERIFY(Bytes(flash.begin() + kOffset,
                       flash.begin() + kOffset + static_cast<std::ptrdiff_t>(image.size())) == image);
-
-        // Leaving as after the exit: the polling thread stops and the link stays closed.
-        window.reset();
-        QVERIFY(thread.isFinished());
-        QVERIFY(!link.isOpen());
     }
 
     void basicPreparationAfterACopy() {
@@ -357,14 +352,14 @@ private slots:
         const auto lines = paramfile::parse(file.readAll());
         QVERIFY(lines && !lines->isEmpty());
         QCOMPARE(std::get<paramfile::ModelLine>(lines->at(0)).name, QStringLiteral("BASIC"));
-        const std::vector<std::string> texts = rig.board->texts();
+        const std::vector<std::string> texts = admintest::textsOf(*rig.board);
         QVERIFY(texts.size() > 3);
         QCOMPARE(texts[texts.size() - 2], std::string("WRTECP08250\r"));
         QCOMPARE(texts.back(), std::string("SAVEPAR\r"));
         for (std::size_t i = 0; i + 2 < texts.size(); ++i)
             QVERIFY(texts[i].rfind("READ", 0) == 0);
         // Then the boot loader was probed once where the BASIC board's answers, and answered.
-        const auto reads = rig.board->frames(admintest::kRead);
+        const auto reads = admintest::framesOf(*rig.board, admintest::kRead);
         QCOMPARE(reads.size(), std::size_t{1});
         QCOMPARE(std::make_pair(reads[0].address(), reads[0].length()), std::make_pair(0x41F8u, 32));
         QVERIFY(rig.board->control("status").find("mode bootloader") != std::string::npos);
@@ -376,9 +371,9 @@ private slots:
         rig.click("firmwareUpdateButton");
         QCOMPARE(rig.boxes.shown(), QStringList{"critical " + textAt(104) + ": " + textAt(32)});
         QVERIFY(rig.files.seen.empty());
-        QCOMPARE(rig.board->count("WRTECP08250\r"), 5);
-        QCOMPARE(rig.board->count("SAVEPAR\r"), 6);
-        QVERIFY(rig.board->frames(admintest::kRead).empty());
+        QCOMPARE(admintest::countOf(*rig.board, "WRTECP08250\r"), 5);
+        QCOMPARE(admintest::countOf(*rig.board, "SAVEPAR\r"), 6);
+        QVERIFY(admintest::framesOf(*rig.board, admintest::kRead).empty());
         QVERIFY(!rig.link.isOpen());
     }
 
@@ -396,7 +391,7 @@ private slots:
         QVERIFY(linkOpenAtBox);
         QVERIFY(rig.files.seen.empty());
         // Two rounds of three probes, each tried three times by the link library.
-        const auto reads = rig.board->frames(admintest::kRead);
+        const auto reads = admintest::framesOf(*rig.board, admintest::kRead);
         QCOMPARE(reads.size(), std::size_t{18});
         for (const admintest::Request &r : reads)
             QCOMPARE(std::make_pair(r.address(), r.length()), std::make_pair(0x80A0u, 32));
@@ -452,9 +447,9 @@ private slots:
         QCOMPARE(rig.boxes.shown().size(), 4);
 
         // One probe each, and nothing erased or written.
-        QCOMPARE(rig.board->frames(admintest::kRead).size(), std::size_t{4});
-        QVERIFY(rig.board->frames(admintest::kErase).empty());
-        QVERIFY(rig.board->frames(admintest::kWriteFlash).empty());
+        QCOMPARE(admintest::framesOf(*rig.board, admintest::kRead).size(), std::size_t{4});
+        QVERIFY(admintest::framesOf(*rig.board, admintest::kErase).empty());
+        QVERIFY(admintest::framesOf(*rig.board, admintest::kWriteFlash).empty());
         QVERIFY(!rig.link.isOpen());
     }
 
@@ -475,7 +470,7 @@ private slots:
                         "0x000102"});
         QCOMPARE(rig.child<QLCDNumber>("writeErrorLcdNumber")->intValue(), 1);
         QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationUpdateFWLabel"), "caution"));
-        QCOMPARE(rig.board->frames(admintest::kWriteFlash).size(), std::size_t{2});
+        QCOMPARE(admintest::framesOf(*rig.board, admintest::kWriteFlash).size(), std::size_t{2});
         QVERIFY(!rig.page.busy());
         QVERIFY(rig.child<QPushButton>("firmwareUpdateButton")->isEnabled());
         QVERIFY(!rig.link.isOpen());

@@ -11,7 +11,7 @@
 
 using admintest::Bytes;
 using admintest::Link;
-using admintest::SimBoard;
+using admintest::Simulator;
 using firmware::Result;
 
 namespace {
@@ -45,9 +45,9 @@ Bytes slice(const Bytes &flash, std::uint32_t from, std::size_t size) {
     return Bytes(flash.begin() + from, flash.begin() + from + static_cast<std::ptrdiff_t>(size));
 }
 
-std::vector<int> erasedSectors(const SimBoard &board) {
+std::vector<int> erasedSectors(const Simulator &board) {
     std::vector<int> sectors;
-    for (const admintest::Request &r : board.frames(admintest::kErase))
+    for (const admintest::Request &r : admintest::framesOf(board, admintest::kErase))
         sectors.push_back(r.sector());
     return sectors;
 }
@@ -62,7 +62,7 @@ firmware::Options touchPanel(bool dataArea) {
 } // namespace
 
 TEST(FirmwareUpdate, WholeImageWithTheDataAreaIsErasedWrittenAndReadBackEqual) {
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
+    Simulator board({"--model", "water", "--bootloader", "--no-pacing"}, admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     const Bytes image = admintest::pattern(64 * 1024, 11);
     const auto file = admintest::srecCat(image, admintest::loaderInput(0), "-address-length=3");
@@ -91,8 +91,8 @@ TEST(FirmwareUpdate, WholeImageWithTheDataAreaIsErasedWrittenAndReadBackEqual) {
     EXPECT_EQ(recorder.lastTotalBytes, 65536);
 
     // One write and one read-back of the same 32 bytes per record, in file order.
-    const auto writes = board.frames(admintest::kWriteFlash);
-    const auto reads = board.frames(admintest::kRead);
+    const auto writes = admintest::framesOf(board, admintest::kWriteFlash);
+    const auto reads = admintest::framesOf(board, admintest::kRead);
     ASSERT_EQ(writes.size(), 2048u);
     ASSERT_EQ(reads.size(), 2048u);
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -107,7 +107,7 @@ TEST(FirmwareUpdate, WholeImageWithTheDataAreaIsErasedWrittenAndReadBackEqual) {
 }
 
 TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndCountsWhatWasChecked) {
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
+    Simulator board({"--model", "water", "--bootloader", "--no-pacing"}, admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     Link link;
     ASSERT_TRUE(link.opened);
@@ -139,9 +139,9 @@ TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndCountsWhatWasChecked) {
     EXPECT_EQ(result.notReadBack->first, 0x10000u);
     EXPECT_EQ(result.notReadBack->last, 0x10017u);
     EXPECT_EQ(erasedSectors(board), (std::vector<int>{0, 1}));
-    EXPECT_EQ(board.frames(admintest::kWriteFlash).size(), 3u);
+    EXPECT_EQ(admintest::framesOf(board, admintest::kWriteFlash).size(), 3u);
     std::vector<std::pair<std::uint32_t, int>> reads;
-    for (const admintest::Request &r : board.frames(admintest::kRead))
+    for (const admintest::Request &r : admintest::framesOf(board, admintest::kRead))
         reads.emplace_back(r.address(), r.length());
     EXPECT_EQ(reads, (std::vector<std::pair<std::uint32_t, int>>{{0x0100, 4}, {0xFFF8, 8}}));
     // The data area was left alone.
@@ -149,7 +149,7 @@ TEST(FirmwareUpdate, ReadsBackUpToTheLimitAndCountsWhatWasChecked) {
 }
 
 TEST(FirmwareUpdate, StopsWhenAsked) {
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing"});
+    Simulator board({"--model", "water", "--bootloader", "--no-pacing"}, admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     Link link;
     ASSERT_TRUE(link.opened);
@@ -171,13 +171,14 @@ TEST(FirmwareUpdate, StopsWhenAsked) {
     const Result result = firmware::update(link.link, records, touchPanel(false), later);
     EXPECT_EQ(result.outcome, Result::Outcome::Cancelled);
     EXPECT_EQ(result.recordsWritten, 3);
-    EXPECT_EQ(board.frames(admintest::kWriteFlash).size(), 3u);
+    EXPECT_EQ(admintest::framesOf(board, admintest::kWriteFlash).size(), 3u);
 }
 
 TEST(FirmwareUpdate, BoardFallingSilentMidUpdateIsAFailure) {
     // Two erase answers, then a write and a read-back answer for each of 49 records: the write of
     // the 50th record gets no answer.
-    SimBoard board({"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "100"});
+    Simulator board({"--model", "water", "--bootloader", "--no-pacing", "--silent-after", "100"},
+                    admintest::kWithTranscript);
     ASSERT_TRUE(board.ok());
     Link link;
     ASSERT_TRUE(link.opened);
@@ -191,10 +192,10 @@ TEST(FirmwareUpdate, BoardFallingSilentMidUpdateIsAFailure) {
     EXPECT_EQ(result.recordsWritten, 49);
     EXPECT_EQ(result.failedWrite, records[49].address);
     // 20 attempts of WriteBytesFlash, three frames each, then nothing more.
-    const auto writes = board.frames(admintest::kWriteFlash);
+    const auto writes = admintest::framesOf(board, admintest::kWriteFlash);
     EXPECT_EQ(writes.size(), 49u + 20u * 3u);
     EXPECT_EQ(writes.back().address(), records[49].address);
-    EXPECT_EQ(board.frames(admintest::kRead).size(), 49u);
+    EXPECT_EQ(admintest::framesOf(board, admintest::kRead).size(), 49u);
 }
 
 // Drops, corrupted bytes and stray bytes on the line: whatever happens, a success means the flash
@@ -206,8 +207,9 @@ TEST_P(FirmwareUpdateFaults, NeverEndInSuccessWithADifferentImage) {
         std::getenv("HB_ADMIN_FAULT_SEEDS") ? std::atoi(std::getenv("HB_ADMIN_FAULT_SEEDS")) : 3;
     int successes = 0;
     for (int seed = GetParam(); seed <= seeds; seed += 3) {
-        SimBoard board({"--model", "water", "--bootloader", "--no-pacing", "--seed", std::to_string(seed),
-                        "--drop", "0.03", "--corrupt", "0.05", "--noise", "0.05"});
+        Simulator board({"--model", "water", "--bootloader", "--no-pacing", "--seed", std::to_string(seed),
+                         "--drop", "0.03", "--corrupt", "0.05", "--noise", "0.05"},
+                        admintest::kWithTranscript);
         ASSERT_TRUE(board.ok());
         Link link;
         ASSERT_TRUE(link.opened);

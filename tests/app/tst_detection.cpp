@@ -4,10 +4,11 @@
 #include "app/texts.h"
 #include "board/serialthread.h"
 #include "helpers.h"
+#include "parameters/parameterspage.h"
 #include "program.h"
 #include "tcp_peer.h"
-#include "ui/hearthbench.h"
 
+#include <QGroupBox>
 #include <QProgressBar>
 #include <QToolButton>
 #include <pyrolink.h>
@@ -38,6 +39,10 @@ protected:
         return false;
     }
 };
+// Whether a detection built the model's pages.
+bool pagesBuilt(hbsupport::Program &program) {
+    return program.window().findChild<ParametersPage *>()->isBuilt();
+}
 } // namespace
 
 class DetectionTest : public QObject {
@@ -54,32 +59,31 @@ private slots:
     void cleanup() { delete sandbox; }
 
     void detectsWaterOnSimulator() {
-        hbtest::Simulator simulator(
+        hbsupport::Program program(
             {"--model", "water", "--no-pacing", "--firmware", "01.23", "--revision", "150911"});
-        QVERIFY(simulator.ok());
-        hbtest::Program program;
+        QVERIFY(program.ok());
         BoxAnswerer answerer;
-        click(program.window, "testHWToolButton");
+        click(program.window(), "testHWToolButton");
         QVERIFY(answerer.seen.empty());
-        QCOMPARE(program.session.model(), StoveModel::Water);
-        QCOMPARE(program.window.currentPage(), Page::TestHw);
-        QVERIFY(program.session.pagesBuilt());
-        QCOMPARE(program.thread.mode(), PollMode::Inputs);
-        QCOMPARE(labelText(program.window, "modelValue"), QStringLiteral("WATER"));
-        QCOMPARE(labelText(program.window, "versionValue"), QStringLiteral(" 1.23"));
-        QCOMPARE(labelText(program.window, "revisionValueDebug"), QStringLiteral("15/09/11"));
+        QCOMPARE(program.session().model(), StoveModel::Water);
+        QCOMPARE(program.window().currentPage(), Page::TestHw);
+        QVERIFY(pagesBuilt(program));
+        QCOMPARE(program.thread().mode(), PollMode::Inputs);
+        QCOMPARE(labelText(program.window(), "modelValue"), QStringLiteral("WATER"));
+        QCOMPARE(labelText(program.window(), "versionValue"), QStringLiteral(" 1.23"));
+        QCOMPARE(labelText(program.window(), "revisionValueDebug"), QStringLiteral("15/09/11"));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     void silentBoardGivesCommunicationError() {
         ScriptedBoard board(1);
-        hbtest::Program program;
+        hbsupport::Program program;
         BoxAnswerer answerer;
         // The progress window of the detection exists while the box is shown, but out of its way.
         int progressWindows = 0;
         answerer.onBox = [&] {
             for (QWidget *top : QApplication::topLevelWidgets()) {
-                if (top->findChild<QProgressBar *>() == nullptr || top == &program.window) continue;
+                if (top->findChild<QProgressBar *>() == nullptr || top == &program.window()) continue;
                 ++progressWindows;
                 QCOMPARE(top->windowTitle(), QStringLiteral("Research stove model in progress..."));
                 QVERIFY(top->isHidden());
@@ -87,7 +91,7 @@ private slots:
         };
         // The progress window has painted before the first identity request goes out.
         PaintWatch paints;
-        click(program.window, "testHWToolButton");
+        click(program.window(), "testHWToolButton");
         QCOMPARE(progressWindows, 1);
         QVERIFY(paints.first.has_value());
         QVERIFY(!board.arrivals().empty());
@@ -99,8 +103,8 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Critical);
         QVERIFY(!box.hadParent);
         QVERIFY(!box.cursorOverridden);
-        QCOMPARE(program.window.currentPage(), Page::Home);
-        QVERIFY(!program.session.pagesBuilt());
+        QCOMPARE(program.window().currentPage(), Page::Home);
+        QVERIFY(!pagesBuilt(program));
         QVERIFY(QApplication::overrideCursor() == nullptr);
 
         // Four attempts with waits of 75, 100, 125 and 150 ms.
@@ -140,22 +144,22 @@ private slots:
         QFETCH(QStringList, shown);
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", reply.toStdString()));
-        hbtest::Program program;
+        hbsupport::Program program;
         BoxAnswerer answerer;
-        click(program.window, "parametersToolButton");
-        QCOMPARE(program.session.model(), model);
+        click(program.window(), "parametersToolButton");
+        QCOMPARE(program.session().model(), model);
         if (shown.isEmpty()) {
             QCOMPARE(answerer.seen.size(), std::size_t(1));
             QCOMPARE(answerer.seen.front().text, communicationError);
-            QCOMPARE(program.window.currentPage(), Page::Home);
+            QCOMPARE(program.window().currentPage(), Page::Home);
             return;
         }
         QVERIFY(answerer.seen.empty());
-        QCOMPARE(program.window.currentPage(), Page::Parameters);
-        QCOMPARE(
-            (QStringList{labelText(program.window, "modelValue"), labelText(program.window, "versionValue"),
-                         labelText(program.window, "revisionValueDebug")}),
-            shown);
+        QCOMPARE(program.window().currentPage(), Page::Parameters);
+        QCOMPARE((QStringList{labelText(program.window(), "modelValue"),
+                              labelText(program.window(), "versionValue"),
+                              labelText(program.window(), "revisionValueDebug")}),
+                 shown);
     }
 
     // An unknown model shows the page without content and is detected again at the next entry; a
@@ -171,24 +175,24 @@ private slots:
             };
         };
         board.setResponder(answering("OVEN       01.00010101\r"));
-        hbtest::Program program;
+        hbsupport::Program program;
         BoxAnswerer answerer;
-        click(program.window, "testHWToolButton");
-        QCOMPARE(program.session.model(), StoveModel::Unknown);
-        QCOMPARE(program.window.currentPage(), Page::TestHw);
-        QCOMPARE(labelText(program.window, "modelValue"), QStringLiteral("UNKNOWN"));
-        QVERIFY(!program.session.pagesBuilt());
+        click(program.window(), "testHWToolButton");
+        QCOMPARE(program.session().model(), StoveModel::Unknown);
+        QCOMPARE(program.window().currentPage(), Page::TestHw);
+        QCOMPARE(labelText(program.window(), "modelValue"), QStringLiteral("UNKNOWN"));
+        QVERIFY(!pagesBuilt(program));
         board.setResponder(answering("BASIC      02.00990101\r"));
-        click(program.window, "homeBTest");
-        click(program.window, "parametersToolButton");
-        QVERIFY(program.session.pagesBuilt());
-        click(program.window, "homeBPar");
-        click(program.window, "setupToolButton");
-        QVERIFY(!program.link.isOpen());
-        click(program.window, "homeBSetup");
-        click(program.window, "parametersToolButton");
-        QVERIFY(program.link.isOpen());
-        QCOMPARE(program.window.currentPage(), Page::Parameters);
+        click(program.window(), "homeBTest");
+        click(program.window(), "parametersToolButton");
+        QVERIFY(pagesBuilt(program));
+        click(program.window(), "homeBPar");
+        click(program.window(), "setupToolButton");
+        QVERIFY(!program.link().isOpen());
+        click(program.window(), "homeBSetup");
+        click(program.window(), "parametersToolButton");
+        QVERIFY(program.link().isOpen());
+        QCOMPARE(program.window().currentPage(), Page::Parameters);
         QCOMPARE(board.count("MODELLO"), 2);
         QVERIFY(answerer.seen.empty());
     }
@@ -197,18 +201,18 @@ private slots:
         sandbox->installShippedLanguages();
         ScriptedBoard board(1);
         board.setResponder(replyTo("MODELLO", "WATER      01.00990101\r"));
-        hbtest::Program program;
+        hbsupport::Program program;
         BoxAnswerer answerer;
-        click(program.window, "parametersToolButton");
-        QVERIFY(program.session.pagesBuilt());
+        click(program.window(), "parametersToolButton");
+        QVERIFY(pagesBuilt(program));
         auto shows = [&](const QString &text) {
             for (QLabel *label :
-                 hbtest::child<QGroupBox>(program.window, "parametersGB")->findChildren<QLabel *>())
+                 hbtest::child<QGroupBox>(program.window(), "parametersGB")->findChildren<QLabel *>())
                 if (label->text() == text) return true;
             return false;
         };
         QVERIFY(shows(QStringLiteral("Maximum ignition time")));
-        hbtest::activate(program.window, "languageComboBox", "Italiano");
+        hbtest::activate(program.window(), "languageComboBox", "Italiano");
         QVERIFY(shows(QStringLiteral("Tempo massimo accensione")));
         QVERIFY(!shows(QStringLiteral("Maximum ignition time")));
         useDefaultTexts();
@@ -216,18 +220,18 @@ private slots:
 
     void portThatDoesNotOpen() {
         QSettings().setValue("com", 20);
-        hbtest::Program program;
-        QCOMPARE(hbtest::child<QComboBox>(program.window, "comComboBox")->currentIndex(), -1);
+        hbsupport::Program program;
+        QCOMPARE(hbtest::child<QComboBox>(program.window(), "comComboBox")->currentIndex(), -1);
         BoxAnswerer answerer;
-        click(program.window, "parametersToolButton");
+        click(program.window(), "parametersToolButton");
         // Tried by the detection and again by the re-open; each failure has its own box.
         QCOMPARE(answerer.seen.size(), std::size_t(2));
         for (const hbtest::SeenBox &box : answerer.seen) {
             QCOMPARE(box.text, QStringLiteral("Error opening serial COM21"));
             QCOMPARE(box.icon, QMessageBox::Critical);
         }
-        QCOMPARE(program.window.currentPage(), Page::Home);
-        QVERIFY(!program.link.isOpen());
+        QCOMPARE(program.window().currentPage(), Page::Home);
+        QVERIFY(!program.link().isOpen());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -287,17 +291,17 @@ private slots:
         fifth.bindCom(5);
         twelfth.bindCom(12);
         QSettings().setValue("com", 4);
-        hbtest::Program program;
-        click(program.window, "setupToolButton");
-        QComboBox *box = hbtest::child<QComboBox>(program.window, "comComboBox");
+        hbsupport::Program program;
+        click(program.window(), "setupToolButton");
+        QComboBox *box = hbtest::child<QComboBox>(program.window(), "comComboBox");
         QCOMPARE((QStringList{box->itemText(0), box->itemText(1), box->itemText(2)}),
                  (QStringList{"COM2", "COM5", "COM12"}));
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->currentText(), QStringLiteral("COM5"));
         // A stored port that is not listed leaves the box without selection.
         QSettings().setValue("com", 0);
-        click(program.window, "homeBSetup");
-        click(program.window, "setupToolButton");
+        click(program.window(), "homeBSetup");
+        click(program.window(), "setupToolButton");
         QCOMPARE(box->currentIndex(), -1);
         // The scan leaves every port closed.
         QCOMPARE(ClearComm(), 0);

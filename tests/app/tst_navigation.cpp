@@ -1,13 +1,13 @@
-// Page navigation of the main window: every sender of change(), the keyboard and the close
+// Page navigation of the main window: every button that changes the page, the keyboard and the close
 // confirmation.
 #include "app/settings.h"
 #include "app/texts.h"
-#include "board/serialthread.h"
 #include "helpers.h"
+#include "parameters/parameterspage.h"
 #include "program.h"
-#include "ui/hearthbench.h"
 
 #include <QLineEdit>
+#include <QStackedWidget>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <pyrolink.h>
@@ -21,7 +21,7 @@ class NavigationTest : public QObject {
 
     hbtest::CleanSlate *sandbox = nullptr;
     ScriptedBoard *board = nullptr;
-    hbtest::Program *program = nullptr;
+    hbsupport::Program *program = nullptr;
     SerialThread *thread = nullptr;
     HearthBench *window = nullptr;
 
@@ -41,9 +41,9 @@ private slots:
             if (c.rfind("READ", 0) == 0 || c.rfind("DEBUG", 0) == 0) return std::nullopt;
             return c + "\r";
         });
-        program = new hbtest::Program;
-        thread = &program->thread;
-        window = &program->window;
+        program = new hbsupport::Program;
+        thread = &program->thread();
+        window = &program->window();
         window->show();
     }
     void cleanup() {
@@ -121,8 +121,8 @@ private slots:
         QTest::keyClick(window, Qt::Key_Escape);
         QCOMPARE(page(), Page::Setup);
         const auto highlight = [&] {
-            const Rgb colour = program->session.highlight();
-            return QList<int>{colour.red, colour.green, colour.blue};
+            const QColor colour = window->findChild<ParametersPage *>()->highlight();
+            return QList<int>{colour.red(), colour.green(), colour.blue()};
         };
         QCOMPARE(highlight(), (QList<int>{237, 46, 41}));
         QTest::keyClick(window, Qt::Key_F10);
@@ -145,7 +145,7 @@ private slots:
         answerer.queue(QMessageBox::Yes);
         QVERIFY(window->close());
         QVERIFY(!thread->isRunning());
-        QVERIFY(!program->link.isOpen());
+        QVERIFY(!program->link().isOpen());
     }
 
     void closeWhilePolling() {
@@ -162,7 +162,7 @@ private slots:
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(thread->isFinished());
         QCOMPARE(board->commands().back(), std::string("TESTOFF"));
-        QVERIFY(!program->link.isOpen());
+        QVERIFY(!program->link().isOpen());
         const std::size_t sent = board->commands().size();
         QTest::qWait(150);
         QCOMPARE(board->commands().size(), sent);

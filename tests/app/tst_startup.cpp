@@ -5,10 +5,10 @@
 #include "board/serialthread.h"
 #include "helpers.h"
 #include "program.h"
-#include "ui/hearthbench.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -43,19 +43,19 @@ private slots:
     void openingAndSettings() {
         QSettings().setValue("password", "changed");
         {
-            hbtest::Program program;
-            QCOMPARE(program.window.windowTitle(), QStringLiteral("Hearth Bench 1.5.3 Duskova"));
-            QCOMPARE(program.window.currentPage(), Page::Home);
-            QVERIFY(program.thread.isRunning());
-            QCOMPARE(program.thread.mode(), PollMode::Idle);
-            QVERIFY(!program.link.isOpen());
-            QVERIFY(!program.window.windowIcon().isNull());
-            QVERIFY(!child<QToolButton>(program.window, "testHWToolButton")->icon().isNull());
+            hbsupport::Program program;
+            QCOMPARE(program.window().windowTitle(), QStringLiteral("Hearth Bench 1.5.3 Duskova"));
+            QCOMPARE(program.window().currentPage(), Page::Home);
+            QVERIFY(program.thread().isRunning());
+            QCOMPARE(program.thread().mode(), PollMode::Idle);
+            QVERIFY(!program.link().isOpen());
+            QVERIFY(!program.window().windowIcon().isNull());
+            QVERIFY(!child<QToolButton>(program.window(), "testHWToolButton")->icon().isNull());
             QCOMPARE(QSettings().value("password").toString(), QStringLiteral("hb7351"));
-            QCOMPARE(child<QComboBox>(program.window, "baudRateComboBox")->currentText(),
+            QCOMPARE(child<QComboBox>(program.window(), "baudRateComboBox")->currentText(),
                      QStringLiteral("9600"));
-            QCOMPARE(child<QSpinBox>(program.window, "delaySpinBox")->value(), 20);
-            QCOMPARE(child<QComboBox>(program.window, "comComboBox")->currentIndex(), -1);
+            QCOMPARE(child<QSpinBox>(program.window(), "delaySpinBox")->value(), 20);
+            QCOMPARE(child<QComboBox>(program.window(), "comComboBox")->currentIndex(), -1);
         }
         const LinkSettings defaults = readLinkSettings();
         QCOMPARE((QList<int>{defaults.com, defaults.baudRate, defaults.delay, int(defaults.byteTimeout())}),
@@ -67,33 +67,33 @@ private slots:
             settings.setValue("delay", 150);
             settings.setValue("updateFwLastBoard", "Touch Panel Water/Air");
         }
-        hbtest::Program program;
-        QCOMPARE(child<QComboBox>(program.window, "baudRateComboBox")->currentText(),
+        hbsupport::Program program;
+        QCOMPARE(child<QComboBox>(program.window(), "baudRateComboBox")->currentText(),
                  QStringLiteral("19200"));
-        QCOMPARE(child<QSpinBox>(program.window, "delaySpinBox")->value(), 150);
-        QCOMPARE(child<QComboBox>(program.window, "modelComboBox")->currentText(),
+        QCOMPARE(child<QSpinBox>(program.window(), "delaySpinBox")->value(), 150);
+        QCOMPARE(child<QComboBox>(program.window(), "modelComboBox")->currentText(),
                  QStringLiteral("Touch Panel Water/Air"));
         QCOMPARE(int(readLinkSettings().byteTimeout()), 1);
         // The stored value is looked up as text: a spelling the box does not list selects nothing.
         for (const char *stored : {"12345", "09600", " 9600"}) {
             QSettings().setValue("baudRate", stored);
-            HearthBench other(program.session, nullptr);
+            HearthBench other(program.session(), nullptr);
             QCOMPARE(child<QComboBox>(other, "baudRateComboBox")->currentIndex(), -1);
         }
     }
 
-    void writeProgramSettingsBySender() {
-        hbtest::Program program;
-        child<QComboBox>(program.window, "comComboBox")->addItems({"COM1", "COM7", "COM3", "LPT1"});
-        activate(program.window, "comComboBox", "COM3");
+    void setupBoxesStoreTheirSettings() {
+        hbsupport::Program program;
+        child<QComboBox>(program.window(), "comComboBox")->addItems({"COM1", "COM7", "COM3", "LPT1"});
+        activate(program.window(), "comComboBox", "COM3");
         QCOMPARE(QSettings().value("com").toInt(), 2);
-        activate(program.window, "comComboBox", "LPT1");
+        activate(program.window(), "comComboBox", "LPT1");
         QCOMPARE(QSettings().value("com").toInt(), -1);
-        activate(program.window, "baudRateComboBox", "19200");
+        activate(program.window(), "baudRateComboBox", "19200");
         QCOMPARE(QSettings().value("baudRate").toInt(), 19200);
-        child<QSpinBox>(program.window, "delaySpinBox")->setValue(70);
+        child<QSpinBox>(program.window(), "delaySpinBox")->setValue(70);
         QCOMPARE(QSettings().value("delay").toInt(), 70);
-        activate(program.window, "modelComboBox", "Basic");
+        activate(program.window(), "modelComboBox", "Basic");
         QCOMPARE(QSettings().value("updateFwLastBoard").toString(), QStringLiteral("Basic"));
     }
 
@@ -162,16 +162,17 @@ private slots:
     void languageListAndFallback() {
         // Without a "lang" folder: empty list, English texts.
         {
-            hbtest::Program program;
-            QCOMPARE(child<QComboBox>(program.window, "languageComboBox")->count(), 0);
-            QCOMPARE(child<QToolButton>(program.window, "setupToolButton")->text(), QStringLiteral("SETUP"));
+            hbsupport::Program program;
+            QCOMPARE(child<QComboBox>(program.window(), "languageComboBox")->count(), 0);
+            QCOMPARE(child<QToolButton>(program.window(), "setupToolButton")->text(),
+                     QStringLiteral("SETUP"));
         }
         sandbox->installShippedLanguages();
         sandbox->writeLanguage("deutsch.v2.lng", "0;Zeit\n");
         sandbox->writeLanguage("notes.txt", "x");
         QSettings().setValue("language", "Italiano");
-        hbtest::Program program;
-        QComboBox *box = child<QComboBox>(program.window, "languageComboBox");
+        hbsupport::Program program;
+        QComboBox *box = child<QComboBox>(program.window(), "languageComboBox");
         QCOMPARE((QStringList{box->itemText(0), box->itemText(1), box->itemText(2)}),
                  (QStringList{"deutsch.v2", "English", "Italiano"}));
         QCOMPARE(box->count(), 3);
@@ -217,8 +218,8 @@ private slots:
     void languageSwitching() {
         sandbox->installShippedLanguages();
         sandbox->writeLanguage("Gone.lng", "0;x\n");
-        hbtest::Program program;
-        const QObject &window = program.window;
+        hbsupport::Program program;
+        const QObject &window = program.window();
         QCOMPARE(labelText(window, "modelLabel"), QStringLiteral("Model:"));
         // Qt's own texts (the buttons of message boxes) follow the language too.
         const auto yesText = [] {
@@ -255,10 +256,10 @@ private slots:
         QCOMPARE(textAt(1), QStringLiteral("<b>Bold</b>"));
         texts->replace(96, QStringLiteral("<i>Modello</i>"));
         texts->replace(75, QStringLiteral("<b>Memo</b>"));
-        hbtest::Program program;
-        QCOMPARE(child<QLabel>(program.window, "modelLabel")->textFormat(), Qt::PlainText);
-        QCOMPARE(labelText(program.window, "modelLabel"), QStringLiteral("<i>Modello</i>:"));
-        QVERIFY(child<QToolButton>(program.window, "memoButton")
+        hbsupport::Program program;
+        QCOMPARE(child<QLabel>(program.window(), "modelLabel")->textFormat(), Qt::PlainText);
+        QCOMPARE(labelText(program.window(), "modelLabel"), QStringLiteral("<i>Modello</i>:"));
+        QVERIFY(child<QToolButton>(program.window(), "memoButton")
                     ->toolTip()
                     .contains(QStringLiteral("&lt;b&gt;Memo")));
     }

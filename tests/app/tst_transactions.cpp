@@ -55,7 +55,8 @@ private slots:
         } inputs[] = {{1, "t1", 25}, {2, "t2", -12}, {3, "t3", 100}, {4, "pot", 29}, {5, "pr", 250},
                       {6, "en", 12}, {7, "in", 170}, {8, "pr", 7},   {9, "pcc", 95}};
         for (const auto &in : inputs) {
-            QVERIFY(sim.control(QStringLiteral("input %1 %2").arg(in.name).arg(in.value)).startsWith("ok"));
+            QVERIFY(hbtest::control(sim, QStringLiteral("input %1 %2").arg(in.name).arg(in.value))
+                        .startsWith("ok"));
             short value = -999;
             QVERIFY2(readInput(in.input, &value, wait) == 1, in.name);
             QCOMPARE(int(value), in.value);
@@ -209,7 +210,7 @@ private slots:
         hbtest::Simulator sim({"--model", "water", "--no-pacing", "--seed", "5", "--delay", "150", "--jitter",
                                "100", "--noise", "0.15", "--only", "READT1"});
         QVERIFY(sim.ok());
-        std::optional<testsupport::ChildProcess> server;
+        std::optional<hbsupport::ChildProcess> server;
         struct SerialAgain { // whatever the outcome, the next test finds COM1 on its pty
             ~SerialAgain() {
                 CloseComm();
@@ -218,7 +219,7 @@ private slots:
         } serialAgain;
         if (proxy) {
             server.emplace(HB_PYROPROXY,
-                           std::vector<std::string>{"--device", sim.path.toStdString(), "--port", "0"});
+                           std::vector<std::string>{"--device", sim.path(), "--port", "0"});
             const std::string line = server->waitForError(" on 127.0.0.1:").value_or("");
             QVERIFY2(!line.empty(), server->errorText().c_str());
             qputenv("PYROLINK_PROXY_PORT", QByteArray::fromStdString(line.substr(line.rfind(':') + 1)));
@@ -230,7 +231,7 @@ private slots:
         // The hardware test's policies: TESTON, then each input read.
         QVERIFY(link.transact({0, 3, 50, 50}, [](int w) { return sendControlCommand(1, w); }));
         for (int set = 11; set <= 15; ++set) {
-            QVERIFY(sim.control(QStringLiteral("input t1 %1").arg(set)).startsWith("ok"));
+            QVERIFY(sim.control("input t1 " + std::to_string(set)).rfind("ok", 0) == 0);
             short value = -999;
             QVERIFY(link.transact({1, 7, 50, 50}, [&](int w) { return readInput(1, &value, w); }));
             QCOMPARE(int(value), set);

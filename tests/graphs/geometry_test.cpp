@@ -14,7 +14,7 @@
 namespace {
 
 using namespace graphs;
-using graphstest::stamp;
+using hbsupport::stamp;
 
 constexpr double kTimeWidth = 45, kDateWidth = 65;
 
@@ -101,7 +101,7 @@ TEST(Polyline, FarPointsEndAtTheLimit) {
     // two points there: the line keeps its course but ends 2^22 pixels beyond the window.
     QByteArray content = "MODEL=WATER\n";
     for (qint64 time : {0, 1, 200000})
-        content += graphstest::waterLine(
+        content += hbsupport::waterLine(
             time, [&](int c) -> QByteArray { return c == 8 ? (time == 1 ? "1" : "0") : "5"; });
     QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);
@@ -138,7 +138,7 @@ TEST(Polyline, MissingValuesLeaveGaps) {
     QByteArray small = "MODEL=WATER\n";
     const char *values[] = {"5", "", "7", "8", "", "9"};
     for (int j = 0; j < 6; ++j)
-        small += graphstest::waterLine(j, [&](int c) -> QByteArray { return c == 0 ? values[j] : "1"; });
+        small += hbsupport::waterLine(j, [&](int c) -> QByteArray { return c == 0 ? values[j] : "1"; });
     QBuffer smallBuffer(&small);
     smallBuffer.open(QIODevice::ReadOnly);
     const Recording few = *readRecording(smallBuffer, RecordedModel::Water);
@@ -161,7 +161,7 @@ TEST(Polyline, MissingValuesLeaveGaps) {
     QByteArray content = "MODEL=WATER\n";
     for (qint64 j = 0; j < 5000; ++j) {
         const bool missing = (j / 40) % 7 == 3 || random() % 5 == 0;
-        content += graphstest::waterLine(j, [&](int c) -> QByteArray {
+        content += hbsupport::waterLine(j, [&](int c) -> QByteArray {
             if (missing && (c == 0 || c == 8)) return "";
             return c == 8 ? QByteArray::number(j / 3 % 2) : QByteArray::number(int(random() % 100));
         });
@@ -231,7 +231,7 @@ TEST(TextSeries, BoundariesRunsAndLines) {
     const char *states[] = {"A", "A", "B", "B", "B", "C"};
     for (int j = 0; j < 6; ++j)
         content +=
-            graphstest::waterLine(100 + j, [&](int c) -> QByteArray { return c == 7 ? states[j] : "1"; });
+            hbsupport::waterLine(100 + j, [&](int c) -> QByteArray { return c == 7 ? states[j] : "1"; });
     QBuffer buffer(&content);
     buffer.open(QIODevice::ReadOnly);
     const Recording r = *readRecording(buffer, RecordedModel::Water);

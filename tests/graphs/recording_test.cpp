@@ -15,8 +15,8 @@
 namespace {
 
 using namespace graphs;
-using graphstest::kDefaultStart;
-using graphstest::RecordingPlan;
+using hbsupport::kDefaultStart;
+using hbsupport::RecordingPlan;
 
 Recording read(const QByteArray &content, RecordedModel model) {
     QBuffer buffer;
@@ -47,7 +47,7 @@ TEST(Recording, EveryModelsColumns) {
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.model));
         const RecordingPlan def{c.model, kDefaultStart, 40, 10};
-        const Recording r = read(graphstest::recordingText(def), c.model);
+        const Recording r = read(hbsupport::recordingText(def), c.model);
         ASSERT_EQ(r.columnCount(), c.columns);
         EXPECT_EQ(dataLineParts(c.model), c.columns + 2);
         ASSERT_EQ(r.size(), 40);
@@ -55,7 +55,7 @@ TEST(Recording, EveryModelsColumns) {
         for (int col = 0; col < c.columns; ++col) {
             EXPECT_EQ(int(r.kind(col)), c.kinds[std::size_t(col)]) << col;
             for (qsizetype j = 0; j < r.size(); ++j)
-                ASSERT_EQ(r.text(col, j).toUtf8(), graphstest::field(c.model, col, j)) << col << " " << j;
+                ASSERT_EQ(r.text(col, j).toUtf8(), hbsupport::field(c.model, col, j)) << col << " " << j;
         }
         EXPECT_EQ(r.time(0), kDefaultStart);
         EXPECT_EQ(r.time(39), kDefaultStart + 390);
@@ -89,7 +89,7 @@ TEST(Recording, SkippedDamagedAndBadLines) {
         EXPECT_EQ(r.text(col, 2), "0") << col; // one field too many
     }
     EXPECT_EQ(r.text(0, 3), "9");
-    EXPECT_EQ(r.time(3), graphstest::stamp(2024, 2, 1, 10, 0, 50));
+    EXPECT_EQ(r.time(3), hbsupport::stamp(2024, 2, 1, 10, 0, 50));
     EXPECT_EQ(r.text(0, 4), "-2.25");
     EXPECT_EQ(r.text(7, 4), "Stove Off");
 }
@@ -139,8 +139,8 @@ TEST(Recording, FieldTextsNumbersAndPresence) {
 TEST(Recording, AppendedRecordingThatGoesBackIsPutInOrder) {
     // A second recording appended after the clock was set back an hour.
     const QByteArray content =
-        graphstest::recordingText({RecordedModel::AirDucted, kDefaultStart, 3, 10}) +
-        graphstest::recordingText({RecordedModel::AirDucted, kDefaultStart - 3600, 2, 10});
+        hbsupport::recordingText({RecordedModel::AirDucted, kDefaultStart, 3, 10}) +
+        hbsupport::recordingText({RecordedModel::AirDucted, kDefaultStart - 3600, 2, 10});
     const Recording r = read(content, RecordedModel::AirDucted);
     ASSERT_EQ(r.size(), 5);
     const qint64 times[] = {kDefaultStart - 3600, kDefaultStart - 3590, kDefaultStart, kDefaultStart + 10,
@@ -148,16 +148,16 @@ TEST(Recording, AppendedRecordingThatGoesBackIsPutInOrder) {
     const qint64 lines[] = {0, 1, 0, 1, 2};
     for (qsizetype j = 0; j < 5; ++j) {
         EXPECT_EQ(r.time(j), times[j]);
-        EXPECT_EQ(r.text(0, j).toUtf8(), graphstest::field(RecordedModel::AirDucted, 0, lines[j]));
+        EXPECT_EQ(r.text(0, j).toUtf8(), hbsupport::field(RecordedModel::AirDucted, 0, lines[j]));
     }
 }
 
 TEST(Recording, FileReadInPartsEqualsOneRead) {
     // Two recordings, the second earlier, with damaged and overlong lines and texts that first appear
     // in later parts: three parts read on threads give what one read gives.
-    QByteArray content = graphstest::recordingText({RecordedModel::Basic, kDefaultStart, 2000, 1});
+    QByteArray content = hbsupport::recordingText({RecordedModel::Basic, kDefaultStart, 2000, 1});
     content += "09/03/2024@11:00:00;1;2\n" + QByteArray(100000, 'x') + "\n";
-    content += graphstest::recordingText({RecordedModel::Basic, kDefaultStart - 7200, 3000, 1})
+    content += hbsupport::recordingText({RecordedModel::Basic, kDefaultStart - 7200, 3000, 1})
                    .replace("Stove", "Stufa");
     QTemporaryDir dir;
     QFile file(write(dir, "parts.csv", content));
@@ -191,11 +191,11 @@ TEST(Recording, IntervalAndFirstStamp) {
                                        "09/03/2024@23:59:30;;;;\n31/02/2024@10:00:00;1.5;\n"
                                        "10/03/2024@00:01:00;2.5;\n10/03/2024@00:01:01;2.5;\n");
     EXPECT_TRUE(reading.opened);
-    EXPECT_EQ(reading.first, graphstest::stamp(2024, 3, 9, 23, 59, 30));
+    EXPECT_EQ(reading.first, hbsupport::stamp(2024, 3, 9, 23, 59, 30));
     EXPECT_EQ(reading.seconds, 90);
 
     reading = interval("MODEL=WATER\n09/03/2024@23:59:30;1.5;\n");
-    EXPECT_EQ(reading.first, graphstest::stamp(2024, 3, 9, 23, 59, 30));
+    EXPECT_EQ(reading.first, hbsupport::stamp(2024, 3, 9, 23, 59, 30));
     EXPECT_FALSE(reading.seconds);
     reading = interval("MODEL=WATER\n");
     EXPECT_FALSE(reading.first);
@@ -260,7 +260,7 @@ TEST(Recording, LoadStatuses) {
     EXPECT_EQ(load("MODEL=unknown\n").status, LoadStatus::UnknownModel);
     // The model is the text after the last "=", without ";", of the first line starting with MODEL.
     LoadResult result =
-        load("x\nMODEL=a=standard;\nMODEL=WATER\n" + graphstest::dataLine(RecordedModel::Basic, 0, 0));
+        load("x\nMODEL=a=standard;\nMODEL=WATER\n" + hbsupport::dataLine(RecordedModel::Basic, 0, 0));
     ASSERT_EQ(result.status, LoadStatus::Loaded);
     EXPECT_EQ(result.recording->model(), RecordedModel::Basic);
     EXPECT_EQ(result.recording->size(), 1);
@@ -273,7 +273,7 @@ TEST(Recording, LoadStatuses) {
 
 TEST(Recording, WindowTitle) {
     QLocale::setDefault(QLocale::c());
-    const QDateTime first = stampDateTime(graphstest::stamp(2024, 3, 9, 7, 5, 59));
+    const QDateTime first = stampDateTime(hbsupport::stamp(2024, 3, 9, 7, 5, 59));
     EXPECT_EQ(viewerTitle("log/WATER_09_03_24_07_05.csv", first),
               "log/WATER_09_03_24_07_05.csv - Saturday 09/03/2024 7:05");
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));

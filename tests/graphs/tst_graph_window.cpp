@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 
 using namespace graphs;
-using graphstest::RecordingPlan;
+using hbsupport::RecordingPlan;
 using hbtest::BoxAnswerer;
 
 namespace {
@@ -116,7 +116,7 @@ private:
 
     QString path(const QString &name) const { return sandbox->workPath() + QLatin1Char('/') + name; }
     QString writeRecording(const QString &name, const RecordingPlan &def) {
-        return graphstest::writeRecording(path(name), def) ? path(name) : QString();
+        return hbsupport::writeRecording(path(name), def) ? path(name) : QString();
     }
     QString writeFile(const QString &name, const QByteArray &content) {
         QFile file(path(name));
@@ -168,7 +168,7 @@ private slots:
         };
         for (const auto &c : cases) {
             const QString file = writeRecording(QStringLiteral("m%1.csv").arg(int(c.model)),
-                                                {c.model, graphstest::kDefaultStart, 40, 10});
+                                                {c.model, hbsupport::kDefaultStart, 40, 10});
             GraphicsDisplayer *window = openFile(file);
             QVERIFY(window != nullptr);
             QCOMPARE(window->series().size(), c.count);
@@ -251,7 +251,7 @@ private slots:
         // Constant series: an input always on and one always off, two analogue series and two texts.
         QByteArray content = "MODEL=WATER\n";
         for (qint64 j = 0; j < 30; ++j)
-            content += graphstest::waterLine(graphstest::kDefaultStart + 90 * j, [&](int c) -> QByteArray {
+            content += hbsupport::waterLine(hbsupport::kDefaultStart + 90 * j, [&](int c) -> QByteArray {
                 switch (c) {
                 case 2:
                     return "3";
@@ -266,7 +266,7 @@ private slots:
                 case 15:
                     return "250";
                 default:
-                    return graphstest::field(RecordedModel::Water, c, j * 97);
+                    return hbsupport::field(RecordedModel::Water, c, j * 97);
                 }
             });
         GraphicsDisplayer *window = openFile(writeFile(QStringLiteral("g.csv"), content));
@@ -319,9 +319,9 @@ private slots:
     void reducedDrawingMatchesFull() {
         // A morning at 1 s, then an appended recording after a pause of an hour.
         QByteArray content =
-            graphstest::recordingText({RecordedModel::Water, graphstest::kDefaultStart, 12000, 1});
+            hbsupport::recordingText({RecordedModel::Water, hbsupport::kDefaultStart, 12000, 1});
         content +=
-            graphstest::recordingText({RecordedModel::Water, graphstest::kDefaultStart + 15600, 3000, 1});
+            hbsupport::recordingText({RecordedModel::Water, hbsupport::kDefaultStart + 15600, 3000, 1});
         GraphicsDisplayer *window = openFile(writeFile(QStringLiteral("gap.csv"), content));
         QVERIFY(window != nullptr);
         GraphView *view = window->view();
@@ -414,7 +414,7 @@ private slots:
 
     void cursorReadout() {
         GraphicsDisplayer *window = openFile(writeRecording(
-            QStringLiteral("w.csv"), {RecordedModel::Water, graphstest::kDefaultStart, 40, 10}));
+            QStringLiteral("w.csv"), {RecordedModel::Water, hbsupport::kDefaultStart, 40, 10}));
         QVERIFY(window != nullptr);
         GraphView *view = window->view();
         view->zoomTo(1, 0);
@@ -426,11 +426,11 @@ private slots:
         QCOMPARE(readout.heading, QStringLiteral("09/03/2024 10:00:50"));
         QCOMPARE(readout.lines.size(), 19u);
         QCOMPARE(readout.lines[0].first,
-                 "Smoke Temperature: " + QString::fromUtf8(graphstest::field(RecordedModel::Water, 0, 5)) +
+                 "Smoke Temperature: " + QString::fromUtf8(hbsupport::field(RecordedModel::Water, 0, 5)) +
                      " [°C]");
         QCOMPARE(readout.lines[0].second, QColor(Qt::red));
         QCOMPARE(readout.lines[6].first,
-                 "Stove Automa Status: " + QString::fromUtf8(graphstest::field(RecordedModel::Water, 7, 5)));
+                 "Stove Automa Status: " + QString::fromUtf8(hbsupport::field(RecordedModel::Water, 7, 5)));
         // Past the middle between two samples the next one is read.
         QTest::mouseMove(view->viewport(), QPoint(5 * 53 + 30, 100));
         QCOMPARE(view->cursorReadout().heading, QStringLiteral("09/03/2024 10:01:00"));
@@ -447,7 +447,7 @@ private slots:
 
     void fitAllAndZoom() {
         GraphicsDisplayer *window = openFile(writeRecording(
-            QStringLiteral("w.csv"), {RecordedModel::Water, graphstest::kDefaultStart, 3000, 1}));
+            QStringLiteral("w.csv"), {RecordedModel::Water, hbsupport::kDefaultStart, 3000, 1}));
         QVERIFY(window != nullptr);
         GraphView *view = window->view();
         const double width = view->viewport()->width();
@@ -546,7 +546,7 @@ private slots:
         QByteArray binary(300000, '\0');
         for (int i = 0; i < binary.size(); ++i)
             binary[i] = char((unsigned(i) * 2654435761u) >> 24);
-        const QByteArray oneLine = "MODEL=BASIC\n" + graphstest::dataLine(RecordedModel::Basic, 0, 0);
+        const QByteArray oneLine = "MODEL=BASIC\n" + hbsupport::dataLine(RecordedModel::Basic, 0, 0);
         const struct {
             QString file;
             std::vector<std::tuple<QMessageBox::Icon, QString, QString>> boxes;
@@ -555,12 +555,12 @@ private slots:
              {{QMessageBox::Information, "Hearth Bench",
                "Cannot open file " + missing + " for reading parameter MODEL"},
               {QMessageBox::Critical, "Graphics", notCompatible}}},
-            {writeFile("nomodel.csv", graphstest::dataLine(RecordedModel::Water, 0, 0)),
+            {writeFile("nomodel.csv", hbsupport::dataLine(RecordedModel::Water, 0, 0)),
              {{QMessageBox::Critical, "Graphics", notCompatible}}},
             {writeFile("binary.csv", binary), {{QMessageBox::Critical, "Graphics", notCompatible}}},
             {writeFile("long.csv", QByteArray(8 << 20, 'x')),
              {{QMessageBox::Critical, "Graphics", notCompatible}}},
-            {writeFile("gas.csv", "MODEL=GAS\n" + graphstest::dataLine(RecordedModel::Water, 0, 0)), {}},
+            {writeFile("gas.csv", "MODEL=GAS\n" + hbsupport::dataLine(RecordedModel::Water, 0, 0)), {}},
             {writeFile("empty.csv", "MODEL=WATER\n"),
              {{QMessageBox::Information, "Graphics",
                "The file holds fewer than two data lines: there is no graph to show."}}},
@@ -586,7 +586,7 @@ private slots:
                              [](QWidget *w) { return qobject_cast<GraphicsDisplayer *>(w) != nullptr; }));
         // Two data lines are enough; without an interval in the file, the stamps give it.
         GraphicsDisplayer *window =
-            openFile(writeFile("two.csv", oneLine + graphstest::dataLine(RecordedModel::Basic, 7, 1)));
+            openFile(writeFile("two.csv", oneLine + hbsupport::dataLine(RecordedModel::Basic, 7, 1)));
         QVERIFY(window != nullptr);
         QCOMPARE(window->view()->scene()->sceneRect().width(), 53.0 * 2);
     }

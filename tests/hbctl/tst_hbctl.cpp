@@ -97,10 +97,11 @@ QByteArray pattern(int size, int seed) {
 }
 
 // The program area (sectors 0 and 1) of the simulator's flash now.
-QByteArray programArea(Simulator &sim, const QString &dump) {
-    constexpr int kProgramArea = 0x20000;
-    if (!sim.control("dump-flash " + dump).startsWith("ok")) return {};
-    return readAll(dump).left(kProgramArea);
+QByteArray programArea(Simulator &sim) {
+    constexpr std::size_t kProgramArea = 0x20000;
+    const std::vector<std::uint8_t> flash = sim.flash();
+    return QByteArray(reinterpret_cast<const char *>(flash.data()),
+                      qsizetype(std::min(flash.size(), kProgramArea)));
 }
 
 // The program area after erasing it and writing the records.
@@ -111,11 +112,11 @@ QByteArray programmed(const QList<FirmwareRecord> &records) {
     return image;
 }
 
-// The requests the simulator's transcript shows, without the line's time.
-QStringList requests(const QString &log) {
+// The requests the simulator received, without their CR.
+QStringList requests(const Simulator &sim) {
     QStringList out;
-    for (const QString &line : QString::fromLatin1(readAll(log)).split('\n'))
-        if (line.section(' ', 1, 1) == QLatin1String("RX")) out.append(line.section(' ', 2).remove("\\r"));
+    for (const std::string &request : sim.requests())
+        out.append(QString::fromLatin1(request.data(), qsizetype(request.size())).remove('\r'));
     return out;
 }
 
@@ -204,14 +205,15 @@ private slots:
         QVERIFY(r.err.isEmpty());
 
         hbtest::unbindAllPorts();
-        r = hbctl({"--json", "--port", sim.path, "identify"});
+        const QString path = QString::fromStdString(sim.path());
+        r = hbctl({"--json", "--port", path, "identify"});
         QCOMPARE(r.exit, 0);
         const QJsonObject o = json(r);
         QCOMPARE(o.value("model").toString(), QStringLiteral("WATER"));
         QCOMPARE(o.value("firmware").toString(), QStringLiteral("1.23"));
         QCOMPARE(o.value("revision").toString(), QStringLiteral("15/09/11"));
         QCOMPARE(o.value("identity").toString(), QStringLiteral("WATER      01.23150911"));
-        QCOMPARE(o.value("port").toString(), sim.path);
+        QCOMPARE(o.value("port").toString(), path);
 
         // A proxy that serves its COM3 with a board answering MODELLO only.
         testsupport::TcpPeer proxy;
@@ -259,11 +261,10 @@ private slots:
 
     // A file read from the board writes back and compares equal; the board stores it on --store.
     void readWriteDiffRoundTrip() {
-        const QString log = path("sim.log");
-        Simulator sim({"--model", "basic", "--no-pacing", "--log", log});
+        Simulator sim({"--model", "basic", "--no-pacing"}, {.transcript = true});
         QVERIFY(sim.ok());
-        QVERIFY(sim.control("set gen 1 30").startsWith("ok"));
-        QVERIFY(sim.control("set tec 4 5").startsWith("ok"));
+        QVERIFY(sim.control("set gen 1 30").starts_with("ok"));
+        QVERIFY(sim.control("set tec 4 5").starts_with("ok"));
         const QByteArray expected = fileOfBoard(sim, StoveModel::Basic, "2.07");
         const QString file = path("board.prm");
         Result r = hbctl({"params", "read", "-o", file});
@@ -274,17 +275,17 @@ private slots:
         QVERIFY(expected.contains("\r\nPG1=30\r\n"));
         QVERIFY(expected.contains("HUBA=1\r\n"));
         // One read per board parameter: the flags word PT4..PT7 once.
-        QCOMPARE(requests(log).filter("READ").size(), 34 + 4);
+        QCOMPARE(requests(sim).filter("READ").size(), 34 + 4);
 
-        QVERIFY(sim.control("set gen 1 10").startsWith("ok"));
-        QVERIFY(sim.control("set tec 4 0").startsWith("ok"));
+        QVERIFY(sim.control("set gen 1 10").starts_with("ok"));
+        QVERIFY(sim.control("set tec 4 0").starts_with("ok"));
         r = hbctl({"--json", "params", "write", file, "--store"});
         QCOMPARE(r.exit, 0);
         QCOMPARE(json(r).value("written").toInt(), 38);
         QVERIFY(json(r).value("stored").toBool());
         QCOMPARE(sim.boardValue(0, 1), 30);
         QCOMPARE(sim.boardValue(1, 4), 5);
-        const QStringList sent = requests(log);
+        const QStringList sent = requests(sim);
         QCOMPARE(sent.filter("WR").size(), 38);
         QCOMPARE(sent.last(), QStringLiteral("SAVEPAR"));
 
@@ -341,8 +342,7 @@ private slots:
     // missing, a value out of range, or the SMS modem switched on without consent. A file with no
     // value to compare is refused by diff.
     void writeRefusesBadFiles() {
-        const QString log = path("sim.log");
-        Simulator sim({"--model", "air", "--no-pacing", "--log", log});
+        Simulator sim({"--model", "air", "--no-pacing"}, {.transcript = true});
         QVERIFY(sim.ok());
         const QByteArray good = fileOfBoard(sim, StoveModel::AirDucted, "2.07");
         const QString file = path("bad.prm");
@@ -384,8 +384,8 @@ private slots:
                                 ": no value for any parameter of the AIR - DUCTED board, nothing to "
                                 "compare\n");
         }
-        QVERIFY(!requests(log).isEmpty());
-        for (const QString &request : requests(log))
+        QVERIFY(!requests(sim).isEmpty());
+        for (const QString &request : requests(sim))
             QCOMPARE(request, QStringLiteral("MODELLO"));
     }
 
@@ -505,7 +505,7 @@ private slots:
             return lines;
         };
         QTRY_VERIFY_WITH_TIMEOUT(dataLines().size() >= 2, 30000);
-        QVERIFY(sim.control("set tec 5 160").startsWith("ok"));
+        QVERIFY(sim.control("set tec 5 160").starts_with("ok"));
         QVERIFY(monitor.waitForFinished(60000));
         QCOMPARE(monitor.exitStatus(), QProcess::NormalExit);
         QCOMPARE(monitor.exitCode(), 3);
@@ -552,7 +552,7 @@ private slots:
             QCOMPARE(o.value("notReadBackFrom").toString(), QStringLiteral("0x010000"));
             QCOMPARE(o.value("notReadBackTo").toString(), QStringLiteral("0x01400F"));
             QCOMPARE(o.value("verified"), QJsonValue(false));
-            QCOMPARE(programArea(panel, path("panel.bin")), programmed(records));
+            QCOMPARE(programArea(panel), programmed(records));
         }
         Simulator basic({"--model", "basic", "--no-pacing"});
         QVERIFY(basic.ok());
@@ -566,8 +566,8 @@ private slots:
                                 "bytes written: 144 read back equal, 16 not read back "
                                 "(0x014000-0x01400F)\n"));
         QCOMPARE(readAll(backup), parameters);
-        QVERIFY(basic.control("status").startsWith("ok mode bootloader"));
-        QCOMPARE(programArea(basic, path("basic.bin")), programmed(records));
+        QVERIFY(basic.control("status").starts_with("ok mode bootloader"));
+        QCOMPARE(programArea(basic), programmed(records));
     }
 
     // A file that fails the check reaches no board (status 2, the line and the reason named), nor
@@ -575,8 +575,7 @@ private slots:
     // record that reads back different gives status 4 with the error count and the first differing
     // address.
     void flashRefusals() {
-        const QString log = path("sim.log");
-        Simulator water({"--model", "water", "--no-pacing", "--log", log});
+        Simulator water({"--model", "water", "--no-pacing"}, {.transcript = true});
         QVERIFY(water.ok());
         const QString file = path("bad.mot");
         const QByteArray good = firmwareFile({{0x000100, pattern(16, 5)}});
@@ -617,13 +616,13 @@ private slots:
         Result r = hbctl({"flash", path("none.mot"), "--board", "text"});
         QCOMPARE(r.exit, 2);
         QCOMPARE(r.err, "hbctl: Impossible to read file " + path("none.mot") + "\n");
-        QVERIFY(requests(log).isEmpty());
+        QVERIFY(requests(water).isEmpty());
 
         writeAll(file, good);
         r = hbctl({"flash", file, "--board", "Basic"});
         QCOMPARE(r.exit, 2);
         QCOMPARE(r.err, QStringLiteral("hbctl: the board on COM1 is WATER, not for a Basic board\n"));
-        for (const QString &request : requests(log))
+        for (const QString &request : requests(water))
             QCOMPARE(request, QStringLiteral("MODELLO"));
 
         {
@@ -637,7 +636,7 @@ private slots:
         // A worn flash cell keeps its bits set where the record clears them.
         Simulator loader({"--model", "water", "--bootloader", "--no-pacing"});
         QVERIFY(loader.ok());
-        QCOMPARE(loader.control("wear 0x100"), QStringLiteral("ok wear 0x100"));
+        QCOMPARE(hbtest::control(loader, "wear 0x100"), QStringLiteral("ok wear 0x100"));
         writeAll(file, firmwareFile({{0x000100, QByteArray(8, char(0x0F))}}));
         r = hbctl({"flash", file, "--board", "TEXT"});
         QCOMPARE(r.exit, 4);

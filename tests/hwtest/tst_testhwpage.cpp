@@ -12,7 +12,7 @@
 #include "board/serialthread.h"
 #include "hwtest/testhwpage.h"
 #include "monitor/debugpage.h"
-#include "ui/hearthbench.h"
+#include "program.h"
 
 #include <QDial>
 #include <QGroupBox>
@@ -109,14 +109,6 @@ struct PageOnBoard {
         spinBox(key)->setValue(value);
         QTest::keyClick(spinBox(key), Qt::Key_Return);
     }
-    // The input fields' texts, to see that an ignored input changed nothing.
-    QStringList fieldTexts() const {
-        QStringList texts;
-        for (const QLineEdit *edit : page.findChildren<QLineEdit *>())
-            texts << edit->objectName() + QLatin1Char('=') + edit->text();
-        return texts;
-    }
-
     ScriptedBoard board;
     BoardLink link;
     Session session;
@@ -143,10 +135,9 @@ struct WindowOnBoard {
     CleanSlate slate;
     ScriptedBoard board;
     std::atomic<bool> silent{false};
-    BoardLink link;
-    Session session{link};
-    SerialThread thread{link};
-    HearthBench window{session, &thread};
+    hbsupport::Program program;
+    HearthBench &window = program.window();
+    SerialThread &thread = program.thread();
 };
 
 } // namespace
@@ -162,7 +153,7 @@ private slots:
     }
     void init() { unbindAllPorts(); }
 
-    // Each model shows its own inputs in their formats and ignores the others.
+    // Each model shows its own inputs in their formats.
     void inputsPerModel() {
         PageOnBoard basic(StoveModel::Basic);
         auto *dial = basic.find<QDial>(QStringLiteral("potentiometerDial"));
@@ -176,14 +167,6 @@ private slots:
         QCOMPARE(dial->value(), 24);
         QCOMPARE(basic.field(6), QStringLiteral("120"));
         QCOMPARE(basic.field(9), QStringLiteral("-50"));
-        const auto ignores = [](PageOnBoard &p, std::initializer_list<short> inputs) {
-            const QStringList before = p.fieldTexts();
-            for (short input : inputs)
-                p.page.testhwinputSlot(input, 77);
-            return p.fieldTexts() == before;
-        };
-        QVERIFY(ignores(basic, {0, 3, 5, 7, 10, -1}));
-        QCOMPARE(dial->value(), 24);
         QVERIFY(basic.page.findChildren<QLabel *>(QRegularExpression(QStringLiteral("^digitalInputBit")))
                     .isEmpty());
 
@@ -199,19 +182,12 @@ private slots:
         water.page.testhwinputSlot(7, 0x0A);
         QCOMPARE(water.field(5), QStringLiteral("2.5"));
         QCOMPARE(bits(water), (QList<int>{1, 3}));
-        QVERIFY(ignores(water, {4, 8, 9}));
 
         PageOnBoard air(StoveModel::AirDucted);
         air.page.testhwinputSlot(8, 12);
         QCOMPARE(air.field(8), QStringLiteral("12"));
         air.page.testhwinputSlot(7, static_cast<short>(0xFF7F)); // every bit but 7
         QCOMPARE(bits(air), (QList<int>{1, 3, 4, 5}));
-        QVERIFY(ignores(air, {5}));
-
-        // Before a model is known the page has nothing to show.
-        PageOnBoard unknown(StoveModel::Unknown);
-        unknown.page.testhwinputSlot(1, 25);
-        QVERIFY(unknown.page.findChildren<QLineEdit *>().isEmpty());
     }
 
     void labelsInBothLanguages() {
@@ -395,12 +371,8 @@ private slots:
     // A value the board does not confirm ends the automatic test: the page names it, and every
     // output is switched off (the simulator took the value but its answer was lost).
     void automaticTestStopsAtAFailedStep() {
-        QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("board.log"));
-        Simulator simulator({QStringLiteral("--model"), QStringLiteral("water"),
-                             QStringLiteral("--no-pacing"), QStringLiteral("--drop"), QStringLiteral("1"),
-                             QStringLiteral("--only"), QStringLiteral("OUT05300"), QStringLiteral("--log"),
-                             log});
+        Simulator simulator({"--model", "water", "--no-pacing", "--drop", "1", "--only", "OUT05300"},
+                            {.transcript = true});
         QVERIFY(simulator.ok());
         BoardLink link;
         QCOMPARE(link.open(kFastLine), 0);
@@ -414,17 +386,13 @@ private slots:
         QCOMPARE(page.findChild<QLabel *>(QStringLiteral("outputStatusLabel"))->text(),
                  QStringLiteral("Automatic test stopped at Smokes Extractor, value 300: the board did not "
                                 "confirm it."));
-        QCOMPARE(simulator.control(QStringLiteral("outputs")),
-                 QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+        QCOMPARE(control(simulator, "outputs"), QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
         QCOMPARE(page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"))->value(), 0);
         // The step's attempt counter leaves 300 two attempts; the all-off follows at once.
-        QFile file(log);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QStringList requests;
-        for (const QByteArray &line : file.readAll().split('\n'))
-            if (line.contains(" RX ")) requests << QString::fromLatin1(line.mid(line.indexOf(" RX ") + 4));
-        QCOMPARE(requests.mid(requests.indexOf(QStringLiteral("OUT05200\\r"))).join(QLatin1Char(' ')),
-                 QStringLiteral("OUT05200\\r OUT05300\\r OUT05300\\r OUT10000\\r"));
+        const std::vector<std::string> requests = simulator.requests();
+        const auto from = std::find(requests.begin(), requests.end(), "OUT05200\r");
+        QCOMPARE(toString(Commands(from, requests.end())),
+                 toString({"OUT05200\r", "OUT05300\r", "OUT05300\r", "OUT10000\r"}));
     }
 
     void testModeEntryAndExit_data() {
@@ -546,7 +514,7 @@ private slots:
     void simulatorFollowsThePage() {
         QFETCH(StoveModel, model);
         QFETCH(QString, name);
-        Simulator simulator({QStringLiteral("--model"), name, QStringLiteral("--no-pacing")});
+        Simulator simulator({"--model", name.toStdString(), "--no-pacing"});
         QVERIFY(simulator.ok());
         BoardLink link;
         QCOMPARE(link.open(kFastLine), 0);
@@ -555,7 +523,7 @@ private slots:
         TestHwPage page(session);
         page.build();
         page.enterTestMode();
-        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+        QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode test")));
 
         page.findChild<QAbstractButton *>(QStringLiteral("resistanceButton"))->click();
         auto *extractor = page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"));
@@ -564,7 +532,7 @@ private slots:
         extractor->setSliderDown(false);
         if (model == StoveModel::Basic)
             page.findChild<QAbstractButton *>(QStringLiteral("redLedButton"))->click();
-        QCOMPARE(simulator.control(QStringLiteral("outputs")),
+        QCOMPARE(control(simulator, "outputs"),
                  model == StoveModel::Basic ? QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 2")
                                             : QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 0"));
 
@@ -572,7 +540,7 @@ private slots:
         QStringList extractorSeen;
         connect(extractor, &QSlider::valueChanged, this, [&](int value) {
             extractorSeen << QString::number(value) + QLatin1Char('=') +
-                                 simulator.control(QStringLiteral("outputs")).section(QLatin1Char(' '), 7, 7);
+                                 control(simulator, "outputs").section(QLatin1Char(' '), 7, 7);
         });
         page.automaticTestHW();
         const QStringList expected = model == StoveModel::AirDucted
@@ -581,58 +549,52 @@ private slots:
                                          : QStringList{QStringLiteral("100=100"), QStringLiteral("200=200"),
                                                        QStringLiteral("300=300"), QStringLiteral("0=0")};
         QCOMPARE(extractorSeen, expected);
-        QCOMPARE(simulator.control(QStringLiteral("outputs")),
-                 QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+        QCOMPARE(control(simulator, "outputs"), QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
         page.leaveTestMode();
-        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
+        QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode normal")));
     }
 
     void windowEndsTheAutomaticTest() {
         CleanSlate slate;
         QSettings().setValue(settingkeys::baudRate, kFastLine.baudRate);
         QApplication::setQuitOnLastWindowClosed(false);
-        Simulator simulator(
-            {QStringLiteral("--model"), QStringLiteral("water"), QStringLiteral("--no-pacing")});
-        QVERIFY(simulator.ok());
-        BoardLink link;
-        Session session(link);
-        SerialThread thread(link);
-        HearthBench window(session, &thread);
+        hbsupport::Program program({"--model", "water", "--no-pacing"}, {.transcript = true});
+        QVERIFY(program.ok());
+        Simulator &simulator = program.simulator();
+        HearthBench &window = program.window();
         window.show();
         auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         auto *automatic = window.findChild<QAbstractButton *>(QStringLiteral("automaticTestButton"));
-        const auto outputsOffAndNormal = [&] {
-            QCOMPARE(simulator.control(QStringLiteral("outputs")),
-                     QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
-            QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode normal")));
+        // The test's last step (the free output) never came; every output is off, test mode left.
+        const auto endedEarly = [&] {
+            const std::vector<std::string> requests = simulator.requests();
+            QVERIFY(std::find(requests.begin(), requests.end(), "OUT07001\r") == requests.end());
+            QCOMPARE(control(simulator, "outputs"), QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
+            QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode normal")));
         };
 
         // Leaving the page while the test runs.
         window.findChild<QAbstractButton *>(QStringLiteral("testHWToolButton"))->click();
         QCOMPARE(stack->currentIndex(), static_cast<int>(Page::TestHw));
-        QSignalSpy freeToggled(window.findChild<QAbstractButton *>(QStringLiteral("freeButton")),
-                               &QAbstractButton::toggled);
         QTimer::singleShot(
             700, &window, [&] { window.findChild<QAbstractButton *>(QStringLiteral("homeBTest"))->click(); });
         automatic->click();
         QCOMPARE(stack->currentIndex(), static_cast<int>(Page::Home));
-        QCOMPARE(thread.mode(), PollMode::Idle);
-        QCOMPARE(freeToggled.count(), 0); // the last step never came
+        QCOMPARE(program.thread().mode(), PollMode::Idle);
         QVERIFY(automatic->isEnabled());
-        outputsOffAndNormal();
+        endedEarly();
 
         // Closing the window while the test runs.
         window.findChild<QAbstractButton *>(QStringLiteral("testHWToolButton"))->click();
-        QVERIFY(simulator.control(QStringLiteral("status")).startsWith(QStringLiteral("ok mode test")));
+        QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode test")));
         BoxAnswerer answerer(QMessageBox::Yes);
         QTimer::singleShot(700, &window, [&] { window.close(); });
         automatic->click();
         QCOMPARE(answerer.seen.size(), 1u);
         QVERIFY(!window.isVisible());
-        QVERIFY(thread.isFinished());
-        QVERIFY(!session.linkOpen());
-        QCOMPARE(freeToggled.count(), 0);
-        outputsOffAndNormal();
+        QVERIFY(program.thread().isFinished());
+        QVERIFY(!program.link().isOpen());
+        endedEarly();
     }
 
     // Closing the window while the board may be in test mode: a board that does not confirm leaving

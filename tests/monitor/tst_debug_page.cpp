@@ -11,7 +11,7 @@
 #include "helpers.h"
 #include "monitor/debugpage.h"
 #include "monitor/recording.h"
-#include "ui/hearthbench.h"
+#include "program.h"
 
 #include <QDial>
 #include <QFileDialog>
@@ -60,8 +60,7 @@ struct PageOnly {
 // A debug page with its board link, session and polling thread; the simulator on COM1.
 class Rig {
 public:
-    explicit Rig(const QString &model, const QStringList &extra = {})
-        : simulator(QStringList{QStringLiteral("--model"), model, QStringLiteral("--no-pacing")} + extra) {}
+    explicit Rig(const QString &model, const QStringList &extra = {}) : simulator(arguments(model, extra)) {}
     ~Rig() {
         thread.requestStop();
         thread.wait();
@@ -95,6 +94,12 @@ public:
         return all;
     }
     QToolButton *recordButton() { return widget<QToolButton>("registrationToolButton"); }
+    static std::vector<std::string> arguments(const QString &model, const QStringList &extra) {
+        std::vector<std::string> all{"--model", model.toStdString(), "--no-pacing"};
+        for (const QString &argument : extra)
+            all.push_back(argument.toStdString());
+        return all;
+    }
     void setGap(int seconds) {
         widget<QTimeEdit>("gapSecondsTimeEdit")->setTime(QTime(0, 0).addSecs(seconds));
     }
@@ -129,7 +134,7 @@ private slots:
         Rig rig(model);
         for (const char *command : {"input t1 21", "input t2 145", "input t3 55", "input en 123",
                                     "input in 0x22", "input pot 40", "input pcc 90"})
-            QCOMPARE(rig.simulator.control(command).left(2), QStringLiteral("ok"));
+            QCOMPARE(control(rig.simulator, command).left(2), QStringLiteral("ok"));
         QVERIFY(rig.detect());
         const QList<QLineEdit *> fields = rig.widget<QGroupBox>("debugGB")->findChildren<QLineEdit *>();
         QCOMPARE(fields.size(), model == QLatin1String("water") ? 14 : 15);
@@ -226,7 +231,7 @@ private slots:
         Rig rig(model,
                 {QStringLiteral("--drop"), QStringLiteral("1"), QStringLiteral("--only"), silentIndex});
         for (const char *command : {"input t1 21", "input t2 145"})
-            QCOMPARE(rig.simulator.control(command).left(2), QStringLiteral("ok"));
+            QCOMPARE(control(rig.simulator, command).left(2), QStringLiteral("ok"));
         QVERIFY(rig.detect());
         const StoveModel stove = rig.board.session.model();
         const qsizetype columns = recordingColumns(stove).size();
@@ -400,13 +405,10 @@ private slots:
     // The window asks before leaving the debug page while recording, by either button.
     void leavingThePageAsks() {
         CleanSlate slate;
-        Simulator simulator(
-            {QStringLiteral("--model"), QStringLiteral("water"), QStringLiteral("--no-pacing")});
-        QVERIFY(simulator.ok());
-        BoardLink link;
-        Session session(link);
-        SerialThread thread(link);
-        HearthBench window(session, &thread);
+        hbsupport::Program program({"--model", "water", "--no-pacing"});
+        QVERIFY(program.ok());
+        HearthBench &window = program.window();
+        const SerialThread &thread = program.thread();
         window.show();
         BoxAnswerer boxes(QMessageBox::No);
         FileDialogAnswerer dialog(QDir::current().filePath(QStringLiteral("leave.csv")));

@@ -125,9 +125,10 @@ class ParametersPageTest : public QObject {
     }
     // The same against the simulator, given these control lines first.
     bool openSimulated(StoveModel model, const QStringList &controls = {}) {
-        sim = std::make_unique<Simulator>(QStringList{"--model", modelArgument(model), "--no-pacing"});
+        sim = std::make_unique<Simulator>(
+            std::vector<std::string>{"--model", modelArgument(model), "--no-pacing"});
         for (const QString &line : controls)
-            if (!sim->control(line).startsWith("ok")) return false;
+            if (!hbtest::control(*sim, line).startsWith("ok")) return false;
         return sim->ok() && open(model);
     }
     StoveModel model() const { return board->session.model(); }
@@ -279,7 +280,7 @@ private slots:
         page->setButton(boot)->setStyleSheet(QString());
         box(boot)->setValue(800);
         QCOMPARE(page->setButton(boot)->styleSheet(), mark(237, 46, 41));
-        board->session.setHighlight({255, 0, 0});
+        page->setHighlight(QColor(255, 0, 0));
         box(boot)->setValue(700);
         QCOMPARE(page->setButton(boot)->styleSheet(), mark(237, 46, 41));
         box(boot + 3)->setValue(500);

@@ -10,6 +10,7 @@
 #include <thread>
 
 using namespace linktest;
+using hbsupport::ChildProcess;
 
 namespace {
 

@@ -2,9 +2,9 @@
 // transport over pyroproxy to stovesim on a pty, and the server's behaviour towards clients that
 // vanish, come second, stay quiet, send garbage or oversize messages, or come from an address not
 // allowed.
-#include "child_process.h"
 #include "pty_peer.h"
 #include "pyrolink.h"
+#include "simulator.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 
 using namespace std::chrono_literals;
 using testsupport::Bytes;
-using testsupport::ChildProcess;
+using hbsupport::ChildProcess;
 
 namespace {
 
@@ -30,8 +30,8 @@ class ProxyRig : public ::testing::Test {
 protected:
     void start(std::vector<std::string> simArgs, std::vector<std::string> proxyArgs = {}) {
         simArgs.push_back("--no-pacing");
-        sim = std::make_unique<ChildProcess>(STOVESIM_PATH, simArgs);
-        const std::string pty = sim->outputLine().value_or("");
+        sim = std::make_unique<hbsupport::Simulator>(simArgs, hbsupport::SimulatorOptions{.com = 0});
+        const std::string pty = sim->path();
         ASSERT_FALSE(pty.empty()) << "the simulator did not start";
         proxyArgs.insert(proxyArgs.end(), {"--device", pty, "--port", "0"});
         proxy = std::make_unique<ChildProcess>(PYROPROXY_PATH, proxyArgs);
@@ -89,7 +89,8 @@ protected:
         }
     }
 
-    std::unique_ptr<ChildProcess> sim, proxy;
+    std::unique_ptr<hbsupport::Simulator> sim;
+    std::unique_ptr<ChildProcess> proxy;
     int port = 0;
 };
 

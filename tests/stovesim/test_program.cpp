@@ -2,9 +2,9 @@
 // slave, empty standard input, pacing, transcript, state file, flash dump, erase timing, faults,
 // and clean shutdown. (The control channel on standard input is what the page tests drive the
 // simulator with.)
-#include "child_process.h"
 #include "kit.h"
 #include "pty_peer.h"
+#include "simulator.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -28,13 +28,7 @@ int msLeft(Clock::time_point deadline) {
         0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
 }
 
-// The simulator started with `args` (standard input empty: it must keep running) and the slave
-// path it prints first.
-struct Sim : testsupport::ChildProcess {
-    explicit Sim(const std::vector<std::string> &args)
-        : ChildProcess(STOVESIM_PATH, args), path(outputLine().value_or("")) {}
-    std::string path;
-};
+using Sim = hbsupport::Simulator;
 
 // The client side, as the link library uses it: open the slave, raw mode, write, read.
 class Port {
@@ -80,8 +74,9 @@ private:
 TEST(Program, PrintsTheSlavePathMakesTheLinkAndSurvivesRepeatedOpensWithEmptyStdin) {
     const auto link = scratch("board");
     Sim sim({"--model", "air - ducted", "--no-pacing", "--link", link.string()});
-    ASSERT_EQ(sim.path.rfind("/dev/pts/", 0), 0u) << sim.path;
-    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.path);
+    ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.path());
+    sim.closeControl();
     std::this_thread::sleep_for(200ms); // the closed standard input has been seen
     for (int i = 0; i < 20; ++i) {
         Port port(link.string());
@@ -100,7 +95,7 @@ TEST(Program, UnknownOptionsAreRefused) {
 
 TEST(Program, PacingAtWireSpeed) {
     Sim paced({"--model", "water", "--baud", "9600"});
-    Port port(paced.path);
+    Port port(paced.path());
     const auto start = Clock::now();
     EXPECT_EQ(port.ask("MODELLO\r", 23).size(), 23u);
     // 23 bytes of 10 bits at 9600 baud take 24 ms on the wire.
@@ -111,7 +106,7 @@ TEST(Program, TranscriptHasOneLinePerRequestAndReply) {
     const auto log = scratch("transcript.log");
     {
         Sim sim({"--model", "water", "--no-pacing", "--log", log.string()});
-        Port port(sim.path);
+        Port port(sim.path());
         port.ask("MODELLO\r", 23);
         port.ask("DEBUG09\r", 12, 200ms);
         EXPECT_EQ(sim.stop(SIGTERM), 0);
@@ -128,21 +123,21 @@ TEST(Program, StateFileKeepsStoredParametersAcrossRuns) {
     const auto state = scratch("state.txt");
     {
         Sim sim({"--model", "water", "--no-pacing", "--state", state.string()});
-        Port port(sim.path);
+        Port port(sim.path());
         EXPECT_EQ(port.ask("WRBANP02222\r", 8), "P02=222\r");
         EXPECT_EQ(port.ask("WRGENP03060\r", 8), "P03=060\r");
         EXPECT_EQ(port.ask("SAVEPAR\r", 8), "SAVEPAR\r");
         EXPECT_EQ(sim.stop(SIGTERM), 0);
     }
     Sim again({"--model", "water", "--no-pacing", "--state", state.string()});
-    EXPECT_EQ(Port(again.path).ask("READGENP03\r", 8), "P03=060\r");
+    EXPECT_EQ(Port(again.path()).ask("READGENP03\r", 8), "P03=060\r");
 }
 
 TEST(Program, BootLoaderEraseTimingAndFlashDump) {
     const auto dump = scratch("flash.bin");
     {
         Sim sim({"--model", "basic", "--bootloader", "--no-pacing", "--dump-flash", dump.string()});
-        Port port(sim.path);
+        Port port(sim.path());
         const auto start = Clock::now();
         port.send(frame(0x05, 0, 2, {0x00, 0x00}));
         const Bytes reply = port.read(11, 4s);
@@ -163,17 +158,17 @@ TEST(Program, BootLoaderEraseTimingAndFlashDump) {
 
 TEST(Program, FaultsFromTheCommandLine) {
     Sim sim({"--model", "water", "--no-pacing", "--silent-after", "2", "--drop", "1", "--only", "DEBUG"});
-    Port port(sim.path);
+    Port port(sim.path());
     EXPECT_EQ(port.ask("DEBUG01\r", 12, 200ms), ""); // dropped
     EXPECT_EQ(port.ask("MODELLO\r", 23).size(), 23u);
     EXPECT_EQ(port.ask("READGENP01\r", 8, 300ms), ""); // silent after two answers
     // A lost request is one the board never carried out: no answer, and the parameter keeps its value.
     Sim losing({"--model", "water", "--no-pacing", "--lose", "1", "--only", "WRGENP"});
-    Port lossy(losing.path);
+    Port lossy(losing.path());
     EXPECT_EQ(lossy.ask("WRGENP01020\r", 8, 300ms), "");
     EXPECT_EQ(lossy.ask("READGENP01\r", 8), "P01=018\r");
     Sim delayed({"--model", "water", "--no-pacing", "--delay", "150"});
-    Port slow(delayed.path);
+    Port slow(delayed.path());
     slow.send(Bytes{'M', 'O', 'D', 'E', 'L', 'L', 'O', '\r'});
     EXPECT_EQ(slow.read(23, 100ms).size(), 0u);
     EXPECT_EQ(slow.read(23, 1s).size(), 23u);
@@ -184,7 +179,7 @@ TEST(Program, ServesAnExistingSerialDevice) {
     // test is the far end on the master.
     testsupport::PtyPeer cable;
     Sim sim({"--model", "basic", "--device", cable.slavePath(), "--baud", "19200"});
-    EXPECT_EQ(sim.path, cable.slavePath());
+    EXPECT_EQ(sim.path(), cable.slavePath());
     cable.write(std::string("MODELLO\r"));
     const auto reply = cable.read(23, 2000ms);
     EXPECT_EQ(std::string(reply.begin(), reply.end()), "BASIC      02.07240315\r");

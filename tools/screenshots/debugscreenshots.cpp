@@ -2,43 +2,31 @@
 // running and a recording going: hb_debug_screenshots <stovesim> <output folder>. Writes
 // debug-basic.png, debug-water.png and debug-air.png. Run it from the project root so that the
 // "lang" folder is found.
-#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
-#include "board/boardlink.h"
-#include "board/serialthread.h"
-#include "ui/hearthbench.h"
+#include "program.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimeEdit>
 #include <QTimer>
-#include <QToolButton>
 #include <QtTest/QTest>
 #include <cstdio>
 
 namespace {
 
-QByteArray control(QProcess &simulator, const QByteArray &command) {
-    simulator.write(command + '\n');
-    for (int i = 0; i < 50 && !simulator.canReadLine(); ++i)
-        simulator.waitForReadyRead(100);
-    return simulator.readLine().trimmed();
-}
-
 // Starts the simulated stove and lets it run until it burns, then slows it to real time.
-bool bringToBurning(QProcess &simulator) {
-    control(simulator, "start");
+bool bringToBurning(hbsupport::Simulator &simulator) {
+    simulator.control("start");
     for (int i = 0; i < 400; ++i) {
-        if (control(simulator, "status").contains(" state 45 ")) {
-            control(simulator, "speed 1");
-            control(simulator, "power 4");
+        if (simulator.control("status").find(" state 45 ") != std::string::npos) {
+            simulator.control("speed 1");
+            simulator.control("power 4");
             return true;
         }
         QThread::msleep(100);
@@ -48,46 +36,34 @@ bool bringToBurning(QProcess &simulator) {
 
 bool renderModel(const QString &stovesim, const QString &model, const QString &file,
                  const QString &recording) {
-    QProcess simulator;
-    simulator.start(stovesim, {QStringLiteral("--model"), model, QStringLiteral("--no-pacing"),
-                               QStringLiteral("--speed"), QStringLiteral("90")});
-    if (!simulator.waitForStarted(5000) || !simulator.waitForReadyRead(5000)) {
+    hbsupport::Program program({"--model", model.toStdString(), "--no-pacing", "--speed", "90"},
+                               {.program = stovesim.toStdString()});
+    if (!program.ok()) {
         std::fprintf(stderr, "hb_debug_screenshots: the simulator did not start\n");
         return false;
     }
-    qputenv("PYROLINK_COM1", simulator.readLine().trimmed());
-    if (!bringToBurning(simulator)) std::fprintf(stderr, "hb_debug_screenshots: the stove did not start\n");
+    if (!bringToBurning(program.simulator()))
+        std::fprintf(stderr, "hb_debug_screenshots: the stove did not start\n");
 
-    bool saved = false;
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
-    {
-        HearthBench window(session, &thread);
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
-            std::fprintf(stderr, "hb_debug_screenshots: not exposed\n");
-        window.findChild<QToolButton *>(QStringLiteral("debugToolButton"))->click();
-        window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
+    HearthBench &window = program.window();
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_debug_screenshots: not exposed\n");
+    program.click("debugToolButton");
+    window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
 
-        // The save dialog of the recording gets a file of the temporary folder.
-        QTimer answerer;
-        QObject::connect(&answerer, &QTimer::timeout, [&] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                dialog->selectFile(recording);
-                static_cast<QDialog *>(dialog)->accept();
-            }
-        });
-        answerer.start(20);
-        window.findChild<QToolButton *>(QStringLiteral("registrationToolButton"))->click();
-        QTest::qWait(4300);
-        saved = window.grab().save(file);
-        if (!saved) std::fprintf(stderr, "hb_debug_screenshots: cannot write %s\n", qPrintable(file));
-        thread.requestStop();
-        thread.wait();
-    }
-    simulator.kill();
-    simulator.waitForFinished(3000);
+    // The save dialog of the recording gets a file of the temporary folder.
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(recording);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    answerer.start(20);
+    program.click("registrationToolButton");
+    QTest::qWait(4300);
+    const bool saved = window.grab().save(file);
+    if (!saved) std::fprintf(stderr, "hb_debug_screenshots: cannot write %s\n", qPrintable(file));
     return saved;
 }
 

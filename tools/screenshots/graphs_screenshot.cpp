@@ -26,8 +26,8 @@ int main(int argc, char *argv[]) {
     }
     QTemporaryDir folder;
     const QString file = folder.filePath(QStringLiteral("WATER_09_03_24_22_45.csv"));
-    graphstest::writeRecording(
-        file, {graphs::RecordedModel::Water, graphstest::stamp(2024, 3, 9, 22, 45, 0), 2160, 5});
+    hbsupport::writeRecording(
+        file, {graphs::RecordedModel::Water, hbsupport::stamp(2024, 3, 9, 22, 45, 0), 2160, 5});
 
     graphs::GraphicsDisplayer *window = nullptr;
     QEventLoop loop;

@@ -4,28 +4,23 @@
 // and the "Compare with board" dialog for a parameter file that differs from the board in three
 // rows; with "model-pages" only the model's own pictures. Run it from the project root so that the
 // "lang" folder is found.
-#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
-#include "board/boardlink.h"
-#include "board/serialthread.h"
 #include "parameters/catalogue.h"
 #include "parameters/comparedialog.h"
 #include "parameters/parameterfile.h"
 #include "parameters/parameterspage.h"
-#include "ui/hearthbench.h"
+#include "program.h"
 
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QToolButton>
 #include <QtTest/QTest>
 #include <cstdio>
 
@@ -47,14 +42,6 @@ int main(int argc, char *argv[]) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     if (!loadLanguageFile(languageFilePath(QString::fromLatin1(defaultLanguage)))) useDefaultTexts();
 
-    QProcess simulator;
-    simulator.start(arguments.at(1), {QStringLiteral("--model"), model, QStringLiteral("--no-pacing")});
-    if (!simulator.waitForStarted(5000) || !simulator.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "hb_screenshots: the simulator did not start\n");
-        return 1;
-    }
-    qputenv("PYROLINK_COM1", simulator.readLine().trimmed());
-
     // Any message box (none is expected) is closed so that rendering never waits for a user.
     QTimer boxCloser;
     QObject::connect(&boxCloser, &QTimer::timeout, [] {
@@ -66,11 +53,15 @@ int main(int argc, char *argv[]) {
     boxCloser.start(50);
 
     int result = 0;
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
     {
-        HearthBench window(session, &thread);
+        hbsupport::Program program({"--model", model.toStdString(), "--no-pacing"},
+                                   {.program = arguments.at(1).toStdString()});
+        if (!program.ok()) {
+            std::fprintf(stderr, "hb_screenshots: the simulator did not start\n");
+            return 1;
+        }
+        HearthBench &window = program.window();
+        const Session &session = program.session();
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             std::fprintf(stderr, "hb_screenshots: window not exposed\n");
@@ -83,8 +74,8 @@ int main(int argc, char *argv[]) {
             }
         };
 
-        window.findChild<QToolButton *>(QStringLiteral("testHWToolButton"))->click();
-        window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
+        program.click("testHWToolButton");
+        program.click("homeBTest");
         auto *stack = window.findChild<QStackedWidget *>(QStringLiteral("stackedWidget"));
         const char *names[] = {
             "home", "setup", "testhw", "parameters", "debug", "authentication", "boardConfiguration"};
@@ -95,7 +86,7 @@ int main(int argc, char *argv[]) {
         }
 
         // The hardware test page at work: a few outputs on, the inputs as the polling thread reads them.
-        window.findChild<QToolButton *>(QStringLiteral("testHWToolButton"))->click();
+        program.click("testHWToolButton");
         if (auto *resistance = window.findChild<QAbstractButton *>(QStringLiteral("resistanceButton")))
             resistance->click();
         if (auto *extractor = window.findChild<QAbstractSlider *>(QStringLiteral("smokesExtractorSlider"))) {
@@ -106,13 +97,13 @@ int main(int argc, char *argv[]) {
         if (auto *green = window.findChild<QAbstractButton *>(QStringLiteral("greenLedButton")))
             green->click();
         // Two polling cycles: every input shown, and the inputs that follow the outputs have moved.
-        QSignalSpy inputsRead(&thread, &SerialThread::testhwinputRead);
+        QSignalSpy inputsRead(&program.thread(), &SerialThread::testhwinputRead);
         const auto cycle = polledInputs(session.model()).size();
         if (!QTest::qWaitFor([&] { return inputsRead.count() >= 2 * cycle; }, 30000))
             std::fprintf(stderr, "hb_screenshots: the inputs were not all read\n");
         QTest::qWait(100);
         save(QStringLiteral("testhw-%1").arg(model));
-        window.findChild<QToolButton *>(QStringLiteral("homeBTest"))->click();
+        program.click("homeBTest");
 
         if (!modelPagesOnly) {
             // The file: what the board holds (asked on the simulator's control channel), three rows
@@ -123,12 +114,7 @@ int main(int argc, char *argv[]) {
             QList<double> values;
             for (int i = 0; i < parameterCount(stove); ++i) {
                 const ParameterDescriptor &d = descriptor(stove, i);
-                simulator.write(
-                    QStringLiteral("get %1 %2\n").arg(d.table ? "tec" : "gen").arg(d.boardIndex).toLatin1());
-                while (!simulator.canReadLine() && simulator.waitForReadyRead(2000)) {
-                }
-                const int raw =
-                    QString::fromLatin1(simulator.readLine()).section(QLatin1Char(' '), 3, 3).toInt();
+                const int raw = program.simulator().boardValue(d.table, d.boardIndex);
                 values.append(rowValue(d, session.hubaMode(), static_cast<std::int16_t>(raw)));
             }
             values[0] += 7;
@@ -156,11 +142,6 @@ int main(int argc, char *argv[]) {
             parameters->showComparison();
             dialogGrabber.stop();
         }
-
-        thread.requestStop();
-        thread.wait();
     }
-    simulator.kill();
-    simulator.waitForFinished(3000);
     return result;
 }

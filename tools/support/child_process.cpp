@@ -9,7 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace testsupport {
+namespace hbsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -38,14 +38,19 @@ std::optional<std::string> until(int fd, std::string &text, std::chrono::millise
 
 } // namespace
 
-ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args) {
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return;
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(out[0]);
-        close(out[1]);
+ChildProcess::ChildProcess(const std::string &program, const std::vector<std::string> &args, Input input) {
+    int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            if (fd >= 0) close(fd);
+    };
+    if ((input == Input::Pipe && pipe2(in, O_CLOEXEC) != 0) || pipe2(out, O_CLOEXEC) != 0 ||
+        pipe2(err, O_CLOEXEC) != 0) {
+        closeAll();
         return;
     }
+    // A write to a program that has ended fails instead of ending the caller.
+    if (input == Input::Pipe) std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> words = args;
     words.insert(words.begin(), program);
     std::vector<char *> argv;
@@ -54,29 +59,32 @@ ChildProcess::ChildProcess(const std::string &program, const std::vector<std::st
     argv.push_back(nullptr);
     m_pid = fork();
     if (m_pid == 0) {
-        // Standard input is empty; the pipes replace output and error; every other descriptor of
-        // the test (a pty master, a socket) is closed.
-        dup2(open("/dev/null", O_RDONLY), 0);
+        // Standard input is empty or a pipe; pipes replace output and error; every other descriptor
+        // of the caller (a pty master, a socket) is closed.
+        dup2(in[0] >= 0 ? in[0] : open("/dev/null", O_RDONLY), 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd = 3; fd < 1024; ++fd)
             close(fd);
+        std::signal(SIGPIPE, SIG_DFL);
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    if (m_pid < 0) {
+        closeAll();
+        return;
+    }
+    if (in[0] >= 0) close(in[0]);
     close(out[1]);
     close(err[1]);
+    m_in = in[1];
     m_out = out[0];
     m_err = err[0];
-    if (m_pid < 0) {
-        close(m_out);
-        close(m_err);
-        m_out = m_err = -1;
-    }
 }
 
 ChildProcess::~ChildProcess() {
     if (m_pid > 0 && stop(SIGTERM, std::chrono::seconds(2)) < 0) stop(SIGKILL);
+    closeInput();
     if (m_out >= 0) close(m_out);
     if (m_err >= 0) close(m_err);
 }
@@ -101,6 +109,22 @@ std::optional<std::string> ChildProcess::waitForError(const std::string &text,
         m_errSeen = std::min(m_errText.find('\n', at), m_errText.size());
         return m_errText.substr(from, m_errSeen - from);
     });
+}
+
+bool ChildProcess::writeInput(const std::string &text) {
+    std::size_t done = 0;
+    while (m_in >= 0 && done < text.size()) {
+        const ssize_t n = write(m_in, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return m_in >= 0;
+}
+
+void ChildProcess::closeInput() {
+    if (m_in >= 0) close(m_in);
+    m_in = -1;
 }
 
 std::string ChildProcess::errorText() {
@@ -130,4 +154,4 @@ long ChildProcess::residentKiB() const {
     return 0;
 }
 
-} // namespace testsupport
+} // namespace hbsupport

@@ -1,5 +1,6 @@
-// Shared helpers of the program's tests: isolated settings and working folder, a scripted board on
-// a pseudo-terminal, the simulator as a child process, and answerers for modal boxes and file dialogs.
+// Shared helpers of the program's QtTest programs: isolated settings and working folder, a scripted
+// board on a pseudo-terminal, the simulator's control channel as text, and answerers for modal boxes
+// and file dialogs.
 #pragma once
 
 #include "app/session.h"
@@ -7,6 +8,7 @@
 #include "board/boardlink.h"
 #include "board/detection.h"
 #include "pty_peer.h"
+#include "simulator.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -286,52 +287,12 @@ private:
     std::map<std::string, int> counts;
 };
 
-// The board simulator as a child process; its pty is bound to PYROLINK_COM<comNumber>.
-class Simulator {
-public:
-    explicit Simulator(const QStringList &arguments, int comNumber = 1) {
-        process.setProgram(QStringLiteral(HB_STOVESIM));
-        process.setArguments(arguments);
-        process.start();
-        // The tests fail on ok(); these say which piece is missing.
-        if (!process.waitForStarted(5000)) {
-            qWarning("cannot run the simulator %s: %s", HB_STOVESIM, qPrintable(process.errorString()));
-            return;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        while (!process.canReadLine() && clock.elapsed() < 5000)
-            process.waitForReadyRead(100);
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-        if (path.isEmpty()) {
-            qWarning("the simulator %s printed no pseudo-terminal path", HB_STOVESIM);
-            return;
-        }
-        qputenv(QStringLiteral("PYROLINK_COM%1").arg(comNumber).toLatin1(), path.toLocal8Bit());
-    }
-    ~Simulator() {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-    bool ok() const { return !path.isEmpty(); }
-    // One line on the simulator's control channel; returns its answer.
-    QString control(const QString &line) {
-        process.write((line + QLatin1Char('\n')).toLatin1());
-        QElapsedTimer clock;
-        clock.start();
-        while (!process.canReadLine() && clock.elapsed() < 5000)
-            process.waitForReadyRead(50);
-        return QString::fromLatin1(process.readLine()).trimmed();
-    }
-    // The raw value the simulator holds for a board parameter (-1 if it has none).
-    int boardValue(int table, int index) {
-        const QStringList words =
-            control(QStringLiteral("get %1 %2").arg(table ? "tec" : "gen").arg(index)).split(' ');
-        return words.size() >= 4 && words[0] == QLatin1String("ok") ? words[3].toInt() : -1;
-    }
-    QString path;
-    QProcess process;
-};
+using hbsupport::Simulator;
+
+// One line on the simulator's control channel; its answer.
+inline QString control(Simulator &simulator, const QString &line) {
+    return QString::fromStdString(simulator.control(line.toStdString()));
+}
 
 // The link and the session a page works with, as the window's first page entry leaves them.
 struct BoardSession {

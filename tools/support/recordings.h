@@ -15,7 +15,7 @@
 #include <cmath>
 #include <functional>
 
-namespace graphstest {
+namespace hbsupport {
 
 using graphs::RecordedModel;
 
@@ -127,4 +127,4 @@ inline bool writeRecording(const QString &path, const RecordingPlan &def) {
     return file.write(chunk) == chunk.size() && file.flush();
 }
 
-} // namespace graphstest
+} // namespace hbsupport
