@@ -21,6 +21,7 @@ class QDial;
 class QLabel;
 class QLineEdit;
 class Session;
+class TrendWindow;
 
 namespace Ui {
 class DebugPageForm;
@@ -59,6 +60,8 @@ public:
 
     // Where a recording takes its start time from (the wall clock unless a test sets another).
     void setWallClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+    // The live trend of the values, in a window of its own.
+    TrendWindow *trendWindow() const { return m_trend; }
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -79,6 +82,7 @@ private:
     QHash<MonitorField, QLabel *> m_indicators;
     QHash<MonitorField, QLabel *> m_labels;
     RecordFields m_recordFields;
+    TrendWindow *m_trend = nullptr;
 
     bool m_recording = false;
     QString m_fileName;
