@@ -18,12 +18,6 @@ namespace {
 
 constexpr int kWindowWidth = 920;
 constexpr int kWindowHeight = 560;
-// The view's scroll range is an int: the scene scaled to the view stays below this width.
-constexpr double kLargestScaledWidth = double(1 << 30);
-// Deepest zoom: 64 times the first scale, one interval over 64 x 53 pixels.
-constexpr double kLargestZoom = 64;
-constexpr double kLeastPlotHeight = 40;
-
 } // namespace
 
 GraphicsDisplayer::GraphicsDisplayer(const QList<BrokenLine *> &series, qint64 interval, QWidget *parent)
@@ -42,7 +36,7 @@ GraphicsDisplayer::GraphicsDisplayer(const QList<BrokenLine *> &series, qint64 i
     m_ticks = std::max<qint64>(recording.size(), span / m_interval + 1);
     m_scene = new QGraphicsScene(this);
     m_scene->setObjectName(QStringLiteral("graphScene"));
-    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    setUpPlotScene(*m_scene);
     const auto index = std::make_shared<ColumnIndex>();
     for (BrokenLine *line : m_series) {
         line->setColumnIndex(index);
@@ -61,11 +55,6 @@ GraphicsDisplayer::GraphicsDisplayer(const QList<BrokenLine *> &series, qint64 i
     setStretchFactor(1, 5);
 
     setStyleSheet(QLatin1String(kPlotStyle));
-    QPalette palette = m_scene->palette();
-    palette.setBrush(QPalette::Window, Qt::black);
-    palette.setBrush(QPalette::Text, Qt::white);
-    m_scene->setPalette(palette);
-    m_scene->setBackgroundBrush(Qt::black);
 
     connect(m_lists, &SeriesLists::changed, m_view->viewport(), qOverload<>(&QWidget::update));
     connect(fitAllButton(), &QToolButton::clicked, m_view, &GraphView::fitAll);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGraphicsScene>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -146,6 +147,15 @@ void SeriesLists::updateLists(QListWidgetItem *item) {
     line->setVisible(to == m_viewedList);
     to->addItem(from->takeItem(from->row(item)));
     emit changed();
+}
+
+void setUpPlotScene(QGraphicsScene &scene) {
+    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+    QPalette palette = scene.palette();
+    palette.setBrush(QPalette::Window, Qt::black);
+    palette.setBrush(QPalette::Text, Qt::white);
+    scene.setPalette(palette);
+    scene.setBackgroundBrush(Qt::black);
 }
 
 double textRowPosition(const QList<BrokenLine *> &series, const BrokenLine *line) {

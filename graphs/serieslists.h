@@ -10,6 +10,7 @@
 
 #include <vector>
 
+class QGraphicsScene;
 class QHBoxLayout;
 class QLabel;
 class QListWidget;
@@ -22,6 +23,15 @@ class BrokenLine;
 
 // Black background and white text, as the plot.
 extern const char *const kPlotStyle;
+// The view's scroll range is an int: a scene scaled to the view stays below this width.
+inline constexpr double kLargestScaledWidth = double(1 << 30);
+// Deepest zoom: 64 times scale 1, one interval (or second) over 64 x 53 pixels.
+inline constexpr double kLargestZoom = 64;
+// Least height of the plot area; the axis texts lie below it.
+inline constexpr double kLeastPlotHeight = 40;
+
+// A plot's scene: no item index (the items span the scene), white on black.
+void setUpPlotScene(QGraphicsScene &scene);
 
 class SeriesLists : public QSplitter {
     Q_OBJECT

@@ -27,11 +27,6 @@ constexpr int kRefreshMs = 500;
 constexpr qint64 kMsPerSecond = 1000;
 // Device pixels left free right of the newest values while following: a last value's dot fits.
 constexpr double kEndRoom = 8;
-// The view's scroll range is an int: the scene scaled to the view stays below this width.
-constexpr double kLargestScaledWidth = double(1 << 30);
-// Deepest zoom: one second over 64 x 53 pixels, as the viewer's deepest zoom of a recording at 1 s.
-constexpr double kLargestZoom = 64;
-constexpr double kLeastPlotHeight = 40;
 constexpr qint64 kSpanSeconds[TrendView::kSpans] = {5 * 60, 30 * 60, 2 * 60 * 60, 0};
 constexpr const char *kSpanNames[TrendView::kSpans] = {"span5mButton", "span30mButton", "span2hButton",
                                                        "spanAllButton"};
@@ -71,12 +66,7 @@ TrendView::TrendView(QWidget *parent) : QSplitter(Qt::Horizontal, parent) {
 
     m_scene = new QGraphicsScene(this);
     m_scene->setObjectName(QStringLiteral("trendScene"));
-    m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    QPalette palette = m_scene->palette();
-    palette.setBrush(QPalette::Window, Qt::black);
-    palette.setBrush(QPalette::Text, Qt::white);
-    m_scene->setPalette(palette);
-    m_scene->setBackgroundBrush(Qt::black);
+    setUpPlotScene(*m_scene);
     m_view = new GraphView(m_scene, plot);
     m_view->setObjectName(QStringLiteral("graphView"));
     column->addWidget(m_view, 1);

@@ -23,10 +23,8 @@ enum Text { kTrend = 360, kOpenInViewer = 367, kOpenInViewerTip = 368, kTrendTip
 
 } // namespace
 
-TrendWindow::TrendWindow(Session &session, std::function<QString()> recordingFile, QWidget *page,
-                         MonitorTrend::Clock clock)
-    : QWidget(page, Qt::Window), m_session(session), m_recordingFile(std::move(recordingFile)),
-      m_trend(std::move(clock)) {
+TrendWindow::TrendWindow(Session &session, std::function<QString()> recordingFile, QWidget *page)
+    : QWidget(page, Qt::Window), m_recordingFile(std::move(recordingFile)) {
     setObjectName(QStringLiteral("trendWindow"));
     resize(kWindowWidth, kWindowHeight);
     auto *layout = new QVBoxLayout(this);
@@ -51,7 +49,6 @@ TrendWindow::TrendWindow(Session &session, std::function<QString()> recordingFil
     connect(&m_tick, &QTimer::timeout, this, &TrendWindow::tick);
     m_tick.start(kTickMs);
     startTrend(session.model());
-    applyTexts();
 }
 
 TrendWindow::~TrendWindow() {
@@ -70,7 +67,7 @@ QString TrendWindow::settingsKey(StoveModel model) {
 void TrendWindow::startTrend(StoveModel model) {
     m_trend.start(model);
     m_view->setTrend(m_trend.trend(), settingsKey(model));
-    applyTexts();
+    applyOwnTexts();
 }
 
 void TrendWindow::addTriplet(int index, const DecodedTriplet &decoded) {
@@ -78,12 +75,16 @@ void TrendWindow::addTriplet(int index, const DecodedTriplet &decoded) {
 }
 
 void TrendWindow::applyTexts() {
+    applyOwnTexts();
+    m_view->applyTexts();
+}
+
+void TrendWindow::applyOwnTexts() {
     setWindowTitle(QStringLiteral("%1 - %2").arg(textAt(kTrend), modelName(m_trend.model(), false)));
     m_pageButton->setText(textAt(kTrend).toUpper());
     m_pageButton->setToolTip(textAt(kTrendTip));
     m_openInViewer->setText(textAt(kOpenInViewer));
     m_openInViewer->setToolTip(textAt(kOpenInViewerTip));
-    m_view->applyTexts();
 }
 
 bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {

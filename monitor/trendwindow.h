@@ -25,8 +25,7 @@ class TrendWindow : public QWidget {
 public:
     // `recordingFile` names the file a recording is writing to, empty while none runs. The window
     // belongs to `page`, whose showing and hiding start and stop the polling.
-    TrendWindow(Session &session, std::function<QString()> recordingFile, QWidget *page,
-                MonitorTrend::Clock clock = {});
+    TrendWindow(Session &session, std::function<QString()> recordingFile, QWidget *page);
     ~TrendWindow() override;
 
     // The page's button that shows this window (the page places it).
@@ -45,10 +44,10 @@ protected:
 
 private:
     void startTrend(StoveModel model);
+    void applyOwnTexts();
     void tick();
     void openInViewer();
 
-    Session &m_session;
     std::function<QString()> m_recordingFile;
     MonitorTrend m_trend;
     graphs::TrendView *m_view;
