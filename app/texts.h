@@ -11,7 +11,7 @@ using TextTable = QList<QString>;
 // may fill them, and 259/260 name two BASIC parameters); the texts of the later pages follow from
 // classicTextCount on, so a classic 300-line language file still fits and leaves them in English.
 inline constexpr int classicTextCount = 300;
-inline constexpr int textCount = 350;
+inline constexpr int textCount = 390;
 
 // Built-in English texts (textCount entries; empty where no text is defined).
 extern const TextTable defaultTexts;

@@ -14,6 +14,8 @@ public:
     Axes(const QString &label, qint64 interval, qint64 start, qint64 count);
 
     void setStep(int step) { m_step = step; }
+    // A live axis grows: `count` ticks from now on.
+    void setCount(qint64 count) { m_count = count; }
     void setPlotSize(double width, double height);
     void setDrawing(Drawing drawing) { m_drawing = drawing; }
 

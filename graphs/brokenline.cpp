@@ -76,7 +76,7 @@ QRectF BrokenLine::boundingRect() const {
 }
 
 TimeScale BrokenLine::timeScale() const {
-    return {m_recording->time(0), m_interval, m_step};
+    return {m_origin.value_or(m_recording->time(0)), m_interval, m_step};
 }
 
 QColor BrokenLine::textColour() const {

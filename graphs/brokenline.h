@@ -13,6 +13,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 class QListWidgetItem;
 
@@ -23,7 +24,11 @@ public:
     BrokenLine(const QString &name, std::shared_ptr<const Recording> recording, int column,
                const QColor &colour, const QString &unit, SeriesKind kind);
 
-    void setInterval(qint64 seconds) { m_interval = seconds; }
+    // Time between two steps of the axis, in the recording's time unit.
+    void setInterval(qint64 interval) { m_interval = interval; }
+    // The time at scene x 0: the recording's first time unless set (series of several recordings
+    // share one axis).
+    void setTimeOrigin(qint64 time) { m_origin = time; }
     void setStep(int step) { m_step = step; }
     void setListEntry(QListWidgetItem *entry) { m_listEntry = entry; }
     // Scene width of the time axis and height of the plot area (the axis runs along its bottom).
@@ -50,6 +55,9 @@ public:
     const Recording &recording() const { return *m_recording; }
     int column() const { return m_column; }
 
+    // Where the series' times lie along the scene's x.
+    TimeScale timeScale() const;
+
     QRectF boundingRect() const override;
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
@@ -58,7 +66,6 @@ private:
     void paintValues(QPainter *painter, AxisMap x, AxisMap y, ColumnWindow window) const;
     void paintStates(QPainter *painter, AxisMap x, AxisMap y, ColumnWindow window) const;
     void paintTexts(QPainter *painter, AxisMap x, AxisMap y, ColumnWindow window) const;
-    TimeScale timeScale() const;
     QColor textColour() const;
 
     QString m_name;
@@ -68,6 +75,7 @@ private:
     QString m_unit;
     SeriesKind m_kind;
     qint64 m_interval = 1;
+    std::optional<qint64> m_origin;
     int m_step = kStep;
     QListWidgetItem *m_listEntry = nullptr;
     double m_width = 0;

@@ -5,12 +5,12 @@
 
 #include "graphs/graphview.h"
 #include "graphs/plotgeometry.h"
+#include "graphs/serieslists.h"
 
 #include <QList>
 #include <QSplitter>
 
 class QGraphicsScene;
-class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QToolButton;
@@ -30,10 +30,10 @@ public:
     const QList<BrokenLine *> &series() const { return m_series; }
     GraphView *view() const { return m_view; }
     Axes *axes() const { return m_axes; }
-    QListWidget *viewedList() const { return m_viewedList; }
-    QListWidget *unviewedList() const { return m_unviewedList; }
-    QToolButton *fitAllButton() const { return m_fitAll; }
-    QToolButton *exportButton() const { return m_export; }
+    QListWidget *viewedList() const { return m_lists->viewedList(); }
+    QListWidget *unviewedList() const { return m_lists->unviewedList(); }
+    QToolButton *fitAllButton() const { return m_lists->fitAllButton(); }
+    QToolButton *exportButton() const { return m_lists->exportButton(); }
     // Height of the plot area in scene units; the axis texts lie below it.
     double plotHeight() const { return m_plotHeight; }
 
@@ -58,9 +58,7 @@ protected:
 
 private:
     void layoutScene();
-    void applyTexts();
     double sceneWidth() const;
-    CursorReadout readout(double sceneX) const;
 
     QList<BrokenLine *> m_series;
     qint64 m_interval;
@@ -69,12 +67,7 @@ private:
     QGraphicsScene *m_scene;
     Axes *m_axes;
     GraphView *m_view;
-    QLabel *m_viewedLabel;
-    QListWidget *m_viewedList;
-    QLabel *m_unviewedLabel;
-    QListWidget *m_unviewedList;
-    QToolButton *m_fitAll;
-    QToolButton *m_export;
+    SeriesLists *m_lists;
 };
 
 } // namespace graphs

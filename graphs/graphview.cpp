@@ -34,6 +34,8 @@ GraphView::GraphView(QGraphicsScene *scene, QWidget *parent) : QGraphicsView(sce
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    // Only the user's own use of the scroll bar triggers actions; the program's scrolling does not.
+    connect(horizontalScrollBar(), &QScrollBar::actionTriggered, this, &GraphView::navigated);
 }
 
 void GraphView::setScaleLimits(double smallest, double largest) {
@@ -79,11 +81,13 @@ void GraphView::wheelEvent(QWheelEvent *event) {
     const QPoint delta = event->angleDelta();
     if (delta.y() == 0 && delta.x() != 0) {
         QGraphicsView::wheelEvent(event); // a sideways wheel scrolls
+        emit navigated();
         return;
     }
     zoomTo(horizontalScale() * (delta.y() > 0 ? kWheelZoom : 1 / kWheelZoom), event->position().x());
     moveCursor(m_cursor);
     event->accept();
+    emit navigated();
 }
 
 void GraphView::mousePressEvent(QMouseEvent *event) {
@@ -109,7 +113,9 @@ void GraphView::mouseMoveEvent(QMouseEvent *event) {
         event->accept();
         return;
     }
+    const int scrolled = horizontalScrollBar()->value();
     QGraphicsView::mouseMoveEvent(event);
+    if (horizontalScrollBar()->value() != scrolled) emit navigated(); // a drag panned
 }
 
 void GraphView::mouseReleaseEvent(QMouseEvent *event) {
@@ -121,7 +127,10 @@ void GraphView::mouseReleaseEvent(QMouseEvent *event) {
               to = std::max(*m_selectionStart, m_selectionEnd);
     viewport()->update(selectionRect());
     m_selectionStart.reset();
-    if (to - from >= kLeastDrag) zoomToSceneRange(sceneXAt(from), sceneXAt(to));
+    if (to - from >= kLeastDrag) {
+        zoomToSceneRange(sceneXAt(from), sceneXAt(to));
+        emit navigated();
+    }
     moveCursor(m_cursor);
     event->accept();
 }
@@ -136,9 +145,17 @@ void GraphView::keyPressEvent(QKeyEvent *event) {
         fitAll();
         moveCursor(m_cursor);
         event->accept();
+        emit navigated();
         return;
     }
+    if (event->key() == Qt::Key_End) {
+        event->accept();
+        emit endRequested();
+        return;
+    }
+    const int scrolled = horizontalScrollBar()->value();
     QGraphicsView::keyPressEvent(event);
+    if (horizontalScrollBar()->value() != scrolled) emit navigated();
 }
 
 void GraphView::resizeEvent(QResizeEvent *event) {

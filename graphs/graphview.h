@@ -1,6 +1,8 @@
 // The view of the viewer's scene: the wheel zooms the time axis only, a left drag pans, a right drag
 // (or shift and left drag) zooms to the dragged time range, Home or F fits the whole recording, and
 // a vertical cursor follows the mouse with the time and the shown series' values at that point.
+// What the user does to the view is reported (navigated), so that a live view can stop following
+// its newest values; End asks to follow them again.
 #pragma once
 
 #include <QColor>
@@ -42,6 +44,10 @@ public:
 
 signals:
     void viewportResized();
+    // The user panned or zoomed (wheel, drag, range, fit, keys or scroll bar).
+    void navigated();
+    // The End key.
+    void endRequested();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;

@@ -19,7 +19,7 @@ std::optional<RecordedModel> recordedModel(const QString &name) {
     }
 }
 
-LoadResult loadRecordingFile(const QString &fileName, const ReadControl &control) {
+LoadResult loadRecordingFile(const QString &fileName, const ReadControl &control, ReadTo readTo) {
     LoadResult result;
     const auto cancelled = [&] { return control.cancel != nullptr && control.cancel->load(); };
     std::optional<QString> modelText;
@@ -47,10 +47,12 @@ LoadResult loadRecordingFile(const QString &fileName, const ReadControl &control
         return result;
     }
     if (control.bytesDone != nullptr) control.bytesDone->store(0); // progress counts the data read
-    std::optional<Recording> recording = readRecordingFile(file, *model, control);
+    // The lines written by now; one being written meanwhile is left for the next reading.
+    const qint64 end = readTo == ReadTo::LastLineEnd ? completeLinesEnd(file) : -1;
+    std::optional<Recording> recording = readRecordingFile(file, *model, control, 0, end);
     if (!recording) return result;
     result.recording = std::make_shared<const Recording>(std::move(*recording));
-    result.interval = readRecordingInterval(fileName);
+    result.interval = readRecordingInterval(fileName, end);
     result.status = LoadStatus::Loaded;
     return result;
 }

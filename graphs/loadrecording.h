@@ -29,8 +29,13 @@ struct LoadResult {
     IntervalReading interval;
 };
 
+// How far a file is read: to its end, or (a recording that is being written) to the end of its last
+// complete line.
+enum class ReadTo { FileEnd, LastLineEnd };
+
 // Looks up the model, reads every data line and then the interval. `control` reports the bytes read
 // by each pass over the file and stops at cancellation.
-LoadResult loadRecordingFile(const QString &fileName, const ReadControl &control = {});
+LoadResult loadRecordingFile(const QString &fileName, const ReadControl &control = {},
+                             ReadTo readTo = ReadTo::FileEnd);
 
 } // namespace graphs

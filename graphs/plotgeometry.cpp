@@ -164,7 +164,8 @@ qint64 AxisMap::pixel(double scene) const {
 const std::vector<qsizetype> &ColumnIndex::starts(const Recording &recording, const TimeScale &scale,
                                                   AxisMap map, ColumnWindow window) {
     const qint64 left = leftPixel(window), right = rightPixel(window);
-    qint64 key[7] = {scale.start(), scale.interval(), scale.step(), left, right, 0, 0};
+    qint64 key[8] = {
+        scale.start(), scale.interval(), scale.step(), left, right, 0, 0, qint64(recording.revision())};
     std::memcpy(&key[5], &map.scale, sizeof(double));
     std::memcpy(&key[6], &map.offset, sizeof(double));
     if (m_recording == &recording && std::equal(std::begin(key), std::end(key), std::begin(m_key)))

@@ -65,7 +65,8 @@ struct ColumnWindow {
 };
 
 // The first sample of every pixel column of a window: the same for every series of a recording,
-// which share their times, so computed once per repaint and kept until the view or window changes.
+// which share their times, so computed once per repaint and kept until the view, the window or the
+// recording's rows change.
 class ColumnIndex {
 public:
     // starts()[i] is the first sample whose column is at least left + i, for i in [0, right - left].
@@ -74,7 +75,7 @@ public:
 
 private:
     const Recording *m_recording = nullptr;
-    qint64 m_key[7] = {};
+    qint64 m_key[8] = {};
     std::vector<qsizetype> m_starts;
 };
 

@@ -20,30 +20,57 @@ float higher(float value, float high) {
 
 } // namespace
 
+void RangeMinMax::fill(Level &level, const std::vector<float> &low, const std::vector<float> &high,
+                       qsizetype firstBlock) {
+    const qsizetype count = (qsizetype(low.size()) + kFanOut - 1) / kFanOut;
+    level.low.resize(std::size_t(count));
+    level.high.resize(std::size_t(count));
+    for (qsizetype block = firstBlock; block < count; ++block) {
+        const auto begin = std::size_t(block * kFanOut);
+        const auto end = std::min(begin + std::size_t(kFanOut), low.size());
+        float blockLow = kNone, blockHigh = -kNone;
+        for (std::size_t i = begin; i < end; ++i) {
+            blockLow = lower(low[i], blockLow);
+            blockHigh = higher(high[i], blockHigh);
+        }
+        level.low[std::size_t(block)] = blockLow;
+        level.high[std::size_t(block)] = blockHigh;
+    }
+}
+
 void RangeMinMax::build(const std::vector<float> &values) {
     m_levels.clear();
-    const std::vector<float> *low = &values;
-    const std::vector<float> *high = &values;
-    while (qsizetype(low->size()) > kFanOut) {
-        const qsizetype count = (qsizetype(low->size()) + kFanOut - 1) / kFanOut;
-        Level level;
-        level.low.resize(std::size_t(count));
-        level.high.resize(std::size_t(count));
-        for (qsizetype block = 0; block < count; ++block) {
-            const auto begin = std::size_t(block * kFanOut);
-            const auto end = std::min(begin + std::size_t(kFanOut), low->size());
-            float blockLow = kNone, blockHigh = -kNone;
-            for (std::size_t i = begin; i < end; ++i) {
-                blockLow = lower((*low)[i], blockLow);
-                blockHigh = higher((*high)[i], blockHigh);
-            }
-            level.low[std::size_t(block)] = blockLow;
-            level.high[std::size_t(block)] = blockHigh;
+    m_indexed = 0;
+    extend(values);
+}
+
+void RangeMinMax::extend(const std::vector<float> &values) {
+    // Per level, the block that held the first new value and every block after it; a level that is
+    // new is filled whole.
+    qsizetype changed = m_indexed;
+    const auto below = [&](std::size_t level) -> const Level * {
+        return level == 0 ? nullptr : &m_levels[level - 1];
+    };
+    for (std::size_t level = 0;; ++level) {
+        const Level *previous = below(level);
+        const std::vector<float> &low = previous ? previous->low : values;
+        if (qsizetype(low.size()) <= kFanOut) break;
+        if (level == m_levels.size()) {
+            m_levels.emplace_back(); // may move the levels: the one below is looked up again
+            changed = 0;
         }
-        m_levels.push_back(std::move(level));
-        low = &m_levels.back().low;
-        high = &m_levels.back().high;
+        previous = below(level);
+        changed /= kFanOut;
+        fill(m_levels[level], previous ? previous->low : values, previous ? previous->high : values, changed);
     }
+    m_indexed = qsizetype(values.size());
+}
+
+std::size_t RangeMinMax::bytes() const {
+    std::size_t total = 0;
+    for (const Level &level : m_levels)
+        total += (level.low.capacity() + level.high.capacity()) * sizeof(float);
+    return total;
 }
 
 std::pair<float, float> RangeMinMax::query(const std::vector<float> &values, qsizetype from,

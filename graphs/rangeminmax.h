@@ -15,6 +15,10 @@ namespace graphs {
 class RangeMinMax {
 public:
     void build(const std::vector<float> &values);
+    // The same after values were appended to the vector given to build() (or extend()): only the
+    // blocks the new values fall in are worked out again.
+    void extend(const std::vector<float> &values);
+    std::size_t bytes() const;
     // Minimum and maximum of values[from, to); `values` is the vector given to build(), from < to.
     std::pair<float, float> query(const std::vector<float> &values, qsizetype from, qsizetype to) const;
 
@@ -24,7 +28,11 @@ private:
         std::vector<float> low;
         std::vector<float> high;
     };
+    // The blocks of `level` from `firstBlock` on, from the level below (`low`, `high`).
+    static void fill(Level &level, const std::vector<float> &low, const std::vector<float> &high,
+                     qsizetype firstBlock);
     std::vector<Level> m_levels; // m_levels[0] covers blocks of 16 values
+    qsizetype m_indexed = 0;     // values the levels cover
 };
 
 } // namespace graphs

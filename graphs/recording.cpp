@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -251,17 +252,179 @@ QDateTime stampDateTime(qint64 seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
 }
 
+QDateTime Recording::dateTime(qsizetype j) const {
+    return QDateTime::fromMSecsSinceEpoch(time(j) * (1000 / qint64(m_unit)), Qt::UTC);
+}
+
 QString Recording::text(int column, qsizetype j) const {
-    const quint32 c = code(column, j);
-    return (c & kPoolFlag) ? m_pool[c & ~kPoolFlag].text : unpackDecimal(c);
+    const Column &c = m_columns[std::size_t(column)];
+    if (c.codes.empty()) {
+        const float number = c.numbers[std::size_t(j)];
+        return std::isnan(number) ? QString() : QString::number(number, 'f', c.decimals);
+    }
+    const quint32 code = c.codes[std::size_t(j)];
+    return (code & kPoolFlag) ? m_pool[code & ~kPoolFlag].text : unpackDecimal(code);
 }
 
 bool Recording::present(int column, qsizetype j) const {
-    return code(column, j) != kEmptyCode;
+    const Column &c = m_columns[std::size_t(column)];
+    if (c.codes.empty()) return !std::isnan(c.numbers[std::size_t(j)]);
+    return c.codes[std::size_t(j)] != kEmptyCode;
+}
+
+quint32 Recording::code(int column, qsizetype j) const {
+    const Column &c = m_columns[std::size_t(column)];
+    // A column of numbers only: its numbers, all written with the same decimals, are its texts.
+    if (c.codes.empty()) return std::bit_cast<quint32>(c.numbers[std::size_t(j)]);
+    return c.codes[std::size_t(j)];
 }
 
 GraphSample Recording::sample(int column, qsizetype j) const {
-    return {stampDateTime(time(j)), QVariant(text(column, j)), present(column, j)};
+    return {dateTime(j), QVariant(text(column, j)), present(column, j)};
+}
+
+void Recording::index(Column &column) const {
+    const std::vector<quint32> &codes = column.codes;
+    column.boundaries.clear();
+    column.trailingBoundary = false;
+    switch (column.kind) {
+    case SeriesKind::Analogue: {
+        if (codes.empty() && !column.numbers.empty()) break; // numbers only: nothing to read
+        // The widest plain decimal has the most digits, decimals and a sign.
+        quint32 digits = 0, decimals = 0, sign = 0;
+        int widestText = 0;
+        column.numbers.clear();
+        column.numbers.reserve(codes.size());
+        for (quint32 c : codes) {
+            if (c == kEmptyCode) {
+                column.numbers.push_back(kMissing);
+                continue;
+            }
+            if (c & kPoolFlag) {
+                column.numbers.push_back(m_pool[c & ~kPoolFlag].number);
+                widestText = std::max(widestText, int(m_pool[c & ~kPoolFlag].text.size()));
+                continue;
+            }
+            column.numbers.push_back(float(decimalValue(c)));
+            digits = std::max(digits, c >> 4);
+            decimals = std::max(decimals, c & 7);
+            sign |= c & 8;
+        }
+        column.widest =
+            std::min(std::max(widestText, decimalLength((digits << 4) | sign | decimals)), kMaxWidestText);
+        break;
+    }
+    case SeriesKind::OnOff:
+        if (codes.empty() && !column.numbers.empty()) break;
+        column.numbers.clear();
+        column.numbers.reserve(codes.size());
+        for (quint32 c : codes) {
+            if (c == kEmptyCode)
+                column.numbers.push_back(kMissing);
+            else
+                column.numbers.push_back(
+                    ((c & kPoolFlag) ? m_pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f : 0.0f);
+        }
+        break;
+    case SeriesKind::Text:
+        for (std::size_t j = 0; j < codes.size(); ++j)
+            if (j == 0 || j + 1 == codes.size() || codes[j] != codes[j - 1])
+                column.boundaries.push_back(quint32(j));
+        column.trailingBoundary = codes.size() > 1 && codes.back() == codes[codes.size() - 2];
+        break;
+    }
+    column.minimum = column.maximum = 0;
+    column.anyValue = false;
+    if (!column.numbers.empty()) {
+        column.ranges.build(column.numbers);
+        // Over the values present; a column without any is flat at 0.
+        const auto [low, high] = column.ranges.query(column.numbers, 0, qsizetype(column.numbers.size()));
+        column.anyValue = low <= high;
+        column.minimum = column.anyValue ? low : 0;
+        column.maximum = column.anyValue ? high : 0;
+    }
+}
+
+Recording::Recording(RecordedModel model, std::vector<SeriesKind> kinds, qsizetype capacity)
+    : m_model(model), m_unit(TimeUnit::Millisecond) {
+    m_pool.push_back({});
+    m_times.reserve(std::size_t(capacity));
+    for (SeriesKind kind : kinds) {
+        Column column;
+        column.kind = kind;
+        if (kind == SeriesKind::Text)
+            column.codes.reserve(std::size_t(capacity));
+        else
+            column.numbers.reserve(std::size_t(capacity));
+        m_columns.push_back(std::move(column));
+    }
+}
+
+void Recording::appendRow(qint64 time, const QStringList &values) {
+    const qsizetype j = size();
+    m_times.push_back(time);
+    for (std::size_t c = 0; c < m_columns.size(); ++c) {
+        Column &column = m_columns[c];
+        const QString value = qsizetype(c) < values.size() ? values[qsizetype(c)] : QString();
+        if (column.kind == SeriesKind::Text) {
+            quint32 code = kEmptyCode;
+            if (!value.isEmpty()) {
+                auto found = m_livePool.constFind(value);
+                if (found == m_livePool.constEnd()) {
+                    found = m_livePool.insert(value, kPoolFlag | quint32(m_pool.size()));
+                    m_pool.push_back({value, 0, true});
+                }
+                code = *found;
+            }
+            column.codes.push_back(code);
+            // Boundaries: 0, every change, and the last row (which the next row replaces unless it
+            // is a change as well).
+            if (j > 0 && column.trailingBoundary) column.boundaries.pop_back();
+            column.boundaries.push_back(quint32(j));
+            column.trailingBoundary = j > 0 && code == column.codes[std::size_t(j - 1)];
+            continue;
+        }
+        bool ok = false;
+        double number = value.toDouble(&ok);
+        if (!ok || !std::isfinite(number)) {
+            column.numbers.push_back(kMissing);
+        } else {
+            if (column.kind == SeriesKind::OnOff) number = number != 0 ? 1 : 0;
+            const float reading = float(std::clamp(number, double(-FLT_MAX), double(FLT_MAX)));
+            column.minimum = column.anyValue ? std::min(column.minimum, reading) : reading;
+            column.maximum = column.anyValue ? std::max(column.maximum, reading) : reading;
+            column.anyValue = true;
+            column.numbers.push_back(reading);
+            const qsizetype point = value.indexOf(QLatin1Char('.'));
+            column.decimals = std::max(column.decimals, point < 0 ? 0 : int(value.size() - point - 1));
+            column.widest = std::min(std::max(column.widest, int(value.size())), kMaxWidestText);
+        }
+        column.ranges.extend(column.numbers);
+    }
+    ++m_revision;
+}
+
+void Recording::dropFront(qsizetype rows) {
+    rows = std::min(rows, size());
+    if (rows <= 0) return;
+    m_times.erase(m_times.begin(), m_times.begin() + rows);
+    for (Column &column : m_columns) {
+        if (!column.codes.empty()) column.codes.erase(column.codes.begin(), column.codes.begin() + rows);
+        if (column.kind != SeriesKind::Text)
+            column.numbers.erase(column.numbers.begin(), column.numbers.begin() + rows);
+        index(column);
+    }
+    ++m_revision;
+}
+
+std::size_t Recording::bytes() const {
+    std::size_t total = m_times.capacity() * sizeof(qint64);
+    for (const Column &column : m_columns)
+        total += column.codes.capacity() * sizeof(quint32) + column.numbers.capacity() * sizeof(float) +
+                 column.boundaries.capacity() * sizeof(quint32) + column.ranges.bytes();
+    for (const PoolEntry &entry : m_pool)
+        total += sizeof(PoolEntry) + std::size_t(entry.text.capacity()) * sizeof(QChar);
+    return total;
 }
 
 // Fills a Recording line by line, then sorts and indexes it.
@@ -359,7 +522,7 @@ public:
         std::vector<std::thread> helpers;
         const auto share = [&](int part) {
             for (std::size_t c = std::size_t(part); c < columns.size(); c += std::size_t(threads))
-                index(columns[c]);
+                m_recording.index(columns[c]);
         };
         for (int part = 1; part < threads; ++part)
             helpers.emplace_back(share, part);
@@ -370,60 +533,6 @@ public:
     }
 
 private:
-    // Numeric readings, their ranges and the widest text of a column, or its text boundaries.
-    void index(Recording::Column &column) const {
-        const auto &pool = m_recording.m_pool;
-        const std::vector<quint32> &codes = column.codes;
-        switch (column.kind) {
-        case SeriesKind::Analogue: {
-            // The widest plain decimal has the most digits, decimals and a sign.
-            quint32 digits = 0, decimals = 0, sign = 0;
-            int widestText = 0;
-            column.numbers.reserve(codes.size());
-            for (quint32 c : codes) {
-                if (c == kEmptyCode) {
-                    column.numbers.push_back(kMissing);
-                    continue;
-                }
-                if (c & kPoolFlag) {
-                    column.numbers.push_back(pool[c & ~kPoolFlag].number);
-                    widestText = std::max(widestText, int(pool[c & ~kPoolFlag].text.size()));
-                    continue;
-                }
-                column.numbers.push_back(float(decimalValue(c)));
-                digits = std::max(digits, c >> 4);
-                decimals = std::max(decimals, c & 7);
-                sign |= c & 8;
-            }
-            column.widest = std::min(std::max(widestText, decimalLength((digits << 4) | sign | decimals)),
-                                     kMaxWidestText);
-            break;
-        }
-        case SeriesKind::OnOff:
-            column.numbers.reserve(codes.size());
-            for (quint32 c : codes) {
-                if (c == kEmptyCode)
-                    column.numbers.push_back(kMissing);
-                else
-                    column.numbers.push_back(
-                        ((c & kPoolFlag) ? pool[c & ~kPoolFlag].on : c != kZeroCode) ? 1.0f : 0.0f);
-            }
-            break;
-        case SeriesKind::Text:
-            for (std::size_t j = 0; j < codes.size(); ++j)
-                if (j == 0 || j + 1 == codes.size() || codes[j] != codes[j - 1])
-                    column.boundaries.push_back(quint32(j));
-            break;
-        }
-        if (!column.numbers.empty()) {
-            column.ranges.build(column.numbers);
-            // Over the values present; a column without any is flat at 0.
-            const auto [low, high] = column.ranges.query(column.numbers, 0, qsizetype(column.numbers.size()));
-            column.minimum = low <= high ? low : 0;
-            column.maximum = low <= high ? high : 0;
-        }
-    }
-
     quint32 encode(QByteArrayView field) {
         if (field.isEmpty()) return kEmptyCode;
         if (const auto packed = packDecimal(field)) return *packed;
@@ -500,9 +609,8 @@ bool readLines(QIODevice &device, qint64 limit, qint64 sizeFor, RecordingBuilder
 
 // Where the file's second, third ... part starts: the first line start at or after an even split,
 // none where a line runs on too long to find one.
-std::vector<qint64> partStarts(QFile &file, int parts) {
+std::vector<qint64> partStarts(QFile &file, qint64 size, int parts) {
     std::vector<qint64> starts{0};
-    const qint64 size = file.size();
     for (int i = 1; i < parts; ++i) {
         const qint64 nominal = size * i / parts;
         if (!file.seek(nominal - 1)) break;
@@ -521,20 +629,25 @@ std::optional<Recording> readRecording(QIODevice &device, RecordedModel model, c
 }
 
 std::optional<Recording> readRecordingFile(QFile &file, RecordedModel model, const ReadControl &control,
-                                           int parts) {
+                                           int parts, qint64 end) {
+    const qint64 size = end >= 0 && !file.isSequential() ? std::min(end, file.size()) : file.size();
     if (parts == 0)
-        parts = file.size() >= kParallelBytes ? std::clamp(QThread::idealThreadCount(), 1, kMaxParts) : 1;
-    if (parts <= 1 || file.isSequential()) return readRecording(file, model, control);
-    const std::vector<qint64> starts = partStarts(file, parts);
+        parts = size >= kParallelBytes ? std::clamp(QThread::idealThreadCount(), 1, kMaxParts) : 1;
+    if (parts <= 1 || file.isSequential()) {
+        RecordingBuilder builder(model);
+        if (!readLines(file, file.isSequential() ? -1 : size, -1, builder, control)) return std::nullopt;
+        return builder.finish();
+    }
+    const std::vector<qint64> starts = partStarts(file, size, parts);
     const auto count = starts.size();
     std::vector<RecordingBuilder> builders(count, RecordingBuilder(model));
     std::vector<char> done(count, 0);
     // The first part is read here, the others each on a thread of its own with its own handle.
     const auto readPart = [&](std::size_t i, QFile &device) {
-        const qint64 end = i + 1 < count ? starts[i + 1] : device.size();
-        done[i] = device.seek(starts[i]) &&
-                  readLines(device, end - starts[i], i == 0 ? device.size() : end - starts[i], builders[i],
-                            control);
+        const qint64 partEnd = i + 1 < count ? starts[i + 1] : size;
+        done[i] =
+            device.seek(starts[i]) &&
+            readLines(device, partEnd - starts[i], i == 0 ? size : partEnd - starts[i], builders[i], control);
     };
     std::vector<std::thread> threads;
     for (std::size_t i = 1; i < count; ++i)
@@ -566,10 +679,30 @@ std::optional<QString> findModelName(QIODevice &device, const ReadControl &contr
     return std::nullopt;
 }
 
-IntervalReading readRecordingInterval(QIODevice &device) {
+qint64 completeLinesEnd(QIODevice &device) {
+    // Back from the end in chunks to the last line feed.
+    constexpr qint64 kChunk = 64 * 1024;
+    qint64 found = 0;
+    for (qint64 end = device.size(); end > 0;) {
+        const qint64 from = std::max<qint64>(0, end - kChunk);
+        if (!device.seek(from)) break;
+        const QByteArray chunk = device.read(end - from);
+        const qsizetype newline = chunk.lastIndexOf('\n');
+        if (newline >= 0) {
+            found = from + newline + 1;
+            break;
+        }
+        if (chunk.size() != end - from) break;
+        end = from;
+    }
+    device.seek(0);
+    return found;
+}
+
+IntervalReading readRecordingInterval(QIODevice &device, qint64 end) {
     IntervalReading reading;
     reading.opened = true;
-    LineReader reader(device, {});
+    LineReader reader(device, {}, end);
     QByteArrayView line;
     bool cut = false;
     while (reader.next(line, cut)) {
@@ -586,10 +719,10 @@ IntervalReading readRecordingInterval(QIODevice &device) {
     return reading;
 }
 
-IntervalReading readRecordingInterval(const QString &fileName) {
+IntervalReading readRecordingInterval(const QString &fileName, qint64 end) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    return readRecordingInterval(file);
+    return readRecordingInterval(file, end);
 }
 
 } // namespace graphs

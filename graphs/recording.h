@@ -1,6 +1,7 @@
 // Recording files (".csv" written by the debug page) read back for the graph viewer: one time stamp
 // per data line and, per recorded column, every field packed in 32 bits plus its numeric reading.
-// The file is parsed once into these columns; everything the viewer draws comes from here.
+// The file is parsed once into these columns; everything the viewer draws comes from here. The live
+// trend (graphs/livetrend.h) fills the same columns row by row.
 #pragma once
 
 #include "graphs/rangeminmax.h"
@@ -8,6 +9,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QIODevice>
 #include <QString>
 #include <QVariant>
@@ -23,6 +25,10 @@ enum class RecordedModel { Basic = 1, Water = 2, AirDucted = 3 };
 
 // How a series is drawn: a curve of values, an on/off step line, or a row of texts.
 enum class SeriesKind { Analogue = 0, OnOff = 1, Text = 2 };
+
+// What a recording's times count: a file's stamps are whole seconds, the live trend's times
+// milliseconds. Either counts from 01/01/1970 00:00:00 of the wall clock, without time zone.
+enum class TimeUnit { Second = 1, Millisecond = 1000 };
 
 // Value columns of a model's data lines: 14, 20 or 19.
 int valueColumnCount(RecordedModel model);
@@ -48,6 +54,7 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
 class Recording {
 public:
+    Recording() = default;
     RecordedModel model() const { return m_model; }
     qsizetype size() const { return qsizetype(m_times.size()); }
     int columnCount() const { return int(m_columns.size()); }
@@ -55,14 +62,15 @@ public:
 
     qint64 time(qsizetype j) const { return m_times[std::size_t(j)]; }
     const std::vector<qint64> &times() const { return m_times; }
+    QDateTime dateTime(qsizetype j) const;
+    // Changes whenever rows are added or removed: what was worked out from the rows is then stale.
+    quint64 revision() const { return m_revision; }
 
     // The field's text as written, and whether it was not empty.
     QString text(int column, qsizetype j) const;
     bool present(int column, qsizetype j) const;
     // Equal codes mean equal texts.
-    quint32 code(int column, qsizetype j) const {
-        return m_columns[std::size_t(column)].codes[std::size_t(j)];
-    }
+    quint32 code(int column, qsizetype j) const;
     // Numeric reading of an analogue field (a field that is not a number reads as 0), or 1/0 for the
     // on/off reading of a state field ("0" and "false" are off). An empty field is a value the
     // recorder did not have (not read yet, or the board silent): NaN, which the drawing leaves as a
@@ -88,10 +96,16 @@ public:
     qsizetype damagedLines() const { return m_damaged; }
     qsizetype badStampLines() const { return m_badStamps; }
 
+    // Bytes held by the rows (their reserved room included).
+    std::size_t bytes() const;
+
 private:
     friend class RecordingBuilder;
+    friend class LiveTrend;
     struct Column {
         SeriesKind kind = SeriesKind::Analogue;
+        // Empty in a live recording's analogue and on/off columns, which keep only their numbers
+        // and write their texts back from them with `decimals` decimals.
         std::vector<quint32> codes;
         std::vector<float> numbers;
         RangeMinMax ranges;
@@ -99,18 +113,36 @@ private:
         float minimum = 0;
         float maximum = 0;
         int widest = 0;
+        int decimals = 0;
+        bool anyValue = false;
+        bool trailingBoundary = false; // the last boundary marks only the last row, not a change
     };
     struct PoolEntry {
         QString text;
         float number = 0;
         bool on = false;
     };
+
+    // An empty live recording: times in milliseconds, the given columns (a group of a model's
+    // columns), room for `capacity` rows.
+    Recording(RecordedModel model, std::vector<SeriesKind> kinds, qsizetype capacity);
+    // Appends a row of a live recording: one text per column, empty for a value missing. A value of
+    // an analogue or on/off column that is not a number is missing too.
+    void appendRow(qint64 time, const QStringList &values);
+    // Removes the oldest rows of a live recording.
+    void dropFront(qsizetype rows);
+    // Numeric readings, ranges and boundaries of a column from its codes (or numbers), all over.
+    void index(Column &column) const;
+
     RecordedModel m_model = RecordedModel::Basic;
+    TimeUnit m_unit = TimeUnit::Second;
     std::vector<qint64> m_times;
     std::vector<Column> m_columns;
-    std::vector<PoolEntry> m_pool; // texts that are not plain decimal numbers; entry 0 is ""
+    std::vector<PoolEntry> m_pool;      // texts that are not plain decimal numbers; entry 0 is ""
+    QHash<QString, quint32> m_livePool; // a live recording's pool texts and their codes
     qsizetype m_damaged = 0;
     qsizetype m_badStamps = 0;
+    quint64 m_revision = 0;
 };
 
 // Cancellation and progress of a long read, shared with the thread that shows them.
@@ -126,10 +158,16 @@ struct ReadControl {
 std::optional<Recording> readRecording(QIODevice &device, RecordedModel model,
                                        const ReadControl &control = {});
 
-// The same for a file: files of 8 MB and more are read in `parts` line-aligned ranges on as many
-// threads (0: one per processor core, up to four), then joined in file order.
+// The same for a file, up to byte `end` when it is not negative: files of 8 MB and more are read in
+// `parts` line-aligned ranges on as many threads (0: one per processor core, up to four), then joined
+// in file order.
 std::optional<Recording> readRecordingFile(QFile &file, RecordedModel model, const ReadControl &control = {},
-                                           int parts = 0);
+                                           int parts = 0, qint64 end = -1);
+
+// Where the last complete line of a file (or another device that can seek) ends: after its line
+// feed; 0 without one. A file that is being written may end in a line cut short, which is no damaged
+// line but one not written yet. Leaves the device at its start.
+qint64 completeLinesEnd(QIODevice &device);
 
 // The model text of a recording: of the first line that starts with "MODEL", the text after its last
 // "=" with every ";" removed. Nothing when no line starts with "MODEL".
@@ -143,7 +181,7 @@ struct IntervalReading {
     std::optional<qint64> first;   // the first valid stamp
     std::optional<qint64> seconds; // second stamp minus first; nothing with fewer than two
 };
-IntervalReading readRecordingInterval(QIODevice &device);
-IntervalReading readRecordingInterval(const QString &fileName);
+IntervalReading readRecordingInterval(QIODevice &device, qint64 end = -1);
+IntervalReading readRecordingInterval(const QString &fileName, qint64 end = -1);
 
 } // namespace graphs

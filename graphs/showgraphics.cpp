@@ -51,8 +51,8 @@ void showGraphics(QWidget *window) {
     openRecording(window, fileName);
 }
 
-GraphicsOpener *openRecording(QWidget *window, const QString &fileName) {
-    return new GraphicsOpener(window, fileName);
+GraphicsOpener *openRecording(QWidget *window, const QString &fileName, ReadTo readTo) {
+    return new GraphicsOpener(window, fileName, readTo);
 }
 
 QList<BrokenLine *> buildSeries(const std::shared_ptr<const Recording> &recording) {
@@ -66,7 +66,7 @@ QList<BrokenLine *> buildSeries(const std::shared_ptr<const Recording> &recordin
     return series;
 }
 
-GraphicsOpener::GraphicsOpener(QWidget *window, const QString &fileName)
+GraphicsOpener::GraphicsOpener(QWidget *window, const QString &fileName, ReadTo readTo)
     : QObject(window), m_fileName(fileName), m_shared(std::make_shared<Shared>()) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_cursorSet = true;
@@ -83,8 +83,8 @@ GraphicsOpener::GraphicsOpener(QWidget *window, const QString &fileName)
     timer->start(kProgressRefreshMs);
 
     // The thread deletes itself when done; it may outlive the opener, which then stops it.
-    QThread *thread = QThread::create([shared = m_shared, fileName] {
-        shared->result = loadRecordingFile(fileName, {&shared->cancel, &shared->bytesDone});
+    QThread *thread = QThread::create([shared = m_shared, fileName, readTo] {
+        shared->result = loadRecordingFile(fileName, {&shared->cancel, &shared->bytesDone}, readTo);
     });
     connect(thread, &QThread::finished, this, &GraphicsOpener::loaded);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);

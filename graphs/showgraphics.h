@@ -28,7 +28,7 @@ QList<BrokenLine *> buildSeries(const std::shared_ptr<const Recording> &recordin
 class GraphicsOpener : public QObject {
     Q_OBJECT
 public:
-    GraphicsOpener(QWidget *window, const QString &fileName);
+    GraphicsOpener(QWidget *window, const QString &fileName, ReadTo readTo = ReadTo::FileEnd);
     ~GraphicsOpener() override;
     GraphicsOpener(const GraphicsOpener &) = delete;
     GraphicsOpener &operator=(const GraphicsOpener &) = delete;
@@ -53,6 +53,6 @@ private:
 };
 
 // Starts reading `fileName` for a viewer (the steps after the file dialog).
-GraphicsOpener *openRecording(QWidget *window, const QString &fileName);
+GraphicsOpener *openRecording(QWidget *window, const QString &fileName, ReadTo readTo = ReadTo::FileEnd);
 
 } // namespace graphs

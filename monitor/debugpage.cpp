@@ -4,6 +4,7 @@
 #include "app/messages.h"
 #include "app/session.h"
 #include "app/texts.h"
+#include "monitor/trendwindow.h"
 #include "ui_debugpage.h"
 
 #include <QCoreApplication>
@@ -144,6 +145,12 @@ DebugPage::DebugPage(Session &session, QWidget *parent)
     m_ui->debugIdentityLayout->addWidget(m_silentLabel, 0, m_ui->debugIdentityLayout->columnCount());
     // No recording yet: its clock stays hidden until one starts.
     resetRecordingControls();
+    m_trend = new TrendWindow(
+        m_session, [this] { return m_recording ? m_fileName : QString(); }, this);
+    // At the end of the identity row, which has room to spare: the row of the recording controls
+    // has none while a recording runs.
+    m_ui->debugIdentityLayout->addWidget(m_trend->pageButton(), 0, m_ui->debugIdentityLayout->columnCount(),
+                                         Qt::AlignRight);
 }
 
 DebugPage::~DebugPage() = default;
@@ -162,6 +169,7 @@ void DebugPage::applyTexts() {
     for (const MonitorFieldDef &def : monitorFields(m_builtModel))
         if (QLabel *label = m_labels.value(def.field)) label->setText(screenLabel(def, m_session.hubaMode()));
     if (QLineEdit *alarm = m_fields.value(F::Alarm)) alarm->setPlaceholderText(textAt(251));
+    m_trend->applyTexts();
 }
 
 void DebugPage::showIdentity(StoveModel model, const QString &identity) {
@@ -269,6 +277,7 @@ void DebugPage::debugSlot(short index, short t1, short t2, short t3) {
                               indicatorStyle(monitorField(m_builtModel, value.field)->shape));
     }
     m_recordFields.set(index, *decoded);
+    m_trend->addTriplet(index, *decoded);
 }
 
 void DebugPage::resetRecordingControls() {

@@ -20,6 +20,7 @@ class QDial;
 class QLabel;
 class QLineEdit;
 class Session;
+class TrendWindow;
 
 namespace Ui {
 class DebugPageForm;
@@ -57,6 +58,8 @@ public:
 
     // Where a recording takes its start time from (the wall clock unless a test sets another).
     void setWallClock(std::function<QDateTime()> now) { m_now = std::move(now); }
+    // The live trend of the values, in a window of its own.
+    TrendWindow *trendWindow() const { return m_trend; }
 
 signals:
     void homeRequested();
@@ -83,6 +86,7 @@ private:
     QHash<MonitorField, QLabel *> m_labels;
     RecordFields m_recordFields;
     QLabel *m_silentLabel = nullptr; // "the board does not answer"
+    TrendWindow *m_trend = nullptr;
 
     bool m_recording = false;
     QString m_fileName;

@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to the recording-file readers and checks that what they build holds
-// together: one value per column and line, lines in time order, text boundaries and ranges that
-// agree with the values, and drawing geometry within its window.
+// Feeds arbitrary bytes to the recording-file readers, and their lines' fields to the live trend's
+// rows, and checks that what they build holds together: one value per column and line, lines in time
+// order, text boundaries and ranges that agree with the values, and drawing geometry within its
+// window.
+#include "graphs/livetrend.h"
 #include "graphs/plotgeometry.h"
 #include "graphs/recording.h"
 
@@ -15,8 +17,8 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-void checkRecording(const graphs::Recording &r, qsizetype contentSize) {
-    check(r.size() <= contentSize / 20); // a data line has at least a stamp and a separator
+void checkRecording(const graphs::Recording &r, qsizetype maxRows) {
+    check(r.size() <= maxRows);
     check(std::is_sorted(r.times().begin(), r.times().end()));
     for (int c = 0; c < r.columnCount(); ++c) {
         for (qsizetype j = 0; j < r.size(); ++j)
@@ -81,10 +83,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const std::optional<graphs::Recording> recording = graphs::readRecording(buffer, model);
         check(recording.has_value());
         check(recording->columnCount() == graphs::valueColumnCount(model));
-        checkRecording(*recording, content.size());
+        checkRecording(*recording, content.size() / 20); // a data line has a stamp and a separator
     }
     buffer.seek(0);
     const graphs::IntervalReading interval = graphs::readRecordingInterval(buffer);
     check(!interval.seconds || interval.first);
+    // Read as a file being written: to the end of its last complete line.
+    const qint64 end = graphs::completeLinesEnd(buffer);
+    check(end >= 0 && end <= content.size() && (end == 0 || content[end - 1] == '\n') &&
+          !content.sliced(end).contains('\n'));
+    const graphs::IntervalReading written = graphs::readRecordingInterval(buffer, end);
+    check(!written.seconds || written.first);
+
+    // Each line's fields as the values of a live row of all WATER columns, in a trend of 16 rows.
+    const int columns = graphs::valueColumnCount(graphs::RecordedModel::Water);
+    graphs::LiveTrend live(graphs::RecordedModel::Water, std::vector<int>(std::size_t(columns), 0), 0, 16);
+    qint64 time = 0;
+    for (const QByteArray &line : content.split('\n')) {
+        QStringList values;
+        for (const QByteArray &field : line.split(';'))
+            values.append(QString::fromUtf8(field));
+        time += line.size() % 3 == 0 ? 1000 : -1; // a time that goes back is taken as the last
+        live.append(0, time, values);
+    }
+    checkRecording(*live.group(0), 16);
     return 0;
 }

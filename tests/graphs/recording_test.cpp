@@ -1,6 +1,9 @@
 // Reading recording files: data lines per model, lines that are skipped or damaged, empty fields, the
-// interval and first stamp, files that are not recordings, and the window title.
+// interval and first stamp, files that are not recordings, a file being written, the window title;
+// and the live trend's rows, which must draw as the same lines read from a file.
+#include "graphs/livetrend.h"
 #include "graphs/loadrecording.h"
+#include "graphs/plotgeometry.h"
 #include "graphs/recording.h"
 #include "graphs/seriestable.h"
 #include "recordings.h"
@@ -269,6 +272,66 @@ TEST(Recording, LoadStatuses) {
     std::atomic<bool> cancel{true};
     EXPECT_EQ(loadRecordingFile(write(dir, "c.csv", "MODEL=WATER\n"), {&cancel, nullptr}).status,
               LoadStatus::Cancelled);
+
+    // A recording being written may end in a line cut short: read to the last line end, that line is
+    // not there yet (no damaged line); read to the file's end, it is a damaged line.
+    const QString growing = write(dir, "g.csv",
+                                  hbsupport::recordingText({RecordedModel::Water, kDefaultStart, 3, 1}) +
+                                      hbsupport::stampText(kDefaultStart + 3) + ";12.5;");
+    result = loadRecordingFile(growing, {}, ReadTo::LastLineEnd);
+    EXPECT_EQ(result.recording->size(), 3);
+    EXPECT_EQ(result.recording->damagedLines(), 0);
+    EXPECT_EQ(loadRecordingFile(growing).recording->damagedLines(), 1);
+}
+
+TEST(LiveTrend, RowsDrawAsTheSameLinesReadFromAFile) {
+    // WATER lines with missing values, appended live (one group, times in milliseconds) and read from
+    // a file of the lines the trend keeps: the same texts, ranges, text boundaries and drawn points;
+    // the trend, full, keeps the newest lines only.
+    const auto line = [](qint64 j) {
+        return hbsupport::waterLine(kDefaultStart + j, [&](int c) -> QByteArray {
+            return j % 37 == 5 && c < 8 ? QByteArray() : hbsupport::field(RecordedModel::Water, c, j);
+        });
+    };
+    const auto samePoints = [](const std::vector<QPointF> &a, const std::vector<QPointF> &b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](QPointF p, QPointF q) { return isBreak(p) ? isBreak(q) : p == q; });
+    };
+    LiveTrend live(RecordedModel::Water, std::vector<int>(20, 0), kDefaultStart * 1000, 512);
+    for (qint64 j = 0; j < 1000; ++j) {
+        const QList<QByteArray> fields = line(j).trimmed().split(';');
+        QStringList values;
+        for (qsizetype c = 1; c <= 20; ++c)
+            values << QString::fromUtf8(fields[c]);
+        live.append(0, (kDefaultStart + j) * 1000, values);
+        if (j != 399 && j != 999) continue;
+        const Recording &kept = *live.group(0);
+        ASSERT_EQ(kept.size(), j < 512 ? j + 1 : 449 + (j - 512) % 64); // 64 rows go at once
+        QByteArray content = "MODEL=WATER\n";
+        for (qint64 k = j + 1 - kept.size(); k <= j; ++k)
+            content += line(k);
+        const Recording file = read(content, RecordedModel::Water);
+        ASSERT_EQ(file.size(), kept.size());
+        EXPECT_EQ(kept.time(0), file.time(0) * 1000);
+        for (int c = 0; c < 20; ++c) {
+            for (qsizetype k = 0; k < kept.size(); ++k) {
+                ASSERT_EQ(kept.text(c, k), file.text(c, k)) << c << " " << k;
+                ASSERT_EQ(kept.present(c, k), file.present(c, k));
+            }
+            EXPECT_EQ(kept.boundaries(c), file.boundaries(c)) << c;
+            EXPECT_EQ(kept.minimum(c), file.minimum(c)) << c;
+            EXPECT_EQ(kept.maximum(c), file.maximum(c)) << c;
+            if (kept.kind(c) == SeriesKind::Text) continue;
+            std::vector<QPointF> livePoints, filePoints;
+            ColumnIndex liveIndex, fileIndex;
+            const Shape shape = kept.kind(c) == SeriesKind::OnOff ? Shape::Step : Shape::Linear;
+            seriesPolyline(kept, c, TimeScale(kDefaultStart * 1000, 1000, kStep), {0.05, -10}, {-2, 700},
+                           shape, {0, 900}, Drawing::Reduced, liveIndex, livePoints);
+            seriesPolyline(file, c, TimeScale(kDefaultStart, 1, kStep), {0.05, -10}, {-2, 700}, shape,
+                           {0, 900}, Drawing::Reduced, fileIndex, filePoints);
+            EXPECT_TRUE(!livePoints.empty() && samePoints(livePoints, filePoints)) << c;
+        }
+    }
 }
 
 TEST(Recording, WindowTitle) {

@@ -1,5 +1,6 @@
-// Monitor triplet decoding, the recording file and the recording clock (no window).
+// Monitor triplet decoding, the recording file, the recording clock and the live trend (no window).
 #include "app/texts.h"
+#include "monitor/monitortrend.h"
 #include "monitor/monitorvalues.h"
 #include "monitor/recording.h"
 
@@ -246,4 +247,60 @@ TEST(RecordingClock, StampsFollowTheRecordingsOwnClock) {
     EXPECT_TRUE(slow.takeDue(89999).isEmpty());
     EXPECT_EQ(s(recordingStamp(slow.takeDue(90000).value(0))), "29/02/2024@00:01:28");
     EXPECT_EQ(slow.untilNext(90000), 90000);
+}
+
+TEST_F(Texts, TrendBreaksWhereValuesDidNotArrive) {
+    // WATER, one read every 100 ms. Values lie at the time they arrived, under their columns; an index
+    // a cycle did not bring breaks its line at the next cycle, and its neighbours' lines go on; a
+    // silence breaks every line, and so does leaving the page.
+    qint64 now = 1'000'000'500;
+    MonitorTrend trend([&] { return now; });
+    trend.start(StoveModel::Water);
+    const graphs::LiveTrend &live = *trend.trend();
+    ASSERT_EQ(live.columnCount(), 20);
+    EXPECT_EQ(live.origin(), 1'000'000'000);
+    EXPECT_EQ(live.groupOf(19), 4); // the average pressure comes with index 5
+    EXPECT_EQ(live.columnInGroup(19), 3);
+    const auto read = [&](int index, short t1) {
+        now += 100;
+        trend.add(index, *decodeTriplet(StoveModel::Water, index, t1, 8, 3, true));
+    };
+    const auto rows = [&](int index) {
+        const graphs::Recording &group = *live.group(index - 1);
+        std::string text;
+        for (qsizetype j = 0; j < group.size(); ++j)
+            text += std::to_string(group.time(j) - 1'000'000'500) + ":" +
+                    (group.present(0, j) ? s(group.text(0, j)) : std::string("-")) + " ";
+        return text;
+    };
+    for (int index : {1, 2, 3, 4, 5, 1, 2, 4, 5, 1, 2, 3})
+        read(index, short(10 * index));
+    EXPECT_EQ(rows(1), "100:10 600:10 1000:10 ");
+    EXPECT_EQ(rows(3), "300:30 1000:- 1200:30 ");
+    EXPECT_EQ(s(live.group(2)->text(1, 2)), "Stove Off");
+    EXPECT_EQ(s(live.group(4)->text(3, 1)), "3");
+
+    now += MonitorTrend::kSilenceMs; // the board silent: nothing arrives
+    trend.tick();
+    EXPECT_EQ(rows(5), "500:0 900:0 ");
+    now += 100;
+    trend.tick();
+    trend.tick(); // broken once
+    EXPECT_EQ(rows(5), "500:0 900:0 4500:- ");
+    read(4, 40);
+    EXPECT_EQ(rows(4), "400:40 800:40 4500:- 4600:40 ");
+    EXPECT_EQ(live.end(), now);
+
+    trend.pause();
+    read(5, 50); // queued before the polling stopped
+    trend.resume();
+    now += 1000;
+    trend.tick();
+    EXPECT_EQ(rows(4), "400:40 800:40 4500:- 4600:40 4600:- ");
+    EXPECT_EQ(live.end(), now);
+
+    trend.start(StoveModel::Basic);
+    EXPECT_EQ(trend.trend()->columnCount(), 14);
+    EXPECT_EQ(trend.trend()->groupCount(), 6);
+    EXPECT_EQ(MonitorTrend::capacityFor(StoveModel::Basic), 24 * 3600 * 1000 / (6 * 75));
 }

@@ -1,5 +1,6 @@
 // The debug page against the simulator: live values per model, the stove automaton's states, the
-// recording with its clock, its file and its failures, and the question when leaving the page.
+// recording with its clock, its file and its failures, the question when leaving the page, and the
+// live trend with its window.
 #include "Resources/resourcebundle.h"
 #include "app/session.h"
 #include "app/settings.h"
@@ -7,20 +8,31 @@
 #include "board/boardlink.h"
 #include "board/detection.h"
 #include "board/serialthread.h"
+#include "graphs/brokenline.h"
+#include "graphs/graphicsdisplayer.h"
+#include "graphs/livetrend.h"
 #include "graphs/recording.h"
+#include "graphs/seriestable.h"
+#include "graphs/showgraphics.h"
+#include "graphs/trendview.h"
 #include "helpers.h"
 #include "monitor/debugpage.h"
 #include "monitor/recording.h"
+#include "monitor/trendwindow.h"
 #include "program.h"
+#include "ui/hearthbench.h"
 
 #include <QDial>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QThread>
 #include <QTimeEdit>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace hbtest;
 
@@ -439,6 +451,195 @@ private slots:
         const qsizetype written = dataLines(dialog.answer).size();
         QTest::qWait(1300);
         QCOMPARE(dataLines(dialog.answer).size(), written);
+    }
+
+    // The trend of each model: the model's series, every triplet's values in its index's row at the
+    // time it arrived, and the cursor read-out of the trend window at that time.
+    void trendPerModel_data() { liveValuesPerModel_data(); }
+    void trendPerModel() {
+        QFETCH(QString, model);
+        Rig rig(model);
+        QCOMPARE(rig.simulator.control("input t2 145").substr(0, 2), std::string("ok"));
+        QVERIFY(rig.detect());
+        const StoveModel stove = rig.board.session.model();
+        TrendWindow *window = rig.page.trendWindow();
+        graphs::TrendView *view = window->view();
+        const auto defs = graphs::seriesDefs(graphs::RecordedModel(int(stove)));
+        QCOMPARE(view->series().size(), qsizetype(defs.size()));
+        for (std::size_t c = 0; c < defs.size(); ++c)
+            QCOMPARE(view->series()[qsizetype(c)]->name(), graphs::seriesName(defs[c]));
+        QCOMPARE(window->windowTitle(), "Trend - " + modelName(stove, false));
+        const MonitorTrend &trend = window->monitorTrend();
+        int checked = 0, wrong = 0;
+        qint64 previous = trend.now();
+        rig.poll();
+        // Runs after the page's slot for the same triplet.
+        QObject::connect(
+            &rig.thread, &SerialThread::debugRead, &rig.page, [&](short index, short t1, short t2, short t3) {
+                const qint64 now = trend.now();
+                const graphs::Recording &group = *trend.trend()->group(index - 1);
+                const auto decoded = decodeTriplet(stove, index, t1, t2, t3, rig.board.session.hubaMode());
+                const qsizetype last = group.size() - 1;
+                bool right = last >= 0 && group.time(last) >= previous && group.time(last) <= now &&
+                             group.columnCount() == decoded->recorded.size();
+                for (int k = 0; right && k < group.columnCount(); ++k)
+                    right = group.text(k, last) == decoded->recorded[k].text;
+                wrong += right ? 0 : 1;
+                ++checked;
+                previous = now;
+            });
+        QTRY_VERIFY_WITH_TIMEOUT(checked >= 2 * monitorIndexCount(stove), 30000);
+        QCOMPARE(wrong, 0);
+        window->pageButton()->click();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        view->refresh();
+        const graphs::Recording &first = *trend.trend()->group(0);
+        const qint64 time = first.time(first.size() - 1);
+        const QPoint at = view->view()->mapFromScene(QPointF(view->sceneX(time), 0));
+        QMouseEvent move(QEvent::MouseMove, QPointF(at.x(), 100),
+                         view->view()->viewport()->mapToGlobal(QPointF(at.x(), 100)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->view()->viewport(), &move);
+        QCOMPARE(view->view()->cursorReadout().heading,
+                 first.dateTime(first.size() - 1).toString(QStringLiteral("dd/MM/yyyy h:mm:ss")));
+        QCOMPARE(view->view()->cursorReadout().lines.at(0).first,
+                 QStringLiteral("Smoke Temperature: 145 [°C]"));
+    }
+
+    // Following the newest values, the span buttons, zooming that stops following and the End key
+    // that resumes it; a board that stops answering and a page that is left break every line.
+    void trendFollowSpansAndGaps() {
+        Rig rig(QStringLiteral("water"));
+        QVERIFY(rig.detect());
+        TrendWindow *window = rig.page.trendWindow();
+        graphs::TrendView *view = window->view();
+        rig.page.show();
+        window->pageButton()->click();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        rig.poll();
+        const graphs::LiveTrend &live = *window->monitorTrend().trend();
+        QTRY_VERIFY_WITH_TIMEOUT(live.group(0)->size() >= 2, 15000);
+        graphs::GraphView *graph = view->view();
+        const double width = graph->viewport()->width() - 8;
+        const auto endX = [&] {
+            view->refresh();
+            return graph->mapFromScene(QPointF(view->sceneX(*live.end()), 0)).x();
+        };
+        const auto scaleIs = [&](double seconds) {
+            return qAbs(graph->horizontalScale() * seconds * graphs::kStep / width - 1) < 1e-6;
+        };
+        QVERIFY(view->isFollowing() && view->followButton()->isChecked());
+        QVERIFY(scaleIs(300));
+        QVERIFY(qAbs(endX() - width) <= 1);
+        QTest::qWait(1200);
+        QVERIFY(qAbs(endX() - width) <= 1); // it moved on with the time
+        view->spanButton(graphs::TrendView::Span::TwoHours)->click();
+        QVERIFY(scaleIs(7200) && qAbs(endX() - width) <= 1);
+        view->spanButton(graphs::TrendView::Span::All)->click();
+        QVERIFY(scaleIs((view->sceneX(*live.end()) - view->sceneX(*live.start())) / graphs::kStep));
+        view->spanButton(graphs::TrendView::Span::FiveMinutes)->click();
+        const QPoint middle = graph->viewport()->rect().center();
+        QWheelEvent wheel(middle, graph->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(graph->viewport(), &wheel);
+        QVERIFY(!view->isFollowing() && !view->followButton()->isChecked());
+        const int scrolled = graph->horizontalScrollBar()->value();
+        QTest::qWait(1200);
+        QVERIFY(endX() > width + 2); // the newest values went on beyond the right edge
+        QCOMPARE(graph->horizontalScrollBar()->value(), scrolled);
+        QTest::keyClick(graph, Qt::Key_End);
+        QVERIFY(view->isFollowing() && scaleIs(300) && qAbs(endX() - width) <= 1); // at the span chosen
+
+        const auto lastIsGap = [&](int g) {
+            const graphs::Recording &group = *live.group(g);
+            return group.size() > 0 && !group.present(0, group.size() - 1);
+        };
+        const auto allGaps = [&] {
+            for (int g = 0; g < live.groupCount(); ++g)
+                if (!lastIsGap(g)) return false;
+            return true;
+        };
+        QCOMPARE(rig.simulator.control("set tec 5 160").substr(0, 2), std::string("ok")); // the board silent
+        QTRY_VERIFY_WITH_TIMEOUT(allGaps(), 10000);
+        const qsizetype before = live.group(0)->size();
+        QCOMPARE(rig.simulator.control("set tec 5 128").substr(0, 2), std::string("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(live.group(0)->size() > before && !lastIsGap(0), 20000);
+        // The smoke line breaks between the values before and after the silence.
+        std::vector<QPointF> points;
+        graphs::ColumnIndex index;
+        const graphs::TimeScale scale(live.origin(), 1000, graphs::kStep);
+        graphs::seriesPolyline(*live.group(0), 0, scale, {1, 0}, {-1, 500}, graphs::Shape::Linear,
+                               {-1e9, 1e9}, graphs::Drawing::Full, index, points);
+        const double lastBefore = double(scale.x(live.group(0)->time(before - 2)));
+        const auto at =
+            std::find_if(points.begin(), points.end(), [&](QPointF p) { return p.x() == lastBefore; });
+        QVERIFY(at != points.end() && at + 1 != points.end() && graphs::isBreak(*(at + 1)));
+
+        rig.page.hide(); // leaving the page
+        QVERIFY(allGaps());
+    }
+
+    // The series chosen are kept per model; another model starts a new trend with its own series;
+    // the trend window's texts in Italian.
+    void trendSeriesModelsAndItalian() {
+        PageOnly rig(StoveModel::Water);
+        TrendWindow *window = rig.page.trendWindow();
+        graphs::TrendView *view = window->view();
+        rig.page.debugSlot(1, 150, 20, 3);
+        QCOMPARE(window->monitorTrend().trend()->group(0)->size(), 1);
+        QListWidget *shown = view->lists()->viewedList();
+        emit shown->itemActivated(view->series()[1]->listEntry());
+        emit shown->itemActivated(view->series()[7]->listEntry());
+        QCOMPARE(QSettings().value(QStringLiteral("trendSeries/WATER")).toString(),
+                 QStringLiteral("0,2,3,4,5,6,8,9,10,11,12,13,14,15,16,17,18,19"));
+        rig.session.setModel(StoveModel::Basic);
+        QCOMPARE(window->windowTitle(), QStringLiteral("Trend - BASIC"));
+        QCOMPARE(view->series().size(), 14);
+        QCOMPARE(shown->count(), 14);
+        QCOMPARE(view->series()[13]->name(), QStringLiteral("Alarms"));
+        QCOMPARE(window->monitorTrend().trend()->group(0)->size(), 0);
+        rig.session.setModel(StoveModel::Water);
+        QCOMPARE(shown->count(), 18);
+        QCOMPARE(view->lists()->unviewedList()->item(0)->text(), QStringLiteral("Air Temperature [°C]"));
+
+        rig.slate.installShippedLanguages();
+        QVERIFY(loadLanguageFile(languageFilePath(QStringLiteral("Italiano"))));
+        rig.page.applyTexts();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Andamento - WATER"));
+        QCOMPARE(window->pageButton()->text(), QStringLiteral("ANDAMENTO"));
+        QCOMPARE(view->spanButton(graphs::TrendView::Span::All)->text(), QStringLiteral("Tutto"));
+        QCOMPARE(view->followButton()->text(), QStringLiteral("Segui"));
+        QCOMPARE(window->openInViewerButton()->text(), QStringLiteral("Apri nel visualizzatore"));
+        QCOMPARE(shown->item(0)->text(), QStringLiteral("Temperatura fumi [°C]"));
+        QCOMPARE(shown->count(), 18);
+    }
+
+    // While a recording runs, the lines written so far open in the graph viewer and the recording
+    // goes on into the same file.
+    void openInViewerWhileRecording() {
+        PageOnly rig(StoveModel::Water);
+        TrendWindow *window = rig.page.trendWindow();
+        QAbstractButton *open = window->openInViewerButton();
+        rig.files.answer = QDir::current().filePath(QStringLiteral("open.csv"));
+        rig.page.debugSlot(1, 150, 20, 3);
+        QVERIFY(!open->isEnabled());
+        rig.page.toggleRec(true);
+        QTRY_VERIFY_WITH_TIMEOUT(dataLines(rig.files.answer).size() >= 2 && open->isEnabled(), 4000);
+        open->click();
+        auto *opener = window->findChild<graphs::GraphicsOpener *>();
+        QVERIFY(opener != nullptr);
+        graphs::GraphicsDisplayer *viewer = nullptr;
+        connect(opener, &graphs::GraphicsOpener::finished, this,
+                [&](graphs::GraphicsDisplayer *opened) { viewer = opened; });
+        QTRY_VERIFY_WITH_TIMEOUT(viewer != nullptr, 5000);
+        const qsizetype shownLines = viewer->series().first()->sampleCount();
+        QVERIFY(shownLines >= 2);
+        QCOMPARE(viewer->series().first()->sample(0).value.toString(), QStringLiteral("150"));
+        QTRY_VERIFY_WITH_TIMEOUT(dataLines(rig.files.answer).size() > shownLines, 3000);
+        rig.page.stopRecording();
+        QTRY_VERIFY_WITH_TIMEOUT(!open->isEnabled(), 2000);
+        delete viewer;
+        QVERIFY(rig.boxes.seen.empty());
     }
 };
 

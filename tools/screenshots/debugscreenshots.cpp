@@ -1,15 +1,28 @@
 // Renders the debug page of the main window for each stove model, offscreen, with a simulated stove
 // running and a recording going: hb_debug_screenshots <stovesim> <output folder>. Writes
-// debug-basic.png, debug-water.png and debug-air.png. Run it from the project root so that the
-// "lang" folder is found.
+// debug-basic.png, debug-water.png and debug-air.png, and debug-trend.png: the WATER page with its
+// trend window over the stove's ignition, the board silent for a while. Run it from the project root
+// so that the "lang" folder is found.
+#include "app/session.h"
 #include "app/settings.h"
 #include "app/texts.h"
+#include "graphs/brokenline.h"
+#include "graphs/serieslists.h"
+#include "graphs/trendview.h"
+#include "monitor/debugpage.h"
+#include "monitor/trendwindow.h"
 #include "program.h"
+#include "ui/hearthbench.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -67,6 +80,63 @@ bool renderModel(const QString &stovesim, const QString &model, const QString &f
     return saved;
 }
 
+// The WATER page and its trend window over the stove's ignition (the simulated stove 30 times faster
+// than real time), the board silent for a few seconds on the way; both windows in one picture.
+bool renderTrend(const QString &stovesim, const QString &file, const QString &recording) {
+    hbsupport::Program program({"--model", "water", "--no-pacing", "--speed", "30"},
+                               {.program = stovesim.toStdString()});
+    if (!program.ok()) {
+        std::fprintf(stderr, "hb_debug_screenshots: the simulator did not start\n");
+        return false;
+    }
+    HearthBench &window = program.window();
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_debug_screenshots: not exposed\n");
+    program.click("debugToolButton");
+    window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(recording);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    answerer.start(20);
+    program.click("registrationToolButton");
+    TrendWindow *trend = window.findChild<DebugPage *>()->trendWindow();
+    trend->pageButton()->click();
+    graphs::TrendView *view = trend->view();
+    // A few series: the temperatures, the extractor, the state and the heating pump.
+    for (int column : {2, 3, 5, 8, 9, 10, 11, 12, 13, 14, 15, 17, 18, 19})
+        emit view->lists()->viewedList()->itemActivated(view->series()[column]->listEntry());
+    QTest::qWait(3000);
+    hbsupport::Simulator &simulator = program.simulator();
+    simulator.control("start");
+    QTest::qWait(20000);
+    // The board stops answering (its SMS modem enabled), then answers again.
+    simulator.control("set tec 5 160");
+    QTest::qWait(7000);
+    simulator.control("set tec 5 128");
+    QTest::qWait(20000);
+    view->setSpan(graphs::TrendView::Span::All);
+    QTest::qWait(600);
+    const QPointF at(view->view()->viewport()->width() * 0.8, 200);
+    QMouseEvent move(QEvent::MouseMove, at, view->view()->viewport()->mapToGlobal(at), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->view()->viewport(), &move);
+    const QImage page = window.grab().toImage();
+    const QImage graphs = trend->grab().toImage();
+    QImage both(std::max(page.width(), graphs.width()), page.height() + graphs.height(), QImage::Format_RGB32);
+    both.fill(QColor(0xe0, 0xe0, 0xe0));
+    QPainter painter(&both);
+    painter.drawImage((both.width() - page.width()) / 2, 0, page);
+    painter.drawImage((both.width() - graphs.width()) / 2, page.height(), graphs);
+    painter.end();
+    const bool saved = both.save(file);
+    if (!saved) std::fprintf(stderr, "hb_debug_screenshots: cannot write %s\n", qPrintable(file));
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
@@ -75,7 +145,7 @@ int main(int argc, char *argv[]) {
     setApplicationIdentity();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 3) {
-        std::fprintf(stderr, "usage: hb_debug_screenshots <stovesim> <output folder>\n");
+        std::fprintf(stderr, "usage: hb_debug_screenshots <stovesim> <output folder> [trend]\n");
         return 2;
     }
     // Private settings and a private folder for the recordings: the pictures show the defaults.
@@ -95,11 +165,17 @@ int main(int argc, char *argv[]) {
 
     const QDir out(arguments.at(2));
     int result = 0;
+    // "trend" as a third argument renders the trend picture only.
+    const bool trendOnly = arguments.size() > 3 && arguments.at(3) == QLatin1String("trend");
     for (const char *model : {"basic", "water", "air"}) {
+        if (trendOnly) break;
         const QString name = QLatin1String(model);
         if (!renderModel(arguments.at(1), name, out.filePath(QStringLiteral("debug-%1.png").arg(name)),
                          QDir(scratch.path()).filePath(name + QStringLiteral(".csv"))))
             result = 1;
     }
+    if (!renderTrend(arguments.at(1), out.filePath(QStringLiteral("debug-trend.png")),
+                     QDir(scratch.path()).filePath(QStringLiteral("trend.csv"))))
+        result = 1;
     return result;
 }

@@ -108,9 +108,10 @@ ControlResult control(Engine &engine, std::string_view line, Clock::time_point n
                   (engine.modemSilenced() ? " modem on" : "") + " " + stove.describe();
     } else if (cmd == "outputs" && w.size() == 1) {
         r.reply = "ok outputs";
+        // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) on " " + std::to_string(...).
         for (int channel = 0; channel < Stove::All; ++channel)
-            r.reply += " " + std::to_string(stove.output(channel));
-        r.reply += " led " + std::to_string(stove.led());
+            r.reply.append(" ").append(std::to_string(stove.output(channel)));
+        r.reply.append(" led ").append(std::to_string(stove.led()));
     } else if (cmd == "start") {
         r.reply = stove.start() ? "ok starting" : error("cannot start (alarm, test mode or powering off)");
     } else if (cmd == "stop") {
