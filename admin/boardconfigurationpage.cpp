@@ -53,6 +53,12 @@ template <typename Work> auto runAside(Work work, QEventLoop::ProcessEventsFlags
 constexpr auto kNoInput = QEventLoop::ExcludeUserInputEvents;
 constexpr auto kModalInput = QEventLoop::AllEvents;
 
+// "Operation failed: retry", and when the request may still be on the board, what to do about it.
+QString failedStepText(boardsteps::StepOutcome outcome, int requestLeftText) {
+    if (outcome != boardsteps::StepOutcome::RequestLeft) return textAt(32);
+    return QStringLiteral("%1\n%2").arg(textAt(32), textAt(requestLeftText));
+}
+
 } // namespace
 
 // Marks the page busy and keeps its controls from starting anything else until the work is done.
@@ -198,14 +204,15 @@ void BoardConfigurationPage::parDef() {
     WaitCursor cursor;
     if (reopenLink()) {
         BoardLink &link = m_session.link();
-        const bool reset = runAside([&link] { return boardsteps::resetParameters(link); }, kNoInput);
-        showResult(m_ui->confirmationParDefLabel, reset);
+        const boardsteps::StepOutcome reset =
+            runAside([&link] { return boardsteps::resetParameters(link); }, kNoInput);
+        showResult(m_ui->confirmationParDefLabel, reset == boardsteps::StepOutcome::Done);
         cursor.restore();
-        if (reset) {
+        if (reset == boardsteps::StepOutcome::Done) {
             messages::warning(textAt(104), textAt(103));
             emit homeRequested();
         } else {
-            messages::critical(textAt(104), textAt(32));
+            messages::critical(textAt(104), failedStepText(reset, 350));
         }
     }
     m_session.link().close();
@@ -223,18 +230,18 @@ void BoardConfigurationPage::updateFWSlot() {
             if (m_session.model() != StoveModel::Unknown && !offerParameterCopy()) {
                 // The technician stopped for want of a copy of the parameters.
             } else if (profile->switchesByCommand) {
-                bool switched;
+                boardsteps::StepOutcome switched;
                 {
                     WaitCursor cursor;
                     switched = runAside([&link] { return boardsteps::switchToBootLoader(link); }, kNoInput);
                 }
-                if (switched) {
+                if (switched == boardsteps::StepOutcome::Done) {
                     messages::warning(textAt(104),
                                       QStringLiteral("%0 %1 %2")
                                           .arg(textAt(28), textAt(103).toLower(), textAt(29).toLower()));
                     checkBootLoader(*profile);
                 } else {
-                    messages::critical(textAt(104), textAt(32));
+                    messages::critical(textAt(104), failedStepText(switched, 351));
                 }
             } else {
                 checkBootLoader(*profile);

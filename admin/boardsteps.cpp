@@ -7,19 +7,21 @@ namespace {
 
 constexpr int kTechnical = 1;
 
-bool writeThenStore(BoardLink &link, int index, short value, const RetryPolicy &write) {
+StepOutcome writeThenStore(BoardLink &link, int index, short value, const RetryPolicy &write) {
     const bool written = writeBoardParameter(link, kTechnical, index, value, write);
     const bool stored = storeBoardParameters(link, kStore);
-    return written && stored;
+    if (written && stored) return StepOutcome::Done;
+    return writeBoardParameter(link, kTechnical, index, kNoRequest, write) ? StepOutcome::Failed
+                                                                           : StepOutcome::RequestLeft;
 }
 
 } // namespace
 
-bool resetParameters(BoardLink &link) {
+StepOutcome resetParameters(BoardLink &link) {
     return writeThenStore(link, kResetIndex, kResetValue, kResetWrite);
 }
 
-bool switchToBootLoader(BoardLink &link) {
+StepOutcome switchToBootLoader(BoardLink &link) {
     return writeThenStore(link, kBootLoaderIndex, kBootLoaderValue, kBootLoaderWrite);
 }
 

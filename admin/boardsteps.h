@@ -18,10 +18,21 @@ inline constexpr short kBootLoaderValue = 250;
 inline constexpr RetryPolicy kBootLoaderWrite{0, 4, 300, 25}; // 300 .. 400 ms
 // "SAVEPAR" after either write.
 inline constexpr RetryPolicy kStore{0, 5, 700, 0}; // 6 x 700 ms
+// The value that withdraws a request: the registers read 0 on a board with nothing pending.
+inline constexpr short kNoRequest = 0;
 
-// Writes the register, then stores; the store is sent even when the write failed. True when both
-// were confirmed.
-bool resetParameters(BoardLink &link);
-bool switchToBootLoader(BoardLink &link);
+enum class StepOutcome {
+    Done,        // the write and the store were both confirmed
+    Failed,      // not confirmed; the request was withdrawn (the register cleared, confirmed)
+    RequestLeft, // not confirmed, and neither was the withdrawal: the board may still act on the
+                 // request at its next store, whoever sends it
+};
+
+// Writes the register, then stores; the store is sent even when the write failed. When the two
+// were not both confirmed, the register is written back to kNoRequest: a write that reached the
+// board with its reply lost would otherwise wait there for the next "SAVEPAR" (a parameter stored
+// days later would then wipe the board's settings, or restart it into its boot loader).
+StepOutcome resetParameters(BoardLink &link);
+StepOutcome switchToBootLoader(BoardLink &link);
 
 } // namespace boardsteps

@@ -320,21 +320,29 @@ bool runReset(Job &job) {
         board->control(QStringLiteral("save"));
         // As the panel runs it: the link opened afresh, the steps, the link closed.
         if (link.open(job.linkSettings()) != 0) return false;
-        const bool reset = boardsteps::resetParameters(link);
+        const boardsteps::StepOutcome reset = boardsteps::resetParameters(link);
         link.close();
         const auto after = board->memory(model);
         const auto armed = board->value(1, boardsteps::kResetIndex);
         if (!after) return false;
-        const QString reported = reset ? QStringLiteral("reset") : QStringLiteral("failed");
-        if (!reset) {
-            if (armed == boardsteps::kResetValue)
-                job.note(Path::Reset, op,
-                         QStringLiteral(
-                             "reported failure with the reset register left at 255: the board's next "
-                             "store (any Set all, store or bank selection) restores the factory values"));
-            job.report(Path::Reset, op, Verdict::Failed, reported, {});
+        if (reset != boardsteps::StepOutcome::Done) {
+            // A failure that says the request was withdrawn while the register still holds it would
+            // let the board's next store (any Set all, store or bank selection) restore the factory
+            // values unannounced: that is reported as a false success of the withdrawal.
+            const bool withdrawn = reset == boardsteps::StepOutcome::Failed;
+            if (withdrawn && armed == boardsteps::kResetValue) {
+                job.report(Path::Reset, op, Verdict::FalseSuccess,
+                           QStringLiteral("failed, request withdrawn"),
+                           QStringLiteral("the reset register is still 255"));
+                continue;
+            }
+            job.report(Path::Reset, op, Verdict::Failed,
+                       withdrawn ? QStringLiteral("failed, request withdrawn")
+                                 : QStringLiteral("failed, request may be left"),
+                       {});
             continue;
         }
+        const QString reported = QStringLiteral("reset");
         QString held = memoryDifferences(*after, *factory);
         const auto stored = board->stored();
         const QString storedDiff =

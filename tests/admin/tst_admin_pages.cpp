@@ -203,19 +203,38 @@ private slots:
         QVERIFY(rig.child<QLabel>("confirmationParDefLabel")->pixmap().isNull());
         QVERIFY(!rig.link.isOpen());
 
-        // A board that confirms nothing: the caution picture and "Operation failed: retry", the store
-        // sent although the write was never confirmed, every attempt of both.
+        // A board that confirms nothing: the caution picture, "Operation failed: retry" and the
+        // warning that the request may still be on the board; the store sent although the write was
+        // never confirmed, then the withdrawal, every attempt of each.
         rig.board.emplace(std::vector<std::string>{"--model", "basic", "--no-pacing", "--silent-after", "0"},
                           admintest::kWithTranscript);
         QVERIFY(rig.ok());
         rig.click("defaultButton");
-        QCOMPARE(rig.boxes.shown().value(2), "critical " + textAt(104) + ": " + textAt(32));
+        QCOMPARE(rig.boxes.shown().value(2),
+                 "critical " + textAt(104) + ": " + textAt(32) + "\n" + textAt(350));
         QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationParDefLabel"), "caution"));
         QCOMPARE(home.count(), 0);
         QVERIFY(!rig.link.isOpen());
         std::vector<std::string> expected(6, "WRTECP09255\r");
         expected.insert(expected.end(), 6, "SAVEPAR\r");
+        expected.insert(expected.end(), 6, "WRTECP09000\r");
         QCOMPARE(admintest::textsOf(*rig.board), expected);
+
+        // The request written, the store lost on the way: the request is withdrawn, so that a store
+        // sent later (here by the board's own panel) keeps the technician's values.
+        rig.board.emplace(
+            std::vector<std::string>{"--model", "basic", "--no-pacing", "--lose", "1", "--only", "SAVEPAR"},
+            admintest::kWithTranscript);
+        QVERIFY(rig.ok());
+        rig.board->control("set gen 1 7");
+        rig.board->control("save");
+        rig.click("defaultButton");
+        QCOMPARE(rig.boxes.shown().value(3), "critical " + textAt(104) + ": " + textAt(32));
+        QCOMPARE(admintest::textsOf(*rig.board).back(), std::string("WRTECP09000\r"));
+        QVERIFY(rig.board->control("get tec 9").starts_with("ok tec 9 0 "));
+        rig.board->control("save");
+        rig.board->control("reboot");
+        QVERIFY(rig.board->control("get gen 1").starts_with("ok gen 1 7 "));
     }
 
     void updateThroughTheWindowThenExit() {
@@ -369,10 +388,12 @@ private slots:
         PageRig rig(QStringLiteral("Basic"), {"--model", "basic", "--no-pacing", "--silent-after", "0"});
         QVERIFY(rig.ok());
         rig.click("firmwareUpdateButton");
-        QCOMPARE(rig.boxes.shown(), QStringList{"critical " + textAt(104) + ": " + textAt(32)});
+        QCOMPARE(rig.boxes.shown(),
+                 QStringList{"critical " + textAt(104) + ": " + textAt(32) + "\n" + textAt(351)});
         QVERIFY(rig.files.seen.empty());
         QCOMPARE(admintest::countOf(*rig.board, "WRTECP08250\r"), 5);
         QCOMPARE(admintest::countOf(*rig.board, "SAVEPAR\r"), 6);
+        QCOMPARE(admintest::countOf(*rig.board, "WRTECP08000\r"), 5);
         QVERIFY(admintest::framesOf(*rig.board, admintest::kRead).empty());
         QVERIFY(!rig.link.isOpen());
     }

@@ -200,10 +200,16 @@ int flash(Context &context) {
                                 .arg(context.link.name, board.modelText, profile->entry));
             if (!backupPath.isEmpty())
                 if (const auto failed = saveParameters(context, board, backupPath)) return *failed;
-            if (profile->switchesByCommand && !boardsteps::switchToBootLoader(board.link))
-                return fail(
-                    context, ExitRefused,
-                    QStringLiteral("%1 (the switch into the boot loader was not confirmed)").arg(textAt(32)));
+            if (profile->switchesByCommand) {
+                const boardsteps::StepOutcome switched = boardsteps::switchToBootLoader(board.link);
+                if (switched != boardsteps::StepOutcome::Done) {
+                    QString message = QStringLiteral("%1 (the switch into the boot loader was not confirmed)")
+                                          .arg(textAt(32));
+                    if (switched == boardsteps::StepOutcome::RequestLeft)
+                        message += QLatin1Char(' ') + textAt(351);
+                    return fail(context, ExitRefused, message);
+                }
+            }
             note(QStringLiteral("%1; waiting for the boot loader")
                      .arg(profile->switchesByCommand ? textAt(103) : textAt(229)));
             waitForLoader = true;
