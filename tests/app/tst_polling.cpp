@@ -78,7 +78,7 @@ private slots:
         hbtest::unbindAllPorts();
         board = new ScriptedBoard(1);
         board->setResponder([](const std::string &c, int) { return boardReply(c); });
-        // No per-byte read time-out: the drain before each command then costs only the constant.
+        // No per-byte read time-out: a read that waits for a silent board costs only the constant.
         QCOMPARE(OpenComm(0, 9600, 0, 20, 0, 2), 0);
         link = new BoardLink;
         thread = new SerialThread(*link);

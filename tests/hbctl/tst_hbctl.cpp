@@ -27,8 +27,8 @@ struct Result {
     QString err;
 };
 
-// Runs hbctl with the link at 19200 baud (the drain before each command lasts half as long as at
-// 9600; the exchanges are the same).
+// Runs hbctl with the link at 19200 baud (reads that time out last half as long as at 9600; the
+// exchanges are the same).
 Result hbctl(const QStringList &arguments) {
     QProcess process;
     process.start(QStringLiteral(HB_HBCTL), QStringList{"--baud", "19200"} + arguments);

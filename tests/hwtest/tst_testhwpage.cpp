@@ -67,8 +67,8 @@ QString toString(const Commands &commands) {
     return list.join(QLatin1Char(' '));
 }
 
-// The faster line settings: draining the line before each command waits for 255 byte times, which
-// the shorter byte time-out of 19200 baud halves.
+// The faster line settings: the shorter byte time-out of 19200 baud halves the reads that wait for
+// a reply that does not come.
 constexpr LinkSettings kFastLine{0, 19200, 20};
 
 // A page built for `model`, linked to a scripted board on COM1.
