@@ -67,6 +67,32 @@ QList<OutputRow> outputRows(StoveModel model) {
     return {};
 }
 
+QString outputKey(OutputId id) {
+    switch (id) {
+    case OutputId::Resistance:
+        return QStringLiteral("resistance");
+    case OutputId::SmokesExtractor:
+        return QStringLiteral("smokesExtractor");
+    case OutputId::Cochlea:
+        return QStringLiteral("cochlea");
+    case OutputId::FanEnvironment:
+        return QStringLiteral("fanEnvironment");
+    case OutputId::Led:
+        return QStringLiteral("led");
+    case OutputId::HeatingPump:
+        return QStringLiteral("heatingPump");
+    case OutputId::SanitaryPump:
+        return QStringLiteral("sanitaryPump");
+    case OutputId::Channel1:
+        return QStringLiteral("channel1");
+    case OutputId::Channel2:
+        return QStringLiteral("channel2");
+    case OutputId::Free:
+        break;
+    }
+    return QStringLiteral("free");
+}
+
 QString outputLabel(const OutputRow &row) {
     return textAt(row.text);
 }

@@ -49,6 +49,9 @@ struct OutputRow {
 
 QList<OutputRow> outputRows(StoveModel model);
 QString outputLabel(const OutputRow &row);
+// The name the hardware-test page gives the controls of an output ("resistance", "channel1"...):
+// its widgets are that name followed by their kind ("Button", "Label", "Slider"...).
+QString outputKey(OutputId id);
 
 // One command transaction that drives outputs.
 struct OutputCommand {

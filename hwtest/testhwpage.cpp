@@ -38,33 +38,6 @@ constexpr int kSliderStep = 10;
 constexpr int kSpinBoxWidth = 60;
 constexpr int kSliderMinimumWidth = 180;
 
-// The names the page gives its controls, after the output they drive.
-QString outputKey(OutputId id) {
-    switch (id) {
-    case OutputId::Resistance:
-        return QStringLiteral("resistance");
-    case OutputId::SmokesExtractor:
-        return QStringLiteral("smokesExtractor");
-    case OutputId::Cochlea:
-        return QStringLiteral("cochlea");
-    case OutputId::FanEnvironment:
-        return QStringLiteral("fanEnvironment");
-    case OutputId::Led:
-        return QStringLiteral("led");
-    case OutputId::HeatingPump:
-        return QStringLiteral("heatingPump");
-    case OutputId::SanitaryPump:
-        return QStringLiteral("sanitaryPump");
-    case OutputId::Channel1:
-        return QStringLiteral("channel1");
-    case OutputId::Channel2:
-        return QStringLiteral("channel2");
-    case OutputId::Free:
-        break;
-    }
-    return QStringLiteral("free");
-}
-
 // The on pictures of the LED buttons, in LED-state order (green, red, yellow).
 const char *const kLedPictures[kLedButtons] = {
     ":/icons/Resources/greenled.png", ":/icons/Resources/redled.png", ":/icons/Resources/yellowled.png"};

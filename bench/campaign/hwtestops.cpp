@@ -28,34 +28,6 @@ struct Control {
     int channel = 0; // index into SimBoard::Outputs
 };
 
-// The names the page gives the controls of each output.
-QString controlKey(hwtest::OutputId id) {
-    using hwtest::OutputId;
-    switch (id) {
-    case OutputId::Resistance:
-        return QStringLiteral("resistance");
-    case OutputId::SmokesExtractor:
-        return QStringLiteral("smokesExtractor");
-    case OutputId::Cochlea:
-        return QStringLiteral("cochlea");
-    case OutputId::FanEnvironment:
-        return QStringLiteral("fanEnvironment");
-    case OutputId::Led:
-        return QStringLiteral("led");
-    case OutputId::HeatingPump:
-        return QStringLiteral("heatingPump");
-    case OutputId::SanitaryPump:
-        return QStringLiteral("sanitaryPump");
-    case OutputId::Channel1:
-        return QStringLiteral("channel1");
-    case OutputId::Channel2:
-        return QStringLiteral("channel2");
-    case OutputId::Free:
-        break;
-    }
-    return QStringLiteral("free");
-}
-
 // The simulator's channel of an output: the channel itself on WATER and AIR - DUCTED boards; on
 // BASIC boards the load or analogue output number stands for resistance 0, cochlea 1, extractor 5
 // and room fan 6.
@@ -80,7 +52,7 @@ QList<Control> controlsOf(TestHwPage &page, StoveModel model) {
     QList<Control> controls;
     for (const hwtest::OutputRow &row : hwtest::outputRows(model)) {
         Control c{row};
-        const QString key = controlKey(row.id);
+        const QString key = hwtest::outputKey(row.id);
         c.button = page.findChild<QAbstractButton *>(key + QStringLiteral("Button"));
         c.slider = page.findChild<QSlider *>(key + QStringLiteral("Slider"));
         c.spinBox = page.findChild<QSpinBox *>(key + QStringLiteral("SpinBox"));
@@ -119,7 +91,7 @@ int held(const Control &c, const SimBoard::Outputs &outputs) {
 }
 
 QString describe(const Control &c, int value) {
-    const QString name = controlKey(c.row.id);
+    const QString name = hwtest::outputKey(c.row.id);
     switch (c.row.control) {
     case hwtest::OutputControl::Digital:
         return QStringLiteral("%1 %2").arg(name, value != 0 ? QStringLiteral("ON") : QStringLiteral("OFF"));

@@ -14,6 +14,7 @@
 #include "program.h"
 #include "ui/hearthbench.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -21,7 +22,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QAbstractButton>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -47,6 +47,22 @@ bool bringToBurning(hbsupport::Simulator &simulator) {
     return false;
 }
 
+// Enters the debug page and starts a recording every 2 s into `recording` (the save dialog
+// answered with that file).
+void startRecording(hbsupport::Program &program, const QString &recording) {
+    program.click("debugToolButton");
+    program.window().findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(recording);
+            static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+    answerer.start(20);
+    program.click("registrationToolButton");
+}
+
 bool renderModel(const QString &stovesim, const QString &model, const QString &file,
                  const QString &recording) {
     hbsupport::Program program({"--model", model.toStdString(), "--no-pacing", "--speed", "90"},
@@ -61,19 +77,7 @@ bool renderModel(const QString &stovesim, const QString &model, const QString &f
     HearthBench &window = program.window();
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_debug_screenshots: not exposed\n");
-    program.click("debugToolButton");
-    window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
-
-    // The save dialog of the recording gets a file of the temporary folder.
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            dialog->selectFile(recording);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-    });
-    answerer.start(20);
-    program.click("registrationToolButton");
+    startRecording(program, recording);
     QTest::qWait(4300);
     const bool saved = window.grab().save(file);
     if (!saved) std::fprintf(stderr, "hb_debug_screenshots: cannot write %s\n", qPrintable(file));
@@ -92,17 +96,7 @@ bool renderTrend(const QString &stovesim, const QString &file, const QString &re
     HearthBench &window = program.window();
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fprintf(stderr, "hb_debug_screenshots: not exposed\n");
-    program.click("debugToolButton");
-    window.findChild<QTimeEdit *>(QStringLiteral("gapSecondsTimeEdit"))->setTime(QTime(0, 0, 2));
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-            dialog->selectFile(recording);
-            static_cast<QDialog *>(dialog)->accept();
-        }
-    });
-    answerer.start(20);
-    program.click("registrationToolButton");
+    startRecording(program, recording);
     TrendWindow *trend = window.findChild<DebugPage *>()->trendWindow();
     trend->pageButton()->click();
     graphs::TrendView *view = trend->view();
@@ -126,7 +120,8 @@ bool renderTrend(const QString &stovesim, const QString &file, const QString &re
     QApplication::sendEvent(view->view()->viewport(), &move);
     const QImage page = window.grab().toImage();
     const QImage graphs = trend->grab().toImage();
-    QImage both(std::max(page.width(), graphs.width()), page.height() + graphs.height(), QImage::Format_RGB32);
+    QImage both(std::max(page.width(), graphs.width()), page.height() + graphs.height(),
+                QImage::Format_RGB32);
     both.fill(QColor(0xe0, 0xe0, 0xe0));
     QPainter painter(&both);
     painter.drawImage((both.width() - page.width()) / 2, 0, page);
