@@ -172,7 +172,7 @@ int runJob(int argc, char **argv) {
     return ran ? 0 : 3;
 }
 
-struct JobSpec {
+struct JobPlan {
     Group group;
     const Profile *profile;
     int seed;
@@ -196,7 +196,7 @@ struct Tally {
 };
 
 // Takes the lines a job printed into the tally.
-void collect(const JobSpec &spec, const QByteArray &output, Tally &tally) {
+void collect(const JobPlan &plan, const QByteArray &output, Tally &tally) {
     for (const QByteArray &raw : output.split('\n')) {
         const QStringList f = QString::fromUtf8(raw).split(QLatin1Char('\t'));
         const int pathIndex = f.value(1).toInt();
@@ -207,9 +207,9 @@ void collect(const JobSpec &spec, const QByteArray &output, Tally &tally) {
             if (!verdict) continue;
             ++tally.counts[pathIndex][static_cast<int>(*verdict)];
             if (*verdict == Verdict::FalseSuccess)
-                tally.falseSuccesses.append({path, spec.profile, spec.seed, f[3].toInt(), f[4], f[5]});
+                tally.falseSuccesses.append({path, plan.profile, plan.seed, f[3].toInt(), f[4], f[5]});
         } else if (f.size() == 4 && f[0] == QLatin1String("note")) {
-            tally.notes.append({path, spec.profile, spec.seed, f[2].toInt(), f[3], {}});
+            tally.notes.append({path, plan.profile, plan.seed, f[2].toInt(), f[3], {}});
         }
     }
 }
@@ -301,13 +301,13 @@ int runCampaign(int argc, char **argv) {
     QTemporaryDir scratch;
     if (!scratch.isValid()) return 2;
 
-    QList<JobSpec> specs;
+    QList<JobPlan> plans;
     for (Group g : o.groups)
         for (const Profile *p : o.profiles)
             for (int seed : o.seeds)
-                specs.append({g, p, seed, std::max(1, int(defaultOperations(g) * o.scale + 0.5))});
+                plans.append({g, p, seed, std::max(1, int(defaultOperations(g) * o.scale + 0.5))});
     // The longest first, so that the short ones fill the gaps at the end.
-    std::stable_sort(specs.begin(), specs.end(), [](const JobSpec &a, const JobSpec &b) {
+    std::stable_sort(plans.begin(), plans.end(), [](const JobPlan &a, const JobPlan &b) {
         return a.operations * operationCost(a.group) > b.operations * operationCost(b.group);
     });
 
@@ -322,29 +322,29 @@ int runCampaign(int argc, char **argv) {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
     std::function<void()> startMore = [&] {
-        while (running < o.jobs && next < specs.size()) {
+        while (running < o.jobs && next < plans.size()) {
             const int index = next++;
-            const JobSpec spec = specs[index];
+            const JobPlan plan = plans[index];
             auto *process = new QProcess(&app);
             process->setProcessEnvironment(environment);
             const QString name =
                 QStringLiteral("%1 %2 seed %3")
-                    .arg(QLatin1String(groupName(spec.group)), QLatin1String(spec.profile->name))
-                    .arg(spec.seed);
+                    .arg(QLatin1String(groupName(plan.group)), QLatin1String(plan.profile->name))
+                    .arg(plan.seed);
             auto *timer = new QTimer(process);
             timer->setSingleShot(true);
             QObject::connect(timer, &QTimer::timeout, process, [process] { process->kill(); });
             QObject::connect(
                 process, &QProcess::finished, &loop,
-                [&, process, spec, name, started = clock.elapsed()](int code, QProcess::ExitStatus status) {
+                [&, process, plan, name, started = clock.elapsed()](int code, QProcess::ExitStatus status) {
                     const QByteArray output = process->readAllStandardOutput();
                     const QByteArray errors = process->readAllStandardError();
-                    collect(spec, output, tally);
+                    collect(plan, output, tally);
                     const int operations = static_cast<int>(output.count("op\t"));
                     ++done;
                     std::fprintf(stderr,
                                  "[%3d/%lld] %-28s %3d operations in %4.0f s, %4.0f s into the campaign\n",
-                                 done, static_cast<long long>(specs.size()), qPrintable(name), operations,
+                                 done, static_cast<long long>(plans.size()), qPrintable(name), operations,
                                  (clock.elapsed() - started) / 1000.0, clock.elapsed() / 1000.0);
                     if (status != QProcess::NormalExit || code != 0) {
                         const QString tail =
@@ -359,20 +359,20 @@ int runCampaign(int argc, char **argv) {
                     process->deleteLater();
                     --running;
                     startMore();
-                    if (running == 0 && next >= specs.size()) loop.quit();
+                    if (running == 0 && next >= plans.size()) loop.quit();
                 });
             const QString folder = scratch.filePath(QStringLiteral("job-%1").arg(index));
             process->start(QCoreApplication::applicationFilePath(),
-                           {QStringLiteral("--job"), QLatin1String(groupName(spec.group)),
-                            QLatin1String(spec.profile->name), QString::number(spec.seed),
-                            QString::number(spec.operations), QString::number(o.baud), folder, o.keep});
+                           {QStringLiteral("--job"), QLatin1String(groupName(plan.group)),
+                            QLatin1String(plan.profile->name), QString::number(plan.seed),
+                            QString::number(plan.operations), QString::number(o.baud), folder, o.keep});
             timer->start(kJobTimeoutMs);
             ++running;
         }
     };
     startMore();
     if (running > 0) loop.exec();
-    printTable(o, tally, static_cast<int>(specs.size()), clock.elapsed() / 1000.0, loadBefore);
+    printTable(o, tally, static_cast<int>(plans.size()), clock.elapsed() / 1000.0, loadBefore);
     int falseSuccesses = 0;
     for (const auto &row : tally.counts)
         falseSuccesses += row[2];
