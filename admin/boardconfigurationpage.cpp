@@ -54,9 +54,9 @@ constexpr auto kNoInput = QEventLoop::ExcludeUserInputEvents;
 constexpr auto kModalInput = QEventLoop::AllEvents;
 
 // "Operation failed: retry", and when the request may still be on the board, what to do about it.
-QString failedStepText(boardsteps::StepOutcome outcome, int requestLeftText) {
-    if (outcome != boardsteps::StepOutcome::RequestLeft) return textAt(32);
-    return QStringLiteral("%1\n%2").arg(textAt(32), textAt(requestLeftText));
+QString failedStepText(boardsteps::StepOutcome outcome, Text requestLeftText) {
+    if (outcome != boardsteps::StepOutcome::RequestLeft) return textAt(Text::OperationFailedRetry);
+    return QStringLiteral("%1\n%2").arg(textAt(Text::OperationFailedRetry), textAt(requestLeftText));
 }
 
 } // namespace
@@ -100,7 +100,8 @@ public:
     }
     void programming(int records, int totalRecords, qint64 bytes, qint64 totalBytes) override {
         post(m_progress, [=, progress = m_progress] {
-            if (records == 0) progress->start(textAt(26) + QStringLiteral("..."), totalRecords);
+            if (records == 0)
+                progress->start(textAt(Text::FirmwareUpdateInProgress) + QStringLiteral("..."), totalRecords);
             progress->setValue(records);
             progress->showBytes(bytes, totalBytes);
         });
@@ -140,10 +141,10 @@ BoardConfigurationPage::BoardConfigurationPage(Session &session, QWidget *parent
 BoardConfigurationPage::~BoardConfigurationPage() = default;
 
 void BoardConfigurationPage::applyTexts() {
-    m_ui->warningLabel->setText(textAt(229));
-    m_ui->firmwareUpdateButton->setText(textAt(31));
-    m_ui->eepromCheckBox->setText(textAt(30));
-    m_ui->writeErrorLabel->setText(textAt(257));
+    m_ui->warningLabel->setText(textAt(Text::PutBoardInBootLoader));
+    m_ui->firmwareUpdateButton->setText(textAt(Text::FwUpdate));
+    m_ui->eepromCheckBox->setText(textAt(Text::ResetParameters));
+    m_ui->writeErrorLabel->setText(textAt(Text::WritingErrorCounter));
 }
 
 void BoardConfigurationPage::prepare() {
@@ -155,7 +156,7 @@ void BoardConfigurationPage::prepare() {
     const QString last = QSettings().value(settingkeys::updateFwLastBoard, QString()).toString();
     if (last.isEmpty()) {
         // No model chosen yet: a placeholder first, and nothing to run until one is.
-        m_ui->modelComboBox->addItem(textAt(230), QString());
+        m_ui->modelComboBox->addItem(textAt(Text::SelectBoardModel), QString());
         m_ui->defaultButton->setEnabled(false);
         m_ui->firmwareUpdateButton->setEnabled(false);
     }
@@ -193,8 +194,8 @@ bool BoardConfigurationPage::reopenLink() {
     link.close();
     const LinkSettings settings = readLinkSettings();
     if (link.open(settings) == 0) return true;
-    messages::critical(applicationTitle(),
-                       QStringLiteral("%0 %1").arg(textAt(62), comPortName(settings.com)));
+    messages::critical(applicationTitle(), QStringLiteral("%0 %1").arg(textAt(Text::ErrorOpeningSerial),
+                                                                       comPortName(settings.com)));
     return false;
 }
 
@@ -209,10 +210,10 @@ void BoardConfigurationPage::parDef() {
         showResult(m_ui->confirmationParDefLabel, reset == boardsteps::StepOutcome::Done);
         cursor.restore();
         if (reset == boardsteps::StepOutcome::Done) {
-            messages::warning(textAt(104), textAt(103));
+            messages::warning(textAt(Text::Caution), textAt(Text::EnabledRebootBoard));
             emit homeRequested();
         } else {
-            messages::critical(textAt(104), failedStepText(reset, 350));
+            messages::critical(textAt(Text::Caution), failedStepText(reset, Text::ResetRequestMayRemain));
         }
     }
     m_session.link().close();
@@ -236,12 +237,15 @@ void BoardConfigurationPage::updateFWSlot() {
                     switched = runAside([&link] { return boardsteps::switchToBootLoader(link); }, kNoInput);
                 }
                 if (switched == boardsteps::StepOutcome::Done) {
-                    messages::warning(textAt(104),
+                    messages::warning(textAt(Text::Caution),
                                       QStringLiteral("%0 %1 %2")
-                                          .arg(textAt(28), textAt(103).toLower(), textAt(29).toLower()));
+                                          .arg(textAt(Text::BeforePressingOk),
+                                               textAt(Text::EnabledRebootBoard).toLower(),
+                                               textAt(Text::ToContinueTheOperation).toLower()));
                     checkBootLoader(*profile);
                 } else {
-                    messages::critical(textAt(104), failedStepText(switched, 351));
+                    messages::critical(textAt(Text::Caution),
+                                       failedStepText(switched, Text::BootLoaderRequestMayRemain));
                 }
             } else {
                 checkBootLoader(*profile);
@@ -261,9 +265,10 @@ bool BoardConfigurationPage::offerParameterCopy() {
     const QString folder = !stored.isEmpty() && storedInfo.isDir() ? stored : QStringLiteral("par");
     const QString path =
         QFileInfo(backup::backupPath(folder, model, QDate::currentDate())).absoluteFilePath();
-    if (!messages::ask(applicationTitle(),
-                       QStringLiteral("%0\n%1").arg(textAt(310), QDir::toNativeSeparators(path)),
-                       QMessageBox::Yes))
+    if (!messages::ask(
+            applicationTitle(),
+            QStringLiteral("%0\n%1").arg(textAt(Text::SaveBeforeUpdate), QDir::toNativeSeparators(path)),
+            QMessageBox::Yes))
         return true;
 
     std::optional<QByteArray> content;
@@ -271,7 +276,7 @@ bool BoardConfigurationPage::offerParameterCopy() {
         FirmwareProgress progress(*this);
         std::atomic<bool> stop{false};
         connect(&progress, &FirmwareProgress::stopRequested, &progress, [&stop] { stop = true; });
-        progress.start(textAt(64), 1);
+        progress.start(textAt(Text::ReadingParameters), 1);
         BoardLink &link = m_session.link();
         const QString firmwareVersion = m_session.firmwareVersion();
         const bool hubaMode = m_session.hubaMode();
@@ -300,7 +305,7 @@ bool BoardConfigurationPage::offerParameterCopy() {
         QSaveFile file(path);
         saved = file.open(QIODevice::WriteOnly) && file.write(*content) == content->size() && file.commit();
     }
-    return saved || messages::ask(applicationTitle(), textAt(311), QMessageBox::No);
+    return saved || messages::ask(applicationTitle(), textAt(Text::ContinueWithoutCopy), QMessageBox::No);
 }
 
 void BoardConfigurationPage::checkBootLoader(const firmware::BoardProfile &profile) {
@@ -319,7 +324,7 @@ void BoardConfigurationPage::checkBootLoader(const firmware::BoardProfile &profi
         QMessageBox box(QMessageBox::Warning, applicationTitle(), QString(),
                         QMessageBox::Abort | QMessageBox::Retry);
         box.setTextFormat(Qt::PlainText);
-        box.setInformativeText(textAt(226));
+        box.setInformativeText(textAt(Text::BoardUnreachableBootLoader));
         box.setDefaultButton(QMessageBox::Retry);
         const int answer = box.exec();
         if (answer == QMessageBox::Retry) continue;
@@ -330,8 +335,8 @@ void BoardConfigurationPage::checkBootLoader(const firmware::BoardProfile &profi
 
 void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profile) {
     const QString start = QSettings().value(settingkeys::motFileName, defaultMotFileName()).toString();
-    const QString path = QFileDialog::getOpenFileName(window(), textAt(89), start,
-                                                      QStringLiteral("%0 (*.mot)").arg(textAt(90)));
+    const QString path = QFileDialog::getOpenFileName(window(), textAt(Text::SelectFileToOpen), start,
+                                                      QStringLiteral("%0 (*.mot)").arg(textAt(Text::Files)));
     if (path.isEmpty()) return;
 
     WaitCursor cursor;
@@ -343,7 +348,8 @@ void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profi
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         cursor.restore();
-        messages::critical(textAt(104), QStringLiteral("%0 %1").arg(textAt(27), path));
+        messages::critical(textAt(Text::Caution),
+                           QStringLiteral("%0 %1").arg(textAt(Text::CannotReadFile), path));
         return;
     }
     firmware::Options options;
@@ -357,15 +363,16 @@ void BoardConfigurationPage::programFirmware(const firmware::BoardProfile &profi
     if (!checked.ok()) {
         cursor.restore();
         showResult(m_ui->confirmationUpdateFWLabel, false);
-        messages::warning(textAt(104),
-                          QStringLiteral("%0\n%1").arg(textAt(340), firmware::refusalText(checked, flash)));
+        messages::warning(textAt(Text::Caution),
+                          QStringLiteral("%0\n%1").arg(textAt(Text::FirmwareFileRefused),
+                                                       firmware::refusalText(checked, flash)));
         return;
     }
     m_ui->writeErrorLcdNumber->display(0);
     firmware::Result result;
     {
         FirmwareProgress progress(*this);
-        progress.start(textAt(25) + QStringLiteral("..."),
+        progress.start(textAt(Text::ErasingMemory) + QStringLiteral("..."),
                        static_cast<int>(firmware::sectorsToErase(options.eraseDataArea).size()));
         ProgressRelay relay(progress, *m_ui->writeErrorLcdNumber);
         BoardLink &link = m_session.link();
@@ -383,13 +390,14 @@ void BoardConfigurationPage::reportUpdate(const firmware::Result &result) {
     // but not read back, and the message must not claim more than was checked.
     const QString summary = firmware::verificationSummary(result);
     if (result.success()) {
-        messages::information(
-            applicationTitle(),
-            QStringLiteral("%0 %1.\n%2\n%3").arg(textAt(24), textAt(103), summary, textAt(21)));
+        messages::information(applicationTitle(),
+                              QStringLiteral("%0 %1.\n%2\n%3")
+                                  .arg(textAt(Text::OperationCompleted), textAt(Text::EnabledRebootBoard),
+                                       summary, textAt(Text::ProgramWillClose)));
         m_updated = true;
         return;
     }
-    QString text = QStringLiteral("%0. %1").arg(textAt(23), textAt(22));
+    QString text = QStringLiteral("%0. %1").arg(textAt(Text::OperationFailed), textAt(Text::Repeat));
     if (result.bytesWritten > 0) text += QLatin1Char('\n') + summary;
     for (const QString &detail : firmware::failureDetails(result))
         text += QLatin1Char('\n') + detail;

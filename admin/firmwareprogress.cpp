@@ -18,7 +18,8 @@ constexpr qint64 kMinRateMs = 500;
 
 FirmwareProgress::FirmwareProgress(const QWidget &over)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowTitleHint), m_caption(new QLabel(this)),
-      m_bar(new QProgressBar(this)), m_detail(new QLabel(this)), m_stop(new QPushButton(textAt(34), this)) {
+      m_bar(new QProgressBar(this)), m_detail(new QLabel(this)),
+      m_stop(new QPushButton(textAt(Text::Stop), this)) {
     setObjectName(QStringLiteral("firmwareProgress"));
     setWindowModality(Qt::ApplicationModal);
     m_caption->setTextFormat(Qt::PlainText);
@@ -71,8 +72,10 @@ void FirmwareProgress::showBytes(qint64 written, qint64 total) {
     if (!m_rateClock.isValid()) m_rateClock.start();
     const qint64 elapsed = m_rateClock.elapsed();
     const QString left = timeLeftText(elapsed, written, total, kMinRateMs);
-    m_detail->setText(
-        QStringLiteral("%1 / %2 %3 - %4: %5").arg(written).arg(total).arg(textAt(312), textAt(313), left));
+    m_detail->setText(QStringLiteral("%1 / %2 %3 - %4: %5")
+                          .arg(written)
+                          .arg(total)
+                          .arg(textAt(Text::BytesWritten), textAt(Text::TimeLeft), left));
 }
 
 QString FirmwareProgress::caption() const {

@@ -210,26 +210,31 @@ QString refusalText(const srec::CheckResult &checked, const QList<srec::Area> &f
     switch (checked.refusal) {
     case Refusal::TooLarge:
     case Refusal::NotText:
-        return textAt(348).arg(srec::kMaxFileBytes / (1024 * 1024));
+        return textAt(Text::NotSRecordFile).arg(srec::kMaxFileBytes / (1024 * 1024));
     case Refusal::LineTooLong:
-        return textAt(341).arg(checked.line);
+        return textAt(Text::LineTooLong).arg(checked.line);
     case Refusal::MissingHeader:
-        return textAt(342).arg(QLatin1String(srec::kHeaderLine));
+        return textAt(Text::LineMissing).arg(QLatin1String(srec::kHeaderLine));
     case Refusal::MissingEnd:
-        return textAt(342).arg(QLatin1String(srec::kEndLine));
+        return textAt(Text::LineMissing).arg(QLatin1String(srec::kEndLine));
     case Refusal::BadRecord:
-        return textAt(343).arg(checked.line);
+        return textAt(Text::LineNotS2Record).arg(checked.line);
     case Refusal::OtherDataRecord:
-        return textAt(344).arg(checked.line);
+        return textAt(Text::LineNotS2DataRecord).arg(checked.line);
     case Refusal::NoData:
-        return textAt(345);
+        return textAt(Text::NoS2Data);
     case Refusal::Overlap:
-        return textAt(346).arg(checked.line).arg(areaText(checked.bytes)).arg(checked.earlierLine);
+        return textAt(Text::LineOverlaps)
+            .arg(checked.line)
+            .arg(areaText(checked.bytes))
+            .arg(checked.earlierLine);
     case Refusal::OutsideFlash: {
         QStringList areas;
         for (const srec::Area &area : flash)
             areas.append(areaText(area));
-        return textAt(347).arg(checked.line).arg(areaText(checked.bytes), areas.join(QStringLiteral(", ")));
+        return textAt(Text::LineOutsideErasedFlash)
+            .arg(checked.line)
+            .arg(areaText(checked.bytes), areas.join(QStringLiteral(", ")));
     }
     case Refusal::None:
         break;
@@ -238,8 +243,10 @@ QString refusalText(const srec::CheckResult &checked, const QList<srec::Area> &f
 }
 
 QString verificationSummary(const Result &result) {
-    QString text =
-        textAt(349).arg(result.bytesWritten).arg(result.bytesReadBackEqual).arg(result.bytesNotReadBack);
+    QString text = textAt(Text::WrittenReadBackSummary)
+                       .arg(result.bytesWritten)
+                       .arg(result.bytesReadBackEqual)
+                       .arg(result.bytesNotReadBack);
     if (result.notReadBack) text += QStringLiteral(" (%1)").arg(areaText(*result.notReadBack));
     return text;
 }
@@ -247,12 +254,16 @@ QString verificationSummary(const Result &result) {
 QStringList failureDetails(const Result &result) {
     QStringList details;
     if (result.failedWrite)
-        details.append(QStringLiteral("%1 %2").arg(textAt(315), hexAddress(*result.failedWrite)));
-    if (result.errors > 0) details.append(QStringLiteral("%1: %2").arg(textAt(257)).arg(result.errors));
+        details.append(QStringLiteral("%1 %2").arg(textAt(Text::WritingErrorAtAddress),
+                                                   hexAddress(*result.failedWrite)));
+    if (result.errors > 0)
+        details.append(QStringLiteral("%1: %2").arg(textAt(Text::WritingErrorCounter)).arg(result.errors));
     if (result.firstDifference)
-        details.append(QStringLiteral("%1: %2").arg(textAt(314), hexAddress(*result.firstDifference)));
+        details.append(QStringLiteral("%1: %2").arg(textAt(Text::FirstDifferingAddress),
+                                                    hexAddress(*result.firstDifference)));
     if (result.firstUnreadable)
-        details.append(QStringLiteral("%1 %2").arg(textAt(316), hexAddress(*result.firstUnreadable)));
+        details.append(QStringLiteral("%1 %2").arg(textAt(Text::ReadBackErrorAtAddress),
+                                                   hexAddress(*result.firstUnreadable)));
     return details;
 }
 

@@ -2,6 +2,8 @@
 // file (".lng", one entry per line, the part after the last ';' of each line).
 #pragma once
 
+#include "app/textentries.h"
+
 #include <QList>
 #include <QString>
 
@@ -20,6 +22,10 @@ extern TextTable *texts;
 
 // Entry i of the table in use; an empty text for an index the table does not have.
 QString textAt(int i);
+// The named entry of the table in use.
+inline QString textAt(Text entry) {
+    return textAt(static_cast<int>(entry));
+}
 
 // Parses language-file content into a table. Lines beyond those the file has are completed from the
 // built-in texts, so the result always has at least textCount entries. Returns false for content

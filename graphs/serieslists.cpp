@@ -27,17 +27,6 @@ const char *const kPlotStyle = "background-color: rgb(0, 0, 0);\ncolor: rgb(255,
 
 namespace {
 
-// Entries of the text table.
-enum Text {
-    kFiles = 90,
-    kSaveAs = 91,
-    kCannotWrite = 93,
-    kGraphsDisplay = 254,
-    kGraphsToHide = 255,
-    kFitAll = 300,
-    kExportPng = 301,
-};
-
 // Position (i + 1) / (k + 1) of `line` among the k series that `belongs` picks, or `none`.
 template <typename Predicate>
 double rowPosition(const QList<BrokenLine *> &series, const BrokenLine *line, Predicate belongs,
@@ -97,10 +86,10 @@ SeriesLists::SeriesLists(QWidget *parent) : QSplitter(Qt::Vertical, parent) {
 }
 
 void SeriesLists::applyTexts() {
-    m_viewedLabel->setText(textAt(kGraphsDisplay));
-    m_unviewedLabel->setText(textAt(kGraphsToHide));
-    m_fitAll->setText(textAt(kFitAll));
-    m_export->setText(textAt(kExportPng));
+    m_viewedLabel->setText(textAt(Text::GraphsDisplay));
+    m_unviewedLabel->setText(textAt(Text::GraphsToHide));
+    m_fitAll->setText(textAt(Text::FitAll));
+    m_export->setText(textAt(Text::ExportPng));
 }
 
 void SeriesLists::setSeries(const QList<BrokenLine *> &series, const std::vector<int> &shown) {
@@ -208,12 +197,12 @@ bool exportPng(GraphView &view, const QString &fileName) {
 
 void exportPngAsked(QWidget *parent, GraphView &view) {
     const QString fileName = QFileDialog::getSaveFileName(
-        parent, textAt(kSaveAs), QStringLiteral("log%1graph.png").arg(QDir::separator()),
-        QStringLiteral("%1 (*.png)").arg(textAt(kFiles)));
+        parent, textAt(Text::SaveAs), QStringLiteral("log%1graph.png").arg(QDir::separator()),
+        QStringLiteral("%1 (*.png)").arg(textAt(Text::Files)));
     if (fileName.isEmpty()) return;
     if (!exportPng(view, fileName))
         messages::critical(QCoreApplication::applicationName(),
-                           QStringLiteral("%1 %2").arg(textAt(kCannotWrite), fileName));
+                           QStringLiteral("%1 %2").arg(textAt(Text::CannotWriteToFile), fileName));
 }
 
 } // namespace graphs

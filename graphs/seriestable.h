@@ -2,6 +2,7 @@
 // the series is drawn. Names are text-table entries, taken in the language in use when viewing.
 #pragma once
 
+#include "app/textentries.h"
 #include "graphs/recording.h"
 
 #include <QDateTime>
@@ -12,8 +13,8 @@
 namespace graphs {
 
 struct SeriesDef {
-    int nameText;            // text-table entry of the name
-    int suffixText;          // entry appended in lower case after a blank, or -1
+    Text nameText;           // text-table entry of the name
+    Text suffixText;         // entry appended in lower case after a blank, or Text::None
     const char *literalName; // a fixed name used instead of the entry, or nullptr
     const char *unit;        // "" when the series has none
     quint32 rgb;             // pen colour 0xRRGGBB

@@ -17,19 +17,6 @@
 namespace graphs {
 namespace {
 
-enum Text {
-    kReadFailed = 27,
-    kStop = 34,
-    kGraphics = 49,
-    kSelectFile = 89,
-    kFiles = 90,
-    kNotCompatible = 158,
-    kLoading = 302,
-    kTooFewLines = 303,
-    kCannotOpenForReading = 304,
-    kCannotOpenForParameter = 305,
-};
-
 constexpr int kProgressSteps = 1000;
 constexpr int kProgressShownAfterMs = 1000;
 constexpr int kProgressRefreshMs = 100;
@@ -45,8 +32,8 @@ struct GraphicsOpener::Shared {
 
 void showGraphics(QWidget *window) {
     const QString fileName = QFileDialog::getOpenFileName(
-        window, textAt(kSelectFile), QStringLiteral("log%1debug.csv").arg(QDir::separator()),
-        QStringLiteral("%1 (*.csv)").arg(textAt(kFiles)));
+        window, textAt(Text::SelectFileToOpen), QStringLiteral("log%1debug.csv").arg(QDir::separator()),
+        QStringLiteral("%1 (*.csv)").arg(textAt(Text::Files)));
     if (fileName.isEmpty()) return;
     openRecording(window, fileName);
 }
@@ -71,8 +58,8 @@ GraphicsOpener::GraphicsOpener(QWidget *window, const QString &fileName, ReadTo 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_cursorSet = true;
 
-    m_progress = new QProgressDialog(textAt(kLoading) + QStringLiteral("..."), textAt(kStop), 0,
-                                     kProgressSteps, window);
+    m_progress = new QProgressDialog(textAt(Text::LoadingRecording) + QStringLiteral("..."),
+                                     textAt(Text::Stop), 0, kProgressSteps, window);
     // Not modal: a modal dialog would run events inside setValue(), where the read may end.
     m_progress->setMinimumDuration(kProgressShownAfterMs);
     m_progress->setAutoClose(false);
@@ -120,18 +107,19 @@ void GraphicsOpener::loaded() {
 
 GraphicsDisplayer *GraphicsOpener::report(const LoadResult &result) {
     const QString applicationName = QCoreApplication::applicationName();
-    const QString notCompatible = textAt(kNotCompatible) + applicationName;
+    const QString notCompatible = textAt(Text::FileModifiedNotCompatible) + applicationName;
     switch (result.status) {
     case LoadStatus::CannotOpen:
         messages::information(applicationName,
-                              textAt(kCannotOpenForParameter).arg(m_fileName, QStringLiteral("MODEL")));
-        messages::critical(textAt(kGraphics), notCompatible);
+                              textAt(Text::CannotOpenForParameter).arg(m_fileName, QStringLiteral("MODEL")));
+        messages::critical(textAt(Text::Graphics), notCompatible);
         return nullptr;
     case LoadStatus::NoModelLine:
-        messages::critical(textAt(kGraphics), notCompatible);
+        messages::critical(textAt(Text::Graphics), notCompatible);
         return nullptr;
     case LoadStatus::CannotRead:
-        messages::critical(textAt(kGraphics), QStringLiteral("%1 %2").arg(textAt(kReadFailed), m_fileName));
+        messages::critical(textAt(Text::Graphics),
+                           QStringLiteral("%1 %2").arg(textAt(Text::CannotReadFile), m_fileName));
         return nullptr;
     case LoadStatus::UnknownModel:
     case LoadStatus::Cancelled:
@@ -140,11 +128,11 @@ GraphicsDisplayer *GraphicsOpener::report(const LoadResult &result) {
         break;
     }
     if (!result.interval.opened)
-        messages::warning(applicationName, textAt(kCannotOpenForReading).arg(m_fileName));
+        messages::warning(applicationName, textAt(Text::CannotOpenForReading).arg(m_fileName));
     const Recording &recording = *result.recording;
     // Positions along the time axis need two samples and an interval of at least a second.
     if (recording.size() < 2) {
-        messages::information(textAt(kGraphics), textAt(kTooFewLines));
+        messages::information(textAt(Text::Graphics), textAt(Text::TooFewDataLines));
         return nullptr;
     }
     qint64 interval = result.interval.seconds.value_or(0);

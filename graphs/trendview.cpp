@@ -30,9 +30,8 @@ constexpr double kEndRoom = 8;
 constexpr qint64 kSpanSeconds[TrendView::kSpans] = {5 * 60, 30 * 60, 2 * 60 * 60, 0};
 constexpr const char *kSpanNames[TrendView::kSpans] = {"span5mButton", "span30mButton", "span2hButton",
                                                        "spanAllButton"};
-
-// Entries of the text table.
-enum Text { kFirstSpan = 361, kFollow = 365, kFollowTip = 366 };
+constexpr Text kSpanTexts[TrendView::kSpans] = {Text::Span5Min, Text::Span30Min, Text::Span2Hours,
+                                                Text::SpanAll};
 
 } // namespace
 
@@ -111,9 +110,9 @@ TrendView::~TrendView() {
 
 void TrendView::applyTexts() {
     for (int i = 0; i < kSpans; ++i)
-        m_spanButtons[std::size_t(i)]->setText(textAt(kFirstSpan + i));
-    m_follow->setText(textAt(kFollow));
-    m_follow->setToolTip(textAt(kFollowTip));
+        m_spanButtons[std::size_t(i)]->setText(textAt(kSpanTexts[i]));
+    m_follow->setText(textAt(Text::Follow));
+    m_follow->setToolTip(textAt(Text::FollowTip));
     m_lists->applyTexts();
     // The series' names are those of the language in use.
     if (m_trend != nullptr) {

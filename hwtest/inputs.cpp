@@ -1,37 +1,37 @@
 #include "hwtest/inputs.h"
 
 #include "app/texts.h"
-#include "hwtest/textentries.h"
 
 namespace hwtest {
 
 namespace {
 using F = InputFormat;
 using S = DigitalInput::Suffix;
-using namespace entry;
 
 // How the page shows an input of `model`: the board's input numbers mean the same on every model,
 // except for the probe on input 3 and the encoder's label.
 std::optional<InputRow> rowOf(StoveModel model, unsigned short input) {
     switch (input) {
     case ProbeT1:
-        return InputRow{input, F::Decimal, environmentProbe};
+        return InputRow{input, F::Decimal, Text::EnvironmentProbe};
     case ProbeT2:
-        return InputRow{input, F::Decimal, smokesProbe};
+        return InputRow{input, F::Decimal, Text::SmokesProbe};
     case ProbeT3:
-        return InputRow{input, F::Decimal, model == StoveModel::Water ? waterProbe : probeChannel1};
+        return InputRow{input, F::Decimal,
+                        model == StoveModel::Water ? Text::WaterProbe : Text::ProbeChannel1};
     case PotentiometerInput:
-        return InputRow{input, F::Potentiometer, potentiometerInput};
+        return InputRow{input, F::Potentiometer, Text::PotentiometerInput};
     case PressureSensorInput:
-        return InputRow{input, F::Tenths, pressureSensor};
+        return InputRow{input, F::Tenths, Text::PressureSensor};
     case EncoderInput:
-        return InputRow{input, F::TimesTen, model == StoveModel::Basic ? encoderCurrent : encoder};
+        return InputRow{input, F::TimesTen,
+                        model == StoveModel::Basic ? Text::EncoderCurrent : Text::Encoder};
     case DigitalInputsInput:
-        return InputRow{input, F::DigitalInputs, 0};
+        return InputRow{input, F::DigitalInputs, Text::None};
     case PressureInput:
-        return InputRow{input, F::Decimal, instantaneousPressure};
+        return InputRow{input, F::Decimal, Text::InstantaneousPressure};
     case FuelCorrectionInput:
-        return InputRow{input, F::FuelCorrection, fuelCorrection};
+        return InputRow{input, F::FuelCorrection, Text::FuelCorrection};
     default:
         break;
     }
@@ -56,17 +56,17 @@ std::optional<InputRow> findInputRow(StoveModel model, short input) {
 QList<DigitalInput> digitalInputs(StoveModel model) {
     switch (model) {
     case StoveModel::Water:
-        return {{1, depressimetro, S::PinG},
-                {3, pelletThermostat, S::PinD},
-                {4, fluxstate, S::None},
-                {5, externalThermostat, S::None},
-                {7, heatThermostat, S::PinT}};
+        return {{1, Text::Depressimeter, S::PinG},
+                {3, Text::PelletThermostat, S::PinD},
+                {4, Text::Fluxstate, S::None},
+                {5, Text::ExternalThermostat, S::None},
+                {7, Text::HeatThermostat, S::PinT}};
     case StoveModel::AirDucted:
-        return {{1, depressimetro, S::PinG},
-                {3, pelletThermostat, S::PinD},
-                {4, externalThermostat, S::LowerChannel2},
-                {5, externalThermostat, S::None},
-                {7, heatThermostat, S::PinT}};
+        return {{1, Text::Depressimeter, S::PinG},
+                {3, Text::PelletThermostat, S::PinD},
+                {4, Text::ExternalThermostat, S::LowerChannel2},
+                {5, Text::ExternalThermostat, S::None},
+                {7, Text::HeatThermostat, S::PinT}};
     case StoveModel::Basic:
     case StoveModel::Unknown:
         break;
@@ -89,7 +89,7 @@ QString digitalInputLabel(const DigitalInput &input) {
     case S::PinT:
         return text + QStringLiteral("\n(INP-T)");
     case S::LowerChannel2:
-        return text + QStringLiteral("\n") + textAt(channel2).toLower();
+        return text + QStringLiteral("\n") + textAt(Text::Channel2).toLower();
     case S::None:
         break;
     }

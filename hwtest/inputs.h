@@ -2,6 +2,7 @@
 // value as the polling thread reads it. No widgets here.
 #pragma once
 
+#include "app/textentries.h"
 #include "board/stovemodel.h"
 
 #include <QList>
@@ -25,14 +26,14 @@ enum class InputFormat {
 struct InputRow {
     unsigned short input; // the input number of the polling thread's reports
     InputFormat format;
-    int text; // text-table entry of its label (unused for the digital inputs)
+    Text text; // text-table entry of its label (Text::None for the digital inputs)
 };
 
 // One listed bit of the digital inputs (input 7).
 struct DigitalInput {
     int bit; // 0 = least significant
     // The label: the text-table entry and what follows it on the label.
-    int text;
+    Text text;
     enum class Suffix { None, PinG, PinD, PinT, LowerChannel2 } suffix;
 };
 

@@ -2,14 +2,12 @@
 
 #include "app/texts.h"
 #include "board/transactions.h"
-#include "hwtest/textentries.h"
 
 namespace hwtest {
 
 namespace {
 using C = OutputControl;
 using Id = OutputId;
-using namespace entry;
 
 // The BASIC board's loads and analogue outputs, and the channels of the other boards.
 enum BasicOutput : unsigned short {
@@ -37,30 +35,30 @@ constexpr int kPercentMaximum = 100;
 QList<OutputRow> outputRows(StoveModel model) {
     switch (model) {
     case StoveModel::Basic:
-        return {
-            {Id::Resistance, C::Digital, ResistanceLoad, 0, false, resistance},
-            {Id::SmokesExtractor, C::Analogue, ExtractorOutput, kExtractorMaximum, false, smokesExtractor},
-            {Id::Cochlea, C::Digital, CochleaLoad, 0, false, cochleaMotor},
-            {Id::FanEnvironment, C::Analogue, FanOutput, kPercentMaximum, true, fanEnvironment},
-            {Id::Led, C::LedGroup, LedLoad, 0, false, led}};
+        return {{Id::Resistance, C::Digital, ResistanceLoad, 0, false, Text::Resistance},
+                {Id::SmokesExtractor, C::Analogue, ExtractorOutput, kExtractorMaximum, false,
+                 Text::SmokesExtractor},
+                {Id::Cochlea, C::Digital, CochleaLoad, 0, false, Text::CochleaMotor},
+                {Id::FanEnvironment, C::Analogue, FanOutput, kPercentMaximum, true, Text::FanEnvironment},
+                {Id::Led, C::LedGroup, LedLoad, 0, false, Text::Led}};
     case StoveModel::Water:
-        return {
-            {Id::Resistance, C::Digital, ResistanceChannel, 0, false, resistance},
-            {Id::SmokesExtractor, C::Analogue, ExtractorChannel, kExtractorMaximum, false, smokesExtractor},
-            {Id::Cochlea, C::Digital, CochleaChannel, 0, false, cochleaMotor},
-            {Id::FanEnvironment, C::Analogue, FanChannel, kPercentMaximum, true, fanEnvironment},
-            {Id::HeatingPump, C::Digital, PumpOrChannel1, 0, false, heatingPump},
-            {Id::SanitaryPump, C::Digital, PumpOrChannel2, 0, false, sanitaryPump},
-            {Id::Free, C::Digital, FreeChannel, 0, false, free}};
+        return {{Id::Resistance, C::Digital, ResistanceChannel, 0, false, Text::Resistance},
+                {Id::SmokesExtractor, C::Analogue, ExtractorChannel, kExtractorMaximum, false,
+                 Text::SmokesExtractor},
+                {Id::Cochlea, C::Digital, CochleaChannel, 0, false, Text::CochleaMotor},
+                {Id::FanEnvironment, C::Analogue, FanChannel, kPercentMaximum, true, Text::FanEnvironment},
+                {Id::HeatingPump, C::Digital, PumpOrChannel1, 0, false, Text::HeatingPump},
+                {Id::SanitaryPump, C::Digital, PumpOrChannel2, 0, false, Text::SanitaryPump},
+                {Id::Free, C::Digital, FreeChannel, 0, false, Text::Free}};
     case StoveModel::AirDucted:
-        return {
-            {Id::Resistance, C::Digital, ResistanceChannel, 0, false, resistance},
-            {Id::SmokesExtractor, C::Analogue, ExtractorChannel, kExtractorMaximum, false, smokesExtractor},
-            {Id::Cochlea, C::Digital, CochleaChannel, 0, false, cochleaMotor},
-            {Id::FanEnvironment, C::Analogue, FanChannel, kPercentMaximum, true, fanEnvironment},
-            {Id::Channel1, C::Analogue, PumpOrChannel1, kPercentMaximum, true, channel1},
-            {Id::Channel2, C::Analogue, PumpOrChannel2, kPercentMaximum, true, channel2},
-            {Id::Free, C::Digital, FreeChannel, 0, false, free}};
+        return {{Id::Resistance, C::Digital, ResistanceChannel, 0, false, Text::Resistance},
+                {Id::SmokesExtractor, C::Analogue, ExtractorChannel, kExtractorMaximum, false,
+                 Text::SmokesExtractor},
+                {Id::Cochlea, C::Digital, CochleaChannel, 0, false, Text::CochleaMotor},
+                {Id::FanEnvironment, C::Analogue, FanChannel, kPercentMaximum, true, Text::FanEnvironment},
+                {Id::Channel1, C::Analogue, PumpOrChannel1, kPercentMaximum, true, Text::Channel1},
+                {Id::Channel2, C::Analogue, PumpOrChannel2, kPercentMaximum, true, Text::Channel2},
+                {Id::Free, C::Digital, FreeChannel, 0, false, Text::Free}};
     case StoveModel::Unknown:
         break;
     }

@@ -3,6 +3,7 @@
 // here.
 #pragma once
 
+#include "app/textentries.h"
 #include "board/retrypolicy.h"
 #include "board/stovemodel.h"
 
@@ -44,7 +45,7 @@ struct OutputRow {
     unsigned short target; // BASIC: the load or analogue output number; other models: the channel
     int maximum;           // analogue outputs: the range is 0..maximum
     bool percent;          // analogue outputs: the spin box shows "%"
-    int text;              // text-table entry of the label
+    Text text;             // text-table entry of the label
 };
 
 QList<OutputRow> outputRows(StoveModel model);

@@ -5,7 +5,6 @@
 #include "app/session.h"
 #include "app/texts.h"
 #include "board/boardlink.h"
-#include "hwtest/textentries.h"
 #include "ui_testhwpage.h"
 
 #include <QCoreApplication>
@@ -95,15 +94,15 @@ TestHwPage::~TestHwPage() {
 }
 
 void TestHwPage::applyTexts() {
-    m_ui->inputGroupBox->setTitle(textAt(entry::inputs));
-    m_ui->outputGroupBox->setTitle(textAt(entry::releases));
+    m_ui->inputGroupBox->setTitle(textAt(Text::Inputs));
+    m_ui->outputGroupBox->setTitle(textAt(Text::Releases));
     const QString colon = QStringLiteral(":");
-    m_ui->modelLabel->setText(textAt(entry::model) + colon);
-    m_ui->versionLabel->setText(textAt(entry::firmwareVersion) + colon);
-    m_ui->revisionLabel->setText(textAt(entry::revision) + colon);
-    m_ui->automaticTestButton->setText(textAt(entry::automatic));
-    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(entry::automatic)));
-    m_ui->boardSilentLabel->setText(textAt(entry::boardSilent));
+    m_ui->modelLabel->setText(textAt(Text::Model) + colon);
+    m_ui->versionLabel->setText(textAt(Text::FirmwareVersion) + colon);
+    m_ui->revisionLabel->setText(textAt(Text::Revision) + colon);
+    m_ui->automaticTestButton->setText(textAt(Text::Automatic));
+    m_ui->automaticTestButton->setToolTip(plainToolTip(textAt(Text::Automatic)));
+    m_ui->boardSilentLabel->setText(textAt(Text::BoardSilent));
     applyRowTexts();
 }
 
@@ -287,7 +286,7 @@ void TestHwPage::sendManual(OutputWidgets &output, int value) {
     }
     // The control must not show a state the board is not known to be in.
     showConfirmed(output);
-    showOutputStatus(textAt(entry::outputNotConfirmed).arg(outputLabel(output.row)));
+    showOutputStatus(textAt(Text::OutputNotConfirmed).arg(outputLabel(output.row)));
 }
 
 void TestHwPage::showConfirmed(const OutputWidgets &output) {
@@ -399,7 +398,7 @@ void TestHwPage::runAutomaticSequence(int generation) {
                     // The control keeps the value the board confirmed before; the run ends here.
                     showConfirmed(*target);
                     showOutputStatus(
-                        textAt(entry::automaticStepFailed).arg(outputLabel(target->row)).arg(value));
+                        textAt(Text::AutomaticStepFailed).arg(outputLabel(target->row)).arg(value));
                     return true;
                 }
                 target->confirmed = value;
@@ -421,7 +420,7 @@ void TestHwPage::runAutomaticSequence(int generation) {
     if (off)
         bringOutputsToRest();
     else
-        reportTestMode({textAt(entry::allOffNotConfirmed)}, textAt(entry::adviceOnThePage));
+        reportTestMode({textAt(Text::AllOffNotConfirmed)}, textAt(Text::AdviceOnThePage));
 }
 
 bool TestHwPage::showAutomaticValue(const OutputWidgets &output, int value) {
@@ -457,13 +456,13 @@ void TestHwPage::enterTestMode() {
     QStringList failures;
     if (!link.transact(retry::testOn,
                        [](int wait) { return sendTestModeCommand(TestModeCommand::Enter, wait); }))
-        failures << textAt(entry::testOnNotConfirmed);
+        failures << textAt(Text::TestOnNotConfirmed);
     if (m_model != StoveModel::Unknown) {
         clearInputFields();
         bringOutputsToRest();
-        if (!switchAllOutputsOff()) failures << textAt(entry::allOffNotConfirmed);
+        if (!switchAllOutputsOff()) failures << textAt(Text::AllOffNotConfirmed);
     }
-    if (!failures.isEmpty()) reportTestMode(failures, textAt(entry::adviceOnThePage));
+    if (!failures.isEmpty()) reportTestMode(failures, textAt(Text::AdviceOnThePage));
 }
 
 void TestHwPage::leaveTestMode() {
@@ -473,13 +472,13 @@ void TestHwPage::leaveTestMode() {
     if (result.left) m_testModeMayBeOn = false;
     if (result.outputsOff && result.left) return;
     QStringList failures;
-    if (!result.outputsOff) failures << textAt(entry::allOffNotConfirmed);
+    if (!result.outputsOff) failures << textAt(Text::AllOffNotConfirmed);
     if (!result.left) {
-        failures << textAt(entry::testOffNotConfirmed);
+        failures << textAt(Text::TestOffNotConfirmed);
         m_exitPending = true;
         if (!m_exitHeld) m_exit.start(m_model); // it keeps trying while the box is open, and after
     }
-    reportTestMode(failures, result.left ? QString() : textAt(entry::adviceAfterLeaving));
+    reportTestMode(failures, result.left ? QString() : textAt(Text::AdviceAfterLeaving));
 }
 
 void TestHwPage::leaveTestModeForClosing() {
@@ -493,8 +492,8 @@ void TestHwPage::leaveTestModeForClosing() {
             break;
         }
         QStringList lines;
-        if (!result.outputsOff) lines << textAt(entry::allOffNotConfirmed);
-        lines << textAt(entry::testOffNotConfirmed) << QString() << textAt(entry::adviceOnClosing);
+        if (!result.outputsOff) lines << textAt(Text::AllOffNotConfirmed);
+        lines << textAt(Text::TestOffNotConfirmed) << QString() << textAt(Text::AdviceOnClosing);
         // Every round is bounded by its attempts; the technician decides whether to go on.
         if (!messages::retry(QCoreApplication::applicationName(), lines.join(QLatin1Char('\n')))) break;
     }
@@ -517,7 +516,7 @@ void TestHwPage::holdTestModeExit(bool hold) {
 void TestHwPage::reportTestMode(const QStringList &failures, const QString &advice) {
     QStringList lines = failures;
     if (!advice.isEmpty()) lines << QString() << advice;
-    messages::critical(textAt(entry::testHw), lines.join(QLatin1Char('\n')));
+    messages::critical(textAt(Text::TestHw), lines.join(QLatin1Char('\n')));
 }
 
 void TestHwPage::clearInputFields() {

@@ -30,7 +30,7 @@ using F = MonitorField;
 QString screenLabel(const MonitorFieldDef &def, bool hubaMode) {
     switch (def.field) {
     case F::SetPoint:
-        return textAt(hubaMode ? 247 : 130);
+        return textAt(hubaMode ? Text::HubaSet : Text::EncoderSet);
     case F::Wpx250:
         return QStringLiteral("WPX 250");
     case F::ExternalThermostatChannel2:
@@ -63,8 +63,6 @@ constexpr int kLedSize = 24;
 constexpr int kPulseMs = 750;
 constexpr int kLedFlashMs = 500;
 constexpr int kSecondMs = 1000;
-// Text-table entry of the note shown while the board does not answer.
-constexpr int kBoardSilentText = 332;
 
 // Shows a two-state picture on a label: the LED pictures for lamps, else the digital-input pictures.
 IndicatorStyle indicatorStyle(FieldShape shape) {
@@ -95,7 +93,7 @@ QLineEdit *makeField(QWidget *parent, const MonitorFieldDef &def) {
     if (def.field == F::Alarm) {
         edit->setStyleSheet(QStringLiteral("color: red;"));
         // The field has no label: without an alarm it names itself in grey.
-        edit->setPlaceholderText(textAt(251));
+        edit->setPlaceholderText(textAt(Text::Alarms));
     }
     return edit;
 }
@@ -156,19 +154,19 @@ DebugPage::DebugPage(Session &session, QWidget *parent)
 DebugPage::~DebugPage() = default;
 
 void DebugPage::applyTexts() {
-    m_ui->debugGB->setTitle(textAt(4));
+    m_ui->debugGB->setTitle(textAt(Text::Debug));
     const QString colon = QStringLiteral(":");
-    m_ui->modelLabelDebug->setText(textAt(96) + colon);
-    m_ui->versionLabelDebug->setText(textAt(97) + colon);
-    m_ui->revisionLabelDebug->setText(textAt(98) + colon);
-    m_ui->elapsedTimeLabel->setText(textAt(0));
-    m_ui->gapLabel->setText(textAt(36) + QStringLiteral(" [mm:ss]"));
-    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(m_recording ? 34 : 35)));
-    m_ui->parBDebug->setText(textAt(3).toUpper());
-    m_silentLabel->setText(textAt(kBoardSilentText));
+    m_ui->modelLabelDebug->setText(textAt(Text::Model) + colon);
+    m_ui->versionLabelDebug->setText(textAt(Text::FirmwareVersion) + colon);
+    m_ui->revisionLabelDebug->setText(textAt(Text::Revision) + colon);
+    m_ui->elapsedTimeLabel->setText(textAt(Text::ElapsedTime));
+    m_ui->gapLabel->setText(textAt(Text::Gap) + QStringLiteral(" [mm:ss]"));
+    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(m_recording ? Text::Stop : Text::Record)));
+    m_ui->parBDebug->setText(textAt(Text::Parameters).toUpper());
+    m_silentLabel->setText(textAt(Text::BoardSilent));
     for (const MonitorFieldDef &def : monitorFields(m_builtModel))
         if (QLabel *label = m_labels.value(def.field)) label->setText(screenLabel(def, m_session.hubaMode()));
-    if (QLineEdit *alarm = m_fields.value(F::Alarm)) alarm->setPlaceholderText(textAt(251));
+    if (QLineEdit *alarm = m_fields.value(F::Alarm)) alarm->setPlaceholderText(textAt(Text::Alarms));
     m_trend->applyTexts();
 }
 
@@ -294,7 +292,7 @@ void DebugPage::resetRecordingControls() {
 void DebugPage::showIdleRecordingControls() {
     m_ui->registrationToolButton->setChecked(false);
     m_ui->registrationToolButton->setIcon(QIcon(QStringLiteral(":/icons/Resources/rec.png")));
-    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(35)));
+    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(Text::Record)));
     m_ui->elapsedTimeLabel->hide();
     m_ui->recCounterTimeEdit->hide();
     m_ui->gapSecondsTimeEdit->setEnabled(true);
@@ -316,8 +314,8 @@ void DebugPage::startRecording() {
     // The proposed name lies in the "log" folder: make sure it exists, so the dialog opens there.
     QDir().mkpath(recordingFolder());
     const QString fileName = QFileDialog::getSaveFileName(
-        this, textAt(91), proposedRecordingName(model, m_now()),
-        QStringLiteral("%1 %2").arg(textAt(90), QStringLiteral("(*.csv)")), nullptr,
+        this, textAt(Text::SaveAs), proposedRecordingName(model, m_now()),
+        QStringLiteral("%1 %2").arg(textAt(Text::Files), QStringLiteral("(*.csv)")), nullptr,
         QFileDialog::DontConfirmOverwrite); // a recording appends: nothing is replaced
     if (fileName.isEmpty()) {
         showIdleRecordingControls();
@@ -327,7 +325,8 @@ void DebugPage::startRecording() {
     if (!appendToRecording(fileName, recordingHeader(model))) {
         showIdleRecordingControls();
         messages::critical(QCoreApplication::applicationName(),
-                           textAt(93) + QLatin1Char(' ') + fileName + QLatin1Char('\n') + textAt(309));
+                           textAt(Text::CannotWriteToFile) + QLatin1Char(' ') + fileName + QLatin1Char('\n') +
+                               textAt(Text::RecordingNotStarted));
         return;
     }
     m_fileName = fileName;
@@ -342,7 +341,7 @@ void DebugPage::startRecording() {
 
     m_ui->registrationToolButton->setChecked(true);
     m_ui->registrationToolButton->setIcon(QIcon(QStringLiteral(":/icons/Resources/stop.png")));
-    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(34)));
+    m_ui->registrationToolButton->setToolTip(plainToolTip(textAt(Text::Stop)));
     m_ui->elapsedTimeLabel->show();
     m_ui->recCounterTimeEdit->show();
     m_recording = true;
@@ -359,8 +358,9 @@ void DebugPage::stopRecording() {
     if (wasRecording && m_unwrittenLines > 0) {
         const qint64 lost = m_unwrittenLines;
         m_unwrittenLines = 0;
-        messages::warning(QCoreApplication::applicationName(),
-                          QStringLiteral("%1 %2: %3").arg(textAt(308), m_fileName).arg(lost));
+        messages::warning(
+            QCoreApplication::applicationName(),
+            QStringLiteral("%1 %2: %3").arg(textAt(Text::LinesNotWritten), m_fileName).arg(lost));
     }
 }
 
@@ -370,7 +370,7 @@ void DebugPage::pulse() {
         return;
     }
     if (m_ui->recStatusLabel->text().isEmpty())
-        m_ui->recStatusLabel->setText(textAt(35).toUpper());
+        m_ui->recStatusLabel->setText(textAt(Text::Record).toUpper());
     else
         m_ui->recStatusLabel->clear();
     m_pulseTimer.start();
@@ -412,6 +412,7 @@ void DebugPage::reportWriteFailure() {
     // The interval timer keeps ticking while the box is open: its failures are counted, not shown.
     if (m_failureShown) return;
     m_failureShown = true;
-    messages::critical(QCoreApplication::applicationName(), textAt(93) + QLatin1Char(' ') + m_fileName);
+    messages::critical(QCoreApplication::applicationName(),
+                       textAt(Text::CannotWriteToFile) + QLatin1Char(' ') + m_fileName);
     m_failureShown = false;
 }

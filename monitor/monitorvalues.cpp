@@ -11,11 +11,14 @@ using F = MonitorField;
 // The states of the stove automaton that have a text, with their text entries.
 struct StateRow {
     int state;
-    int entry;
+    Text entry;
 };
-constexpr StateRow kStateTexts[] = {{4, 107},  {5, 105},  {6, 106},  {8, 108},  {9, 109},
-                                    {10, 110}, {11, 111}, {12, 112}, {14, 114}, {15, 115},
-                                    {16, 116}, {18, 118}, {19, 119}, {20, 115}};
+constexpr StateRow kStateTexts[] = {
+    {4, Text::StoveCalibration}, {5, Text::CheckBlackoutAlarm},     {6, Text::ManualFuelLoad},
+    {8, Text::StoveOff},         {9, Text::StoveOnCooling},         {10, Text::ResistanceIgnition},
+    {11, Text::FuelLoad},        {12, Text::FlameStabilization},    {14, Text::StoveCleaning},
+    {15, Text::StovePowerOff},   {16, Text::StoveCleaningPowerOff}, {18, Text::StoveInStandby},
+    {19, Text::StoveInTest},     {20, Text::StovePowerOff}};
 constexpr int kStateOn = 13;
 constexpr int kSubStateModulation = 1;
 constexpr int kSubStateMaximumEfficiency = 2;
@@ -24,7 +27,9 @@ constexpr int kStateMask = (1 << kStateBits) - 1;
 constexpr int kSubStateMask = 0xFF;
 
 // Alarm codes 1..8 and their text entries.
-constexpr int kAlarmEntries[] = {240, 241, 242, 243, 244, 245, 246, 250};
+constexpr Text kAlarmEntries[] = {
+    Text::EndFuelAlarm,  Text::SmokeSensorAlarm, Text::EnvironmentProbeAlarm, Text::IgnitionFailureAlarm,
+    Text::BlackoutAlarm, Text::EncoderAlarm,     Text::ElectricAlarm,         Text::HubaAlarm};
 
 // The input bits of index 3 on WATER and AIR - DUCTED, and the pump bits of WATER's index 5.
 constexpr int kDepressimeterBit = 1;
@@ -171,68 +176,88 @@ constexpr bool kRecorded = true;
 constexpr bool kShownOnly = false;
 
 constexpr MonitorFieldDef kBasicFields[] = {
-    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
-    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
-    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
-    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
-    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
-    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
-    {F::Potentiometer, kRecorded, 2, 0, S::ValueWithDial, "potentiometer", {128}},
-    {F::StateNumber, kShownOnly, 2, 1, S::Value, "stStove", {129}},
-    {F::StateText, kRecorded, 2, 2, S::Wide, "stoveStatus", {129}},
-    {F::FuelCorrection, kRecorded, 3, 0, S::ValueWithDial, "fuelCorr", {132}},
-    {F::SetPoint, kRecorded, 3, 1, S::Value, "roundsLevel", {130}},
-    {F::EncoderCurrent, kRecorded, 3, 2, S::Value, "encoder", {131}},
-    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {248}},
-    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {249}},
-    {F::Alarm, kRecorded, 4, 2, S::Wide, "alarmDisplaying", {251}},
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+    {F::Potentiometer, kRecorded, 2, 0, S::ValueWithDial, "potentiometer", {Text::Potentiometer}},
+    {F::StateNumber, kShownOnly, 2, 1, S::Value, "stStove", {Text::StoveStatus}},
+    {F::StateText, kRecorded, 2, 2, S::Wide, "stoveStatus", {Text::StoveStatus}},
+    {F::FuelCorrection, kRecorded, 3, 0, S::ValueWithDial, "fuelCorr", {Text::FuelCorrection}},
+    {F::SetPoint, kRecorded, 3, 1, S::Value, "roundsLevel", {Text::EncoderSet}},
+    {F::EncoderCurrent, kRecorded, 3, 2, S::Value, "encoder", {Text::EncoderCurrent}},
+    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
+    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {Text::AveragePressure}},
+    {F::Alarm, kRecorded, 4, 2, S::Wide, "alarmDisplaying", {Text::Alarms}},
 };
 
 constexpr MonitorFieldDef kWaterFields[] = {
-    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
-    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
-    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
-    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
-    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
-    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
-    {F::WaterProbe, kRecorded, 2, 2, S::Value, "waterProbe", {137}},
-    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {129}},
-    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {129}},
-    {F::Depressimeter, kRecorded, 4, 2, S::Indicator, "depressimeter", {138}, "INP-G"},
-    {F::PelletThermostat, kRecorded, 5, 0, S::Indicator, "pelletThermostat", {139}, "INP-D"},
-    {F::Fluxstate, kRecorded, 5, 1, S::Indicator, "fluxstate", {141}},
-    {F::ExternalThermostat, kRecorded, 5, 2, S::Indicator, "externalThermostat", {140}},
-    {F::HeatThermostat, kRecorded, 6, 0, S::Indicator, "heatThermostat", {142}, "INP-T"},
-    {F::SetPoint, kRecorded, 3, 0, S::Value, "roundsLevel", {130}},
-    {F::EncoderCurrent, kRecorded, 3, 1, S::Value, "encoder", {131}},
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+    {F::WaterProbe, kRecorded, 2, 2, S::Value, "waterProbe", {Text::WaterProbe}},
+    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {Text::StoveStatus}},
+    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {Text::StoveStatus}},
+    {F::Depressimeter, kRecorded, 4, 2, S::Indicator, "depressimeter", {Text::Depressimeter}, "INP-G"},
+    {F::PelletThermostat,
+     kRecorded,
+     5,
+     0,
+     S::Indicator,
+     "pelletThermostat",
+     {Text::PelletThermostat},
+     "INP-D"},
+    {F::Fluxstate, kRecorded, 5, 1, S::Indicator, "fluxstate", {Text::Fluxstate}},
+    {F::ExternalThermostat, kRecorded, 5, 2, S::Indicator, "externalThermostat", {Text::ExternalThermostat}},
+    {F::HeatThermostat, kRecorded, 6, 0, S::Indicator, "heatThermostat", {Text::HeatThermostat}, "INP-T"},
+    {F::SetPoint, kRecorded, 3, 0, S::Value, "roundsLevel", {Text::EncoderSet}},
+    {F::EncoderCurrent, kRecorded, 3, 1, S::Value, "encoder", {Text::EncoderCurrent}},
     {F::Wpx250, kRecorded, 3, 2, S::Value, "wpx250", {.literal = "wpx 250"}},
-    {F::HeatingPump, kRecorded, 6, 1, S::Lamp, "heatingPump", {143}},
-    {F::SanitaryPump, kRecorded, 6, 2, S::Lamp, "sanitaryPump", {144}},
-    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {248}},
-    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {249}},
+    {F::HeatingPump, kRecorded, 6, 1, S::Lamp, "heatingPump", {Text::HeatingPump}},
+    {F::SanitaryPump, kRecorded, 6, 2, S::Lamp, "sanitaryPump", {Text::SanitaryPump}},
+    {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
+    {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {Text::AveragePressure}},
 };
 
 constexpr MonitorFieldDef kAirDuctedFields[] = {
-    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {122}},
-    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {123}},
-    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {124}},
-    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {125}},
-    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {126}},
-    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {127}},
-    {F::ProbeChannel1, kRecorded, 2, 2, S::Value, "probeChannel1", {39}},
-    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {129}},
-    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {129}},
-    {F::Depressimeter, kRecorded, 5, 0, S::Indicator, "depressimeter", {138}, "INP-G"},
-    {F::PelletThermostat, kRecorded, 5, 1, S::Indicator, "pelletThermostat", {139}, "INP-D"},
-    {F::ExternalThermostatChannel2, kRecorded, 5, 2, S::Indicator, "externalThermostatChannel2", {140, 38}},
-    {F::ExternalThermostat, kRecorded, 6, 0, S::Indicator, "externalThermostat", {140}},
-    {F::HeatThermostat, kRecorded, 6, 1, S::Indicator, "heatThermostat", {142}, "INP-T"},
-    {F::SetPoint, kRecorded, 3, 2, S::Value, "roundsLevel", {130}},
-    {F::EncoderCurrent, kRecorded, 4, 0, S::Value, "encoder", {131}},
-    {F::Channel1, kRecorded, 3, 0, S::Value, "channel1", {37}},
-    {F::Channel2, kRecorded, 3, 1, S::Value, "channel2", {38}},
-    {F::InstantPressure, kRecorded, 4, 1, S::Value, "currentPressureReading", {248}},
-    {F::AveragePressure, kRecorded, 4, 2, S::Value, "averagePressureReading", {249}},
+    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
+    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
+    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
+    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
+    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
+    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+    {F::ProbeChannel1, kRecorded, 2, 2, S::Value, "probeChannel1", {Text::ProbeChannel1}},
+    {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {Text::StoveStatus}},
+    {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {Text::StoveStatus}},
+    {F::Depressimeter, kRecorded, 5, 0, S::Indicator, "depressimeter", {Text::Depressimeter}, "INP-G"},
+    {F::PelletThermostat,
+     kRecorded,
+     5,
+     1,
+     S::Indicator,
+     "pelletThermostat",
+     {Text::PelletThermostat},
+     "INP-D"},
+    {F::ExternalThermostatChannel2,
+     kRecorded,
+     5,
+     2,
+     S::Indicator,
+     "externalThermostatChannel2",
+     {Text::ExternalThermostat, Text::Channel2}},
+    {F::ExternalThermostat, kRecorded, 6, 0, S::Indicator, "externalThermostat", {Text::ExternalThermostat}},
+    {F::HeatThermostat, kRecorded, 6, 1, S::Indicator, "heatThermostat", {Text::HeatThermostat}, "INP-T"},
+    {F::SetPoint, kRecorded, 3, 2, S::Value, "roundsLevel", {Text::EncoderSet}},
+    {F::EncoderCurrent, kRecorded, 4, 0, S::Value, "encoder", {Text::EncoderCurrent}},
+    {F::Channel1, kRecorded, 3, 0, S::Value, "channel1", {Text::Channel1}},
+    {F::Channel2, kRecorded, 3, 1, S::Value, "channel2", {Text::Channel2}},
+    {F::InstantPressure, kRecorded, 4, 1, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
+    {F::AveragePressure, kRecorded, 4, 2, S::Value, "averagePressureReading", {Text::AveragePressure}},
 };
 
 } // namespace
@@ -260,7 +285,7 @@ std::optional<MonitorFieldDef> monitorField(StoveModel model, MonitorField field
 QString fieldName(const FieldName &name) {
     if (name.literal != nullptr) return QString::fromLatin1(name.literal);
     QString text = textAt(name.entry);
-    if (name.lowerSuffix >= 0) text += QLatin1Char(' ') + textAt(name.lowerSuffix).toLower();
+    if (name.lowerSuffix != Text::None) text += QLatin1Char(' ') + textAt(name.lowerSuffix).toLower();
     return text;
 }
 
@@ -290,9 +315,9 @@ QString stoveStateText(short word) {
     if (state == kStateOn) {
         // The sub-state sits above the state bits; the word is signed, so shift it as such.
         const int subState = (word >> kStateBits) & kSubStateMask;
-        if (subState == kSubStateModulation) return textAt(117);
-        if (subState == kSubStateMaximumEfficiency) return textAt(120);
-        return textAt(113);
+        if (subState == kSubStateModulation) return textAt(Text::StoveOnModulation);
+        if (subState == kSubStateMaximumEfficiency) return textAt(Text::StoveOnMaximumEfficiency);
+        return textAt(Text::StoveOn);
     }
     for (const StateRow &row : kStateTexts)
         if (row.state == state) return textAt(row.entry);

@@ -3,6 +3,7 @@
 // in the recording.
 #pragma once
 
+#include "app/textentries.h"
 #include "board/stovemodel.h"
 
 #include <QList>
@@ -57,8 +58,8 @@ enum class FieldShape {
 // A value's name: a text entry, optionally followed by a second entry in lower case (the
 // channel-2 thermostat), or a fixed text.
 struct FieldName {
-    int entry = -1;
-    int lowerSuffix = -1;
+    Text entry = Text::None;
+    Text lowerSuffix = Text::None;
     const char *literal = nullptr;
 };
 

@@ -21,7 +21,7 @@ QString proposedRecordingName(StoveModel model, const QDateTime &now) {
 }
 
 QStringList recordingColumns(StoveModel model) {
-    QStringList titles{textAt(33)};
+    QStringList titles{textAt(Text::Date)};
     for (const MonitorFieldDef &def : recordedFields(model))
         titles.append(fieldName(def.name));
     return titles;

@@ -18,9 +18,6 @@ constexpr int kTickMs = 500;
 constexpr int kWindowWidth = 920;
 constexpr int kWindowHeight = 560;
 
-// Entries of the text table.
-enum Text { kTrend = 360, kOpenInViewer = 367, kOpenInViewerTip = 368, kTrendTip = 369 };
-
 } // namespace
 
 TrendWindow::TrendWindow(Session &session, std::function<QString()> recordingFile, QWidget *page)
@@ -80,11 +77,11 @@ void TrendWindow::applyTexts() {
 }
 
 void TrendWindow::applyOwnTexts() {
-    setWindowTitle(QStringLiteral("%1 - %2").arg(textAt(kTrend), modelName(m_trend.model(), false)));
-    m_pageButton->setText(textAt(kTrend).toUpper());
-    m_pageButton->setToolTip(textAt(kTrendTip));
-    m_openInViewer->setText(textAt(kOpenInViewer));
-    m_openInViewer->setToolTip(textAt(kOpenInViewerTip));
+    setWindowTitle(QStringLiteral("%1 - %2").arg(textAt(Text::Trend), modelName(m_trend.model(), false)));
+    m_pageButton->setText(textAt(Text::Trend).toUpper());
+    m_pageButton->setToolTip(textAt(Text::TrendTip));
+    m_openInViewer->setText(textAt(Text::OpenInViewer));
+    m_openInViewer->setToolTip(textAt(Text::OpenInViewerTip));
 }
 
 bool TrendWindow::eventFilter(QObject *watched, QEvent *event) {

@@ -299,7 +299,7 @@ QString unitLabel(int unit, const TextLookup &text) {
     const QString bracketed = QStringLiteral("[%0]");
     switch (unit) {
     case 1:
-        return bracketed.arg(text(146).toLower());
+        return bracketed.arg(text(Text::Hours).toLower());
     case 2:
         return QStringLiteral("[min]");
     case 3:
@@ -315,17 +315,17 @@ QString unitLabel(int unit, const TextLookup &text) {
     case 8:
         return QStringLiteral("[NOR/ENC/HUBA]");
     case 9:
-        return bracketed.arg(text(63).toLower());
+        return bracketed.arg(text(Text::Cycles).toLower());
     case 10:
-        return bracketed.arg(text(54));
+        return bracketed.arg(text(Text::Rpm));
     case 11:
-        return bracketed.arg(text(233).toLower());
+        return bracketed.arg(text(Text::Huba).toLower());
     case 12:
         return QStringLiteral("[%]");
     case 13:
         return QStringLiteral("[OFF/ON]");
     case 14:
-        return bracketed.arg(text(57).toLower());
+        return bracketed.arg(text(Text::Times).toLower());
     default:
         return QString();
     }
@@ -404,7 +404,7 @@ QString parameterCode(const ParameterDescriptor &d) {
 }
 
 QString parameterName(const ParameterDescriptor &d, bool hubaMode, const TextLookup &text) {
-    const QString name = text(activeRange(d, hubaMode).textIndex);
+    const QString name = text(static_cast<Text>(activeRange(d, hubaMode).textIndex));
     return name.isEmpty() ? parameterCode(d) : name;
 }
 

@@ -3,12 +3,12 @@
 // laid out. Read-only data plus pure conversions; no widgets, no board traffic.
 #pragma once
 
+#include "app/textentries.h"
 #include "board/stovemodel.h"
 
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 // One of the two range groups of an entry (standard and HUBA). Raw board units.
@@ -39,8 +39,9 @@ constexpr int kCatalogueEntries = 80; // per model; every per-row widget array h
 constexpr int kMaxParameterPages = 5;
 constexpr int kNoBit = 255;
 
-// Resolves a text table entry by number (the unit labels built from translated words need it).
-using TextLookup = std::function<QString(int)>;
+// Resolves a text-table entry (the names and the unit labels built from translated words need it):
+// textAt, or a table of the test's own.
+using TextLookup = QString (*)(Text);
 
 int layoutValue(StoveModel model, const QString &key);
 int parameterCount(StoveModel model);

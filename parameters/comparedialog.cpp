@@ -16,20 +16,24 @@ enum Column { NameColumn, PageColumn, BoardColumn, UnitColumn, ColumnCount };
 
 CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &comparison, QWidget *parent)
     : QDialog(parent) {
-    setWindowTitle(textAt(317));
+    setWindowTitle(textAt(Text::CompareWithBoard));
     auto *layout = new QVBoxLayout(this);
 
-    QString summary =
-        textAt(320).arg(comparison.compared).arg(parameterCount(model)).arg(comparison.differences.size());
-    if (comparison.unread > 0) summary += QLatin1Char('\n') + textAt(323).arg(comparison.unread);
-    if (comparison.differences.isEmpty()) summary += QLatin1Char('\n') + textAt(322);
+    QString summary = textAt(Text::CompareSummary)
+                          .arg(comparison.compared)
+                          .arg(parameterCount(model))
+                          .arg(comparison.differences.size());
+    if (comparison.unread > 0)
+        summary += QLatin1Char('\n') + textAt(Text::NotReadFromBoard).arg(comparison.unread);
+    if (comparison.differences.isEmpty()) summary += QLatin1Char('\n') + textAt(Text::BoardHoldsPageValues);
     m_summary = new QLabel(summary, this);
     m_summary->setObjectName(QStringLiteral("compareSummary"));
     layout->addWidget(m_summary);
 
     m_table = new QTableWidget(static_cast<int>(comparison.differences.size()), ColumnCount, this);
     m_table->setObjectName(QStringLiteral("differencesTable"));
-    m_table->setHorizontalHeaderLabels({textAt(40), textAt(318), textAt(319), textAt(42)});
+    m_table->setHorizontalHeaderLabels(
+        {textAt(Text::ParameterName), textAt(Text::OnThePage), textAt(Text::OnTheBoard), textAt(Text::Unit)});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setFocusPolicy(Qt::NoFocus);
@@ -55,10 +59,10 @@ CompareDialog::CompareDialog(StoveModel model, bool hubaMode, const Comparison &
     layout->addWidget(m_table);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    m_writeDifferent = buttons->addButton(textAt(321), QDialogButtonBox::ActionRole);
+    m_writeDifferent = buttons->addButton(textAt(Text::WriteTheDifferentOnes), QDialogButtonBox::ActionRole);
     m_writeDifferent->setObjectName(QStringLiteral("writeDifferentButton"));
     m_writeDifferent->setEnabled(!comparison.differences.isEmpty());
-    m_writeAll = buttons->addButton(textAt(77), QDialogButtonBox::ActionRole);
+    m_writeAll = buttons->addButton(textAt(Text::SetAll), QDialogButtonBox::ActionRole);
     m_writeAll->setObjectName(QStringLiteral("writeAllButton"));
     connect(m_writeDifferent, &QPushButton::clicked, this, [this] { choose(WriteDifferent); });
     connect(m_writeAll, &QPushButton::clicked, this, [this] { choose(WriteAll); });

@@ -16,7 +16,7 @@
 namespace {
 
 QString fileFilter() {
-    return QStringLiteral("%0 %1").arg(textAt(90), QStringLiteral("(*.prm)"));
+    return QStringLiteral("%0 %1").arg(textAt(Text::Files), QStringLiteral("(*.prm)"));
 }
 
 } // namespace
@@ -27,13 +27,13 @@ void ParametersPage::saveToFile() {
         if (hasKnownValue(i)) continue;
         showSubPageOf(i);
         m_rows[i].value->setFocus();
-        messages::warning(
-            textAt(3),
-            QStringLiteral("\"%0\" %1: %2").arg(rowName(i), textAt(83).toLower(), textAt(93).toLower()));
+        messages::warning(textAt(Text::Parameters), QStringLiteral("\"%0\" %1: %2")
+                                                        .arg(rowName(i), textAt(Text::Wrong).toLower(),
+                                                             textAt(Text::CannotWriteToFile).toLower()));
         return;
     }
     const QString path = QFileDialog::getSaveFileName(
-        this, textAt(91), paramfile::defaultFileName(m_session.model(), true), fileFilter());
+        this, textAt(Text::SaveAs), paramfile::defaultFileName(m_session.model(), true), fileFilter());
     if (path.isEmpty()) return;
     saveParametersTo(path);
 }
@@ -51,12 +51,14 @@ bool ParametersPage::saveParametersTo(const QString &path) {
         written = paramfile::writeFile(path, content);
     }
     if (!written) {
-        messages::critical(textAt(3), QStringLiteral("%0 %1").arg(textAt(92), path));
+        messages::critical(textAt(Text::Parameters),
+                           QStringLiteral("%0 %1").arg(textAt(Text::FileWritingError), path));
         return false;
     }
-    messages::information(
-        textAt(3),
-        QStringLiteral("%0 %1 %2").arg(textAt(94), path.section(QLatin1Char('/'), -1), textAt(95).toLower()));
+    messages::information(textAt(Text::Parameters),
+                          QStringLiteral("%0 %1 %2")
+                              .arg(textAt(Text::FileWriting), path.section(QLatin1Char('/'), -1),
+                                   textAt(Text::Succeeded).toLower()));
     return true;
 }
 
@@ -65,7 +67,8 @@ void ParametersPage::loadFromFile() {
         QSettings()
             .value(settingkeys::paramsFileName, paramfile::defaultFileName(m_session.model(), false))
             .toString();
-    const QString path = QFileDialog::getOpenFileName(this, textAt(89), start, fileFilter());
+    const QString path =
+        QFileDialog::getOpenFileName(this, textAt(Text::SelectFileToOpen), start, fileFilter());
     if (path.isEmpty()) return;
     loadParametersFrom(path);
 }
@@ -83,7 +86,7 @@ bool ParametersPage::loadParametersFrom(const QString &path) {
     if (!lines) {
         cursor.restore();
         messages::information(QCoreApplication::applicationName(),
-                              QStringLiteral("%0 %1").arg(textAt(27), path));
+                              QStringLiteral("%0 %1").arg(textAt(Text::CannotReadFile), path));
         return false;
     }
 
@@ -99,7 +102,7 @@ bool ParametersPage::loadParametersFrom(const QString &path) {
         });
     if (!loaded) {
         cursor.restore();
-        messages::critical(textAt(3), textAt(100));
+        messages::critical(textAt(Text::Parameters), textAt(Text::FileNotCompatible));
     }
     return loaded;
 }

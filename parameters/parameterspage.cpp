@@ -49,14 +49,14 @@ ParametersPage::ParametersPage(Session &session, QWidget *parent)
 ParametersPage::~ParametersPage() = default;
 
 void ParametersPage::applyTexts() {
-    m_ui->memoButton->setToolTip(plainToolTip(textAt(75)));
-    m_ui->viewAllButton->setToolTip(plainToolTip(textAt(76)));
-    m_ui->setAllButton->setToolTip(plainToolTip(textAt(77)));
-    m_ui->writeToFile->setToolTip(plainToolTip(textAt(87)));
-    m_ui->readFromFile->setToolTip(plainToolTip(textAt(88)));
-    m_ui->compareButton->setToolTip(plainToolTip(textAt(317)));
+    m_ui->memoButton->setToolTip(plainToolTip(textAt(Text::StoreOnBoard)));
+    m_ui->viewAllButton->setToolTip(plainToolTip(textAt(Text::ViewAll)));
+    m_ui->setAllButton->setToolTip(plainToolTip(textAt(Text::SetAll)));
+    m_ui->writeToFile->setToolTip(plainToolTip(textAt(Text::SaveToFile)));
+    m_ui->readFromFile->setToolTip(plainToolTip(textAt(Text::LoadFromFile)));
+    m_ui->compareButton->setToolTip(plainToolTip(textAt(Text::CompareWithBoard)));
     for (int k = 0; k < m_bankButtons.size(); ++k)
-        m_bankButtons[k]->setText(QStringLiteral("%1 %2").arg(textAt(227)).arg(k + 1));
+        m_bankButtons[k]->setText(QStringLiteral("%1 %2").arg(textAt(Text::Bank)).arg(k + 1));
 }
 
 QLabel *ParametersPage::nameLabel(int row) const {
@@ -151,7 +151,7 @@ void ParametersPage::buildRows() {
 void ParametersPage::buildBankButtons() {
     auto *grid = new QGridLayout;
     for (int k = 0; k < kBanks; ++k) {
-        auto *button = new QRadioButton(QStringLiteral("%1 %2").arg(textAt(227)).arg(k + 1));
+        auto *button = new QRadioButton(QStringLiteral("%1 %2").arg(textAt(Text::Bank)).arg(k + 1));
         button->setCheckable(true);
         button->setChecked(false);
         button->setFont(QFont(QStringLiteral("arial"), 8));
@@ -174,10 +174,11 @@ void ParametersPage::fillPages(FillMode mode) {
     const int technicalPages = layoutValue(model, QStringLiteral("TECPARPAGES"));
     for (int p = 0; p < m_subPages.size(); ++p) {
         const bool general = p < generalPages;
-        m_subPages[p]->setTitle(QStringLiteral("%1 %2/%3")
-                                    .arg(textAt(general ? 55 : 56))
-                                    .arg(general ? p + 1 : p - generalPages + 1)
-                                    .arg(general ? generalPages : technicalPages));
+        m_subPages[p]->setTitle(
+            QStringLiteral("%1 %2/%3")
+                .arg(textAt(general ? Text::GeneralParameters : Text::TechnicalParameters))
+                .arg(general ? p + 1 : p - generalPages + 1)
+                .arg(general ? generalPages : technicalPages));
     }
 
     for (int i = 0; i < rowCount(); ++i) {
@@ -188,8 +189,8 @@ void ParametersPage::fillPages(FillMode mode) {
 
         row.name->setText(rowName(i));
         row.name->setToolTip(parameterCode(d));
-        row.show->setText(textAt(45));
-        row.set->setText(textAt(46));
+        row.show->setText(textAt(Text::Show));
+        row.set->setText(textAt(Text::Set));
         row.unit->setText(::unitLabel(r.unit, textAt));
         row.unit->setToolTip(QStringLiteral("[%0 -> %1]")
                                  .arg(QString::number(range.lo, 'f', r.decimals))

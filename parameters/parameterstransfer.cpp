@@ -25,7 +25,7 @@
 namespace {
 
 QString parametersTitle() {
-    return textAt(3);
+    return textAt(Text::Parameters);
 }
 
 // The progress dialog of View all and Set all: no parent, frameless with a title hint, modal.
@@ -33,7 +33,7 @@ std::unique_ptr<QProgressDialog> progressDialog(const QString &label, int maximu
     auto dialog = std::make_unique<QProgressDialog>(nullptr, Qt::FramelessWindowHint | Qt::WindowTitleHint);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setLabelText(label);
-    dialog->setCancelButtonText(textAt(34));
+    dialog->setCancelButtonText(textAt(Text::Stop));
     dialog->setRange(0, maximum);
     dialog->setMinimumDuration(0);
     dialog->setAutoClose(false);
@@ -66,8 +66,8 @@ bool ParametersPage::requireKnownValue(int row) {
     if (hasKnownValue(row)) return true;
     showSubPageOf(row);
     m_rows[row].value->setFocus();
-    messages::information(parametersTitle(),
-                          QStringLiteral("%0 %1").arg(m_rows[row].name->text(), textAt(83).toLower()));
+    messages::information(parametersTitle(), QStringLiteral("%0 %1").arg(m_rows[row].name->text(),
+                                                                         textAt(Text::Wrong).toLower()));
     return false;
 }
 
@@ -86,7 +86,7 @@ void ParametersPage::viewAll() {
     const StoveModel model = m_session.model();
     clearWindowFocus();
     WaitCursor cursor;
-    const auto dialog = progressDialog(textAt(64), count);
+    const auto dialog = progressDialog(textAt(Text::ReadingParameters), count);
     // Every row is read on its own, also the bit rows of one flags word, and shows its result at once.
     readRows(
         m_session.link(), model, FlagsWords::ReadPerRow,
@@ -122,7 +122,9 @@ void ParametersPage::setRow(int row) {
 
     // A value that stops the service link needs the user's consent.
     if (d.keepsLink == 0 && box->cleanText().toInt() == 1 &&
-        !messages::ask(parametersTitle(), textAt(156) + QStringLiteral("\n") + textAt(157),
+        !messages::ask(parametersTitle(),
+                       textAt(Text::ParameterStopsCommunication) + QStringLiteral("\n") +
+                           textAt(Text::DisableOnDisplayContinue),
                        QMessageBox::No)) {
         setRowValue(row, 0);
         clearMark(row);
@@ -150,9 +152,10 @@ void ParametersPage::setRow(int row) {
     }
     cursor.restore();
     if (ok) {
-        messages::information(parametersTitle(), textAt(78));
+        messages::information(parametersTitle(), textAt(Text::ParameterProperlySet));
     } else {
-        messages::critical(parametersTitle(), QStringLiteral("%0 %1").arg(textAt(85), parameterCode(d)));
+        messages::critical(parametersTitle(), QStringLiteral("%0 %1").arg(textAt(Text::ParameterWritingError),
+                                                                          parameterCode(d)));
         clearRow(row); // the board's value is unknown now
     }
     box->setFocus();
@@ -176,8 +179,9 @@ void ParametersPage::writeRows(const std::optional<QList<int>> &only) {
     for (int i = 0; i < count; ++i)
         rows.append(RowValue{!hasKnownValue(i), m_rows[i].value->value(), !only || only->contains(i)});
     const CheckResult check = checkRows(model, rows, m_session.hubaMode(), [this](int i) {
-        const QString question =
-            QStringLiteral("%0 = 1.\n%1\n%2").arg(m_rows[i].name->text(), textAt(156), textAt(157));
+        const QString question = QStringLiteral("%0 = 1.\n%1\n%2")
+                                     .arg(m_rows[i].name->text(), textAt(Text::ParameterStopsCommunication),
+                                          textAt(Text::DisableOnDisplayContinue));
         if (messages::ask(parametersTitle(), question, QMessageBox::No)) return true;
         setRowValue(i, 0);
         clearMark(i);
@@ -201,7 +205,7 @@ void ParametersPage::writeRows(const std::optional<QList<int>> &only) {
     bool allOk;
     {
         WaitCursor cursor;
-        const auto dialog = progressDialog(textAt(65), static_cast<int>(writes.size()));
+        const auto dialog = progressDialog(textAt(Text::WritingParameters), static_cast<int>(writes.size()));
         allOk = writeBoardParameters(
             m_session.link(), writes,
             [&](int k) {
@@ -223,16 +227,16 @@ void ParametersPage::writeRows(const std::optional<QList<int>> &only) {
         dialog->close();
     }
     if (allOk)
-        messages::information(parametersTitle(), textAt(80));
+        messages::information(parametersTitle(), textAt(Text::ParametersWritten));
     else
-        messages::warning(parametersTitle(), textAt(99));
+        messages::warning(parametersTitle(), textAt(Text::ParametersNotCorrectlySet));
 
     bool stored;
     {
         WaitCursor cursor;
         stored = storeBoardParameters(m_session.link(), retry::storeOnce);
     }
-    messages::information(parametersTitle(), textAt(stored ? 84 : 66));
+    messages::information(parametersTitle(), textAt(stored ? Text::StorageSucceeded : Text::NoResponseError));
 }
 
 std::optional<Comparison> ParametersPage::compareWithBoard() {
@@ -243,7 +247,7 @@ std::optional<Comparison> ParametersPage::compareWithBoard() {
         rows.append(RowValue{!hasKnownValue(i), m_rows[i].value->value()});
     clearWindowFocus();
     WaitCursor cursor;
-    const auto dialog = progressDialog(textAt(64), count);
+    const auto dialog = progressDialog(textAt(Text::ReadingParameters), count);
     bool cancelled = false;
     // The board's values go into the comparison only; the rows keep what the page holds.
     const QList<RawValue> board = readRows(m_session.link(), model, FlagsWords::ReadOnce, [&](int i) {
@@ -288,9 +292,9 @@ void ParametersPage::memo() {
         stored = storeBoardParameters(m_session.link(), retry::storeOnce);
     }
     if (stored)
-        messages::information(parametersTitle(), textAt(84));
+        messages::information(parametersTitle(), textAt(Text::StorageSucceeded));
     else
-        messages::warning(parametersTitle(), textAt(66));
+        messages::warning(parametersTitle(), textAt(Text::NoResponseError));
 }
 
 void ParametersPage::selectBank(int bank) {
@@ -302,7 +306,7 @@ void ParametersPage::selectBank(int bank) {
     const bool stored = storeBoardParameters(m_session.link(), retry::bankStore);
     cursor.restore();
     if (selected && stored) {
-        messages::information(parametersTitle(), textAt(84));
+        messages::information(parametersTitle(), textAt(Text::StorageSucceeded));
         return;
     }
     // Which bank the board will use is unknown now: no button claims one.
@@ -311,5 +315,5 @@ void ParametersPage::selectBank(int bank) {
         button->setChecked(false);
         button->setAutoExclusive(true);
     }
-    messages::warning(parametersTitle(), textAt(32));
+    messages::warning(parametersTitle(), textAt(Text::OperationFailedRetry));
 }

@@ -106,16 +106,16 @@ void HearthBench::showPage(Page page) {
 }
 
 void HearthBench::applyTexts() {
-    m_ui->setupToolButton->setText(textAt(1).toUpper());
-    m_ui->testHWToolButton->setText(textAt(2).toUpper());
-    m_ui->parametersToolButton->setText(textAt(3).toUpper());
-    m_ui->debugToolButton->setText(textAt(4).toUpper());
-    m_ui->configToolButton->setText(textAt(228).toUpper());
-    m_ui->graphicsToolButton->setText(textAt(49).toUpper());
+    m_ui->setupToolButton->setText(textAt(Text::Setup).toUpper());
+    m_ui->testHWToolButton->setText(textAt(Text::TestHw).toUpper());
+    m_ui->parametersToolButton->setText(textAt(Text::Parameters).toUpper());
+    m_ui->debugToolButton->setText(textAt(Text::Debug).toUpper());
+    m_ui->configToolButton->setText(textAt(Text::Admin).toUpper());
+    m_ui->graphicsToolButton->setText(textAt(Text::Graphics).toUpper());
     m_ui->comLabel->setText(QStringLiteral("COM"));
-    m_ui->baudRateLabel->setText(textAt(48).toUpper());
-    m_ui->delayLabel->setText(textAt(51));
-    m_ui->homeBSetup->setText(textAt(50).toUpper());
+    m_ui->baudRateLabel->setText(textAt(Text::BaudRate).toUpper());
+    m_ui->delayLabel->setText(textAt(Text::DelayMs));
+    m_ui->homeBSetup->setText(textAt(Text::Esc).toUpper());
     m_testHw->applyTexts();
     m_parameters->applyTexts();
     m_debug->applyTexts();
@@ -221,9 +221,10 @@ Page HearthBench::enterBoardPage(Page requested) {
 Page HearthBench::leaveDebugPage(Page next) {
     // Polling stops with the page, so a recording would go on writing frozen values: leaving either
     // way asks first and ends it.
-    if (m_debug->isRecording() &&
-        !messages::ask(QCoreApplication::applicationName(), textAt(252) + QStringLiteral("\n") + textAt(253),
-                       QMessageBox::No))
+    if (m_debug->isRecording() && !messages::ask(QCoreApplication::applicationName(),
+                                                 textAt(Text::RecordingWillBeInterrupted) +
+                                                     QStringLiteral("\n") + textAt(Text::ContinueQuestion),
+                                                 QMessageBox::No))
         return Page::Debug;
     m_debug->stopRecording();
     if (m_thread != nullptr) m_thread->setMode(PollMode::Idle);
@@ -261,7 +262,7 @@ void HearthBench::keyPressEvent(QKeyEvent *event) {
 }
 
 void HearthBench::closeEvent(QCloseEvent *event) {
-    if (!messages::ask(QCoreApplication::applicationName(), textAt(159), QMessageBox::Yes)) {
+    if (!messages::ask(QCoreApplication::applicationName(), textAt(Text::QuitQuestion), QMessageBox::Yes)) {
         event->ignore();
         return;
     }

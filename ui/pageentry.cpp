@@ -96,15 +96,17 @@ void PageEntry::showOpenError() {
     if (m_progress != nullptr) m_progress->hide();
     const int com = QSettings().value(settingkeys::com, defaultCom).toInt();
     messages::critical(QCoreApplication::applicationName(),
-                       QStringLiteral("%1 %2").arg(textAt(62), comPortName(com)));
+                       QStringLiteral("%1 %2").arg(textAt(Text::ErrorOpeningSerial), comPortName(com)));
 }
 
 void PageEntry::showCommunicationError() {
     if (m_progress != nullptr) m_progress->hide();
-    const QString text = textAt(147) + QStringLiteral(".\n") + textAt(148) + QStringLiteral(":\n - ") +
-                         textAt(149).toLower() + QStringLiteral(";\n - ") + textAt(150).toLower() +
-                         QStringLiteral(";\n - ") + textAt(151).toLower() + QStringLiteral(" \"") +
-                         textAt(17).toLower() + QStringLiteral("\".");
+    const QString text = textAt(Text::BoardCommunicationError) + QStringLiteral(".\n") +
+                         textAt(Text::MakeSure) + QStringLiteral(":\n - ") +
+                         textAt(Text::BoardIsPowered).toLower() + QStringLiteral(";\n - ") +
+                         textAt(Text::BoardIsConnected).toLower() + QStringLiteral(";\n - ") +
+                         textAt(Text::ToDisableTechnicalParameter).toLower() + QStringLiteral(" \"") +
+                         textAt(Text::EnableSmsModem).toLower() + QStringLiteral("\".");
     messages::critical(QCoreApplication::applicationName(), text);
 }
 
@@ -138,11 +140,11 @@ void PageEntry::enterPage(Page &page) {
     if (!m_pagesBuilt) {
         ProgressWindow progress(m_window, page == Page::Parameters ? 2 : 3);
         m_progress = &progress;
-        progress.setTitle(textAt(152) + QStringLiteral("..."));
+        progress.setTitle(textAt(Text::SearchingStoveModel) + QStringLiteral("..."));
         openBoardLink(page);
         progress.setValue(1);
         if (page != Page::Home && m_session.model() != StoveModel::Unknown) {
-            progress.setTitle(textAt(153) + QStringLiteral("..."));
+            progress.setTitle(textAt(Text::InitialisingComponents) + QStringLiteral("..."));
             buildModelPages();
             const QScreen *screen = QGuiApplication::primaryScreen();
             if (screen != nullptr && screen->geometry().width() < kSmallScreenWidth) {
@@ -154,11 +156,11 @@ void PageEntry::enterPage(Page &page) {
             }
             progress.setValue(2);
             if (page == Page::TestHw) {
-                progress.setTitle(textAt(154) + QStringLiteral("..."));
+                progress.setTitle(textAt(Text::AdapterForTestHw) + QStringLiteral("..."));
                 m_testHw.enterTestMode();
                 progress.setValue(3);
             } else if (page == Page::Debug) {
-                progress.setTitle(textAt(155) + QStringLiteral("..."));
+                progress.setTitle(textAt(Text::AdapterForDebug) + QStringLiteral("..."));
                 m_debug.clearDebugValues();
                 progress.setValue(3);
             }

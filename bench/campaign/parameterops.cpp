@@ -22,9 +22,6 @@
 namespace campaign {
 namespace {
 
-// Texts the page shows for each outcome.
-enum Entry { ParameterSet = 78, AllSet = 80, Stored = 84 };
-
 QString quoted(const QStringList &texts) {
     if (texts.isEmpty()) return QStringLiteral("(no message)");
     QStringList out;
@@ -33,9 +30,9 @@ QString quoted(const QStringList &texts) {
     return out.join(QStringLiteral(", "));
 }
 
-bool sameTexts(const QStringList &texts, std::initializer_list<int> entries) {
+bool sameTexts(const QStringList &texts, std::initializer_list<Text> entries) {
     QStringList expected;
-    for (int e : entries)
+    for (Text e : entries)
         expected.append(textAt(e));
     return texts == expected;
 }
@@ -166,7 +163,7 @@ bool runParamSet(Job &job) {
         if (!texts || !after) return false;
         const QString reported =
             quoted(*texts) + QStringLiteral(" for ") + describeRow(model, row, run.huba(), typed);
-        if (!sameTexts(*texts, {ParameterSet}))
+        if (!sameTexts(*texts, {Text::ParameterProperlySet}))
             job.report(Path::ParamSet, op, Verdict::Failed, reported, {});
         else if (*after == expected)
             job.report(Path::ParamSet, op, Verdict::Confirmed, reported, {});
@@ -203,7 +200,7 @@ bool runSetAll(Job &job) {
         if (!texts || !after) return false;
         const QString reported =
             quoted(*texts) + QStringLiteral(" for ") + typedRows.join(QStringLiteral(", "));
-        if (!sameTexts(*texts, {AllSet, Stored})) {
+        if (!sameTexts(*texts, {Text::ParametersWritten, Text::StorageSucceeded})) {
             job.report(Path::SetAll, op, Verdict::Failed, reported, {});
             continue;
         }
@@ -245,7 +242,7 @@ bool runStore(Job &job) {
         const auto texts = run.run([&] { run.page().memo(); });
         if (!texts) return false;
         const QString reported = quoted(*texts);
-        if (!sameTexts(*texts, {Stored})) {
+        if (!sameTexts(*texts, {Text::StorageSucceeded})) {
             job.report(Path::Store, op, Verdict::Failed, reported, {});
             continue;
         }
@@ -277,7 +274,7 @@ bool runBank(Job &job) {
         const auto texts = run.run([&] { run.page().bankButtons().at(to - 1)->click(); });
         if (!texts) return false;
         const QString reported = quoted(*texts) + QStringLiteral(" for bank %1").arg(to);
-        if (!sameTexts(*texts, {Stored})) {
+        if (!sameTexts(*texts, {Text::StorageSucceeded})) {
             job.report(Path::Bank, op, Verdict::Failed, reported, {});
             continue;
         }

@@ -141,7 +141,7 @@ private slots:
         rig.child<QLabel>("confirmationParDefLabel")
             ->setPixmap(QPixmap(QStringLiteral(":/icons/Resources/caution.png")));
         rig.chooseBoard(QString());
-        QCOMPARE(entries(), QStringList{textAt(230) + QLatin1Char('=')} + models);
+        QCOMPARE(entries(), QStringList{textAt(Text::SelectBoardModel) + QLatin1Char('=')} + models);
         QVERIFY(!reset->isEnabled() && !update->isEnabled());
         QVERIFY(!rig.child<QCheckBox>("eepromCheckBox")->isChecked());
         QVERIFY(rig.child<QLineEdit>("motFileLineEdit")->text().isEmpty());
@@ -157,7 +157,7 @@ private slots:
         QVERIFY(!reset->isEnabled() && !update->isEnabled());
 
         // The placeholder chosen last: the three models, none selected, only the update enabled.
-        rig.chooseBoard(textAt(230));
+        rig.chooseBoard(textAt(Text::SelectBoardModel));
         QCOMPARE(entries(), models);
         QCOMPARE(box->currentIndex(), -1);
         QVERIFY(!reset->isEnabled() && update->isEnabled());
@@ -181,7 +181,8 @@ private slots:
         rig.child<QLineEdit>("motFileLineEdit")->setText(QStringLiteral("x.mot"));
         QSignalSpy home(&rig.page, &BoardConfigurationPage::homeRequested);
         rig.click("defaultButton");
-        QCOMPARE(rig.boxes.shown(), QStringList{"warning " + textAt(104) + ": " + textAt(103)});
+        QCOMPARE(rig.boxes.shown(),
+                 QStringList{"warning " + textAt(Text::Caution) + ": " + textAt(Text::EnabledRebootBoard)});
         QVERIFY(!rig.boxes.seen[0].cursorOverridden);
         QCOMPARE(home.count(), 1);
         QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationParDefLabel"), "confirmed"));
@@ -210,8 +211,9 @@ private slots:
                           admintest::kWithTranscript);
         QVERIFY(rig.ok());
         rig.click("defaultButton");
-        QCOMPARE(rig.boxes.shown().value(2),
-                 "critical " + textAt(104) + ": " + textAt(32) + "\n" + textAt(350));
+        QCOMPARE(rig.boxes.shown().value(2), "critical " + textAt(Text::Caution) + ": " +
+                                                 textAt(Text::OperationFailedRetry) + "\n" +
+                                                 textAt(Text::ResetRequestMayRemain));
         QVERIFY(hbtest::showsIcon(rig.child<QLabel>("confirmationParDefLabel"), "caution"));
         QCOMPARE(home.count(), 0);
         QVERIFY(!rig.link.isOpen());
@@ -229,7 +231,8 @@ private slots:
         rig.board->control("set gen 1 7");
         rig.board->control("save");
         rig.click("defaultButton");
-        QCOMPARE(rig.boxes.shown().value(3), "critical " + textAt(104) + ": " + textAt(32));
+        QCOMPARE(rig.boxes.shown().value(3),
+                 "critical " + textAt(Text::Caution) + ": " + textAt(Text::OperationFailedRetry));
         QCOMPARE(admintest::textsOf(*rig.board).back(), std::string("WRTECP09000\r"));
         QVERIFY(rig.board->control("get tec 9").starts_with("ok tec 9 0 "));
         rig.board->control("save");
@@ -313,15 +316,16 @@ private slots:
         QCOMPARE(code, 0); // the application was asked to exit
 
         QCOMPARE(dialog.seen.size(), std::size_t{1});
-        QCOMPARE(dialog.seen[0].title, textAt(89));
+        QCOMPARE(dialog.seen[0].title, textAt(Text::SelectFileToOpen));
         QCOMPARE(dialog.seen[0].filters, QStringLiteral("Files (*.mot)"));
         QCOMPARE(answerer.shown(),
-                 QStringList{"information Hearth Bench: " + textAt(24) + ' ' + textAt(103) +
+                 QStringList{"information Hearth Bench: " + textAt(Text::OperationCompleted) + ' ' +
+                             textAt(Text::EnabledRebootBoard) +
                              ".\n16384 bytes written: 8192 read back equal, 8192 not read back "
                              "(0x014000-0x015FFF)\n" +
-                             textAt(21)});
-        QCOMPARE(captions,
-                 (QStringList{textAt(25) + QStringLiteral("..."), textAt(26) + QStringLiteral("...")}));
+                             textAt(Text::ProgramWillClose)});
+        QCOMPARE(captions, (QStringList{textAt(Text::ErasingMemory) + QStringLiteral("..."),
+                                        textAt(Text::FirmwareUpdateInProgress) + QStringLiteral("...")}));
         QCOMPARE(maxima, (QList<int>{2, 512}));
         QVERIFY2(detail.contains(QStringLiteral(" / 16384 bytes written - time left: ")), qPrintable(detail));
         QVERIFY2(ticks > 50, qPrintable(QString::number(ticks)));
@@ -358,8 +362,9 @@ private slots:
         QCOMPARE(
             rig.boxes.shown(),
             (QStringList{
-                "plain Hearth Bench:  | " + textAt(310) + '\n' + QDir::toNativeSeparators(copy),
-                "warning " + textAt(104) +
+                "plain Hearth Bench:  | " + textAt(Text::SaveBeforeUpdate) + '\n' +
+                    QDir::toNativeSeparators(copy),
+                "warning " + textAt(Text::Caution) +
                     ": BEFORE pressing OK enabled, reboot the board to continue the operation selected"}));
         QCOMPARE(rig.boxes.seen[0].defaultButton, QMessageBox::Yes);
         QCOMPARE(rig.files.seen.size(), std::size_t{1});
@@ -389,7 +394,8 @@ private slots:
         QVERIFY(rig.ok());
         rig.click("firmwareUpdateButton");
         QCOMPARE(rig.boxes.shown(),
-                 QStringList{"critical " + textAt(104) + ": " + textAt(32) + "\n" + textAt(351)});
+                 QStringList{"critical " + textAt(Text::Caution) + ": " + textAt(Text::OperationFailedRetry) +
+                             "\n" + textAt(Text::BootLoaderRequestMayRemain)});
         QVERIFY(rig.files.seen.empty());
         QCOMPARE(admintest::countOf(*rig.board, "WRTECP08250\r"), 5);
         QCOMPARE(admintest::countOf(*rig.board, "SAVEPAR\r"), 6);
@@ -406,7 +412,8 @@ private slots:
         bool linkOpenAtBox = false;
         rig.boxes.onBox = [&] { linkOpenAtBox = rig.link.isOpen(); };
         rig.click("firmwareUpdateButton");
-        QCOMPARE(rig.boxes.shown(), QStringList(2, "warning Hearth Bench:  | " + textAt(226)));
+        QCOMPARE(rig.boxes.shown(),
+                 QStringList(2, "warning Hearth Bench:  | " + textAt(Text::BoardUnreachableBootLoader)));
         for (const hbtest::SeenBox &box : rig.boxes.seen)
             QVERIFY(box.defaultButton == QMessageBox::Retry && !box.cursorOverridden);
         QVERIFY(linkOpenAtBox);
@@ -426,7 +433,8 @@ private slots:
         PageRig rig(kTouch, {"--model", "water", "--bootloader", "--no-pacing"});
         QVERIFY(rig.ok());
         auto *result = rig.child<QLabel>("confirmationUpdateFWLabel");
-        const QString refused = "warning " + textAt(104) + ": " + textAt(340) + '\n';
+        const QString refused =
+            "warning " + textAt(Text::Caution) + ": " + textAt(Text::FirmwareFileRefused) + '\n';
 
         // A header line other than the loader's (srec_cat's own).
         const auto named =
@@ -464,7 +472,8 @@ private slots:
         rig.files.answer = gone;
         rig.files.afterAccept = [gone] { QFile::remove(gone); };
         rig.click("firmwareUpdateButton");
-        QCOMPARE(rig.boxes.shown().value(3), "critical " + textAt(104) + ": " + textAt(27) + ' ' + gone);
+        QCOMPARE(rig.boxes.shown().value(3),
+                 "critical " + textAt(Text::Caution) + ": " + textAt(Text::CannotReadFile) + ' ' + gone);
         QCOMPARE(rig.boxes.shown().size(), 4);
 
         // One probe each, and nothing erased or written.

@@ -146,14 +146,15 @@ private slots:
         QCOMPARE(texts, before);
         sandbox->writeLanguage("Test.lng", "0;Tempo\n");
         QVERIFY(loadLanguageFile(languageFilePath("Test")));
-        QCOMPARE(textAt(0), QStringLiteral("Tempo"));
-        QCOMPARE(textAt(1), QStringLiteral("Setup"));
-        QCOMPARE(textAt(5000), QString());
+        QCOMPARE(textAt(Text::ElapsedTime), QStringLiteral("Tempo"));
+        QCOMPARE(textAt(Text::Setup), QStringLiteral("Setup"));
+        QCOMPARE(textAt(textCount), QString());
+        QCOMPARE(textAt(Text::None), QString());
         // At start-up, the stored language; English when its file is missing.
         sandbox->installShippedLanguages();
         QSettings().setValue("language", "Italiano");
         loadStartupTexts();
-        QCOMPARE(textAt(159), QStringLiteral("Vuoi uscire?"));
+        QCOMPARE(textAt(Text::QuitQuestion), QStringLiteral("Vuoi uscire?"));
         QSettings().setValue("language", "Klingon");
         loadStartupTexts();
         QCOMPARE(*texts, defaultTexts);
@@ -199,20 +200,20 @@ private slots:
         const QStringList both{folders.first(), dataDir.path()};
         QCOMPARE(availableLanguages(both), (QStringList{"English", "Italiano", "zulu"}));
         QVERIFY(loadLanguageFile(languageFilePath("Italiano", both)));
-        QCOMPARE(textAt(0), QStringLiteral("Tempo installato"));
+        QCOMPARE(textAt(Text::ElapsedTime), QStringLiteral("Tempo installato"));
 
         // With both: every name once, in name order ignoring case; the working folder's file wins.
         sandbox->writeLanguage("Italiano.lng", "0;Tempo locale\n");
         sandbox->writeLanguage("alpha.lng", "0;a\n");
         QCOMPARE(availableLanguages(both), (QStringList{"alpha", "English", "Italiano", "zulu"}));
         QVERIFY(loadLanguageFile(languageFilePath("Italiano", both)));
-        QCOMPARE(textAt(0), QStringLiteral("Tempo locale"));
+        QCOMPARE(textAt(Text::ElapsedTime), QStringLiteral("Tempo locale"));
         QVERIFY(loadLanguageFile(languageFilePath("English", both)));
-        QCOMPARE(textAt(0), QStringLiteral("Installed time"));
+        QCOMPARE(textAt(Text::ElapsedTime), QStringLiteral("Installed time"));
         // A language found nowhere is looked for in the working folder, and is missing there.
         QCOMPARE(languageFilePath("Klingon", both), QStringLiteral("lang/Klingon.lng"));
         QVERIFY(!loadLanguageFile(languageFilePath("Klingon", both)));
-        QCOMPARE(textAt(0), QStringLiteral("Installed time"));
+        QCOMPARE(textAt(Text::ElapsedTime), QStringLiteral("Installed time"));
     }
 
     void languageSwitching() {
@@ -232,7 +233,7 @@ private slots:
         QCOMPARE(QSettings().value("language").toString(), QStringLiteral("Italiano"));
         QCOMPARE(yesText(), QString::fromUtf8("S\u00ec"));
         QCOMPARE(labelText(window, "modelLabel"), QStringLiteral("Modello:"));
-        QCOMPARE(child<QToolButton>(window, "setupToolButton")->text(), textAt(1).toUpper());
+        QCOMPARE(child<QToolButton>(window, "setupToolButton")->text(), textAt(Text::Setup).toUpper());
 
         // Second switch to a file that has disappeared: texts stay Italian, one colon each.
         QFile::remove(sandbox->workPath() + "/lang/Gone.lng");
@@ -253,9 +254,9 @@ private slots:
     void markupInLanguageFileStaysText() {
         sandbox->writeLanguage("Markup.lng", "0;x\n1;<b>Bold</b>\n");
         QVERIFY(loadLanguageFile(languageFilePath("Markup")));
-        QCOMPARE(textAt(1), QStringLiteral("<b>Bold</b>"));
-        texts->replace(96, QStringLiteral("<i>Modello</i>"));
-        texts->replace(75, QStringLiteral("<b>Memo</b>"));
+        QCOMPARE(textAt(Text::Setup), QStringLiteral("<b>Bold</b>"));
+        texts->replace(int(Text::Model), QStringLiteral("<i>Modello</i>"));
+        texts->replace(int(Text::StoreOnBoard), QStringLiteral("<b>Memo</b>"));
         hbsupport::Program program;
         QCOMPARE(child<QLabel>(program.window(), "modelLabel")->textFormat(), Qt::PlainText);
         QCOMPARE(labelText(program.window(), "modelLabel"), QStringLiteral("<i>Modello</i>:"));

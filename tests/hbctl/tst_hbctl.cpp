@@ -630,7 +630,7 @@ private slots:
             QVERIFY(silent.ok());
             r = hbctl({"flash", file, "--board", "text"});
             QCOMPARE(r.exit, 3);
-            QCOMPARE(r.err, "hbctl: " + textAt(226) + " (COM1)\n");
+            QCOMPARE(r.err, "hbctl: " + textAt(Text::BoardUnreachableBootLoader) + " (COM1)\n");
         }
 
         // A worn flash cell keeps its bits set where the record clears them.

@@ -87,9 +87,9 @@ TEST(Catalogue, Conversions) {
 TEST(Catalogue, ItalianUnits) {
     QFile file(QStringLiteral(HB_SOURCE_DIR "/lang/Italiano.lng"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    TextTable italian;
+    static TextTable italian;
     ASSERT_TRUE(parseLanguageText(file.readAll(), italian));
-    const auto text = [&](int i) { return italian.value(i); };
+    const TextLookup text = [](Text entry) { return italian.value(static_cast<int>(entry)); };
     EXPECT_EQ(unitLabel(1, text), "[ore]");
     EXPECT_EQ(unitLabel(9, text), "[cicli]");
     EXPECT_EQ(unitLabel(10, text), "[RPM]");

@@ -604,7 +604,7 @@ private slots:
                                                  "warning Parameters: Operation failed: retry"}));
 
         // The bank buttons follow a language switch.
-        (*texts)[227] = QStringLiteral("Banco");
+        (*texts)[int(Text::Bank)] = QStringLiteral("Banco");
         page->applyTexts();
         QCOMPARE(page->bankButtons()[1]->text(), QStringLiteral("Banco 2"));
         useDefaultTexts();

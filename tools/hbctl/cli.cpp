@@ -143,7 +143,8 @@ std::optional<int> openLink(const Context &context, Board &board) {
         SetRemoteIP(a[0], a[1], a[2], a[3]);
     }
     if (board.link.open(options.settings) != 0)
-        return fail(context, ExitLink, QStringLiteral("%1 %2").arg(textAt(62), options.name));
+        return fail(context, ExitLink,
+                    QStringLiteral("%1 %2").arg(textAt(Text::ErrorOpeningSerial), options.name));
     return std::nullopt;
 }
 
@@ -163,8 +164,10 @@ int failSilent(const Context &context) {
     // The window's message on one line.
     return fail(context, ExitLink,
                 QStringLiteral("%1 (%2). %3: %4; %5; %6 \"%7\".")
-                    .arg(textAt(147), context.link.name, textAt(148), textAt(149).toLower(),
-                         textAt(150).toLower(), textAt(151).toLower(), textAt(17).toLower()));
+                    .arg(textAt(Text::BoardCommunicationError), context.link.name, textAt(Text::MakeSure),
+                         textAt(Text::BoardIsPowered).toLower(), textAt(Text::BoardIsConnected).toLower(),
+                         textAt(Text::ToDisableTechnicalParameter).toLower(),
+                         textAt(Text::EnableSmsModem).toLower()));
 }
 
 int failUnknownModel(const Context &context, const Board &board) {

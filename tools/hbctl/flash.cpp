@@ -105,9 +105,9 @@ std::optional<int> saveParameters(const Context &context, Board &board, const QS
     if (!content)
         return fail(context, ExitLink,
                     QStringLiteral("%1 (%2): the parameters were not saved; nothing was flashed")
-                        .arg(textAt(66), context.link.name));
+                        .arg(textAt(Text::NoResponseError), context.link.name));
     if (!paramfile::writeFile(path, *content))
-        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(92), path));
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(Text::FileWritingError), path));
     note(QStringLiteral("the parameters of the %1 board saved to %2").arg(board.modelText, path));
     return std::nullopt;
 }
@@ -127,7 +127,8 @@ int report(const Context &context, const QString &path, const BoardProfile &prof
                                    QStringLiteral("the board's flash is incomplete; flash it again"));
         if (result.bytesWritten > 0) parts.append(firmware::verificationSummary(result));
         parts += firmware::failureDetails(result);
-        return fail(context, ExitRefused, textAt(23) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
+        return fail(context, ExitRefused,
+                    textAt(Text::OperationFailed) + QLatin1Char(' ') + parts.join(QStringLiteral("; ")));
     }
     const auto hex = [](std::uint32_t address) { return QJsonValue(firmware::hexAddress(address)); };
     if (context.json)
@@ -148,7 +149,7 @@ int report(const Context &context, const QString &path, const BoardProfile &prof
                    {QStringLiteral("programMs"), result.programMs}});
     else
         printLine(QStringLiteral("%1 %2. %3 records; %4")
-                      .arg(textAt(24), textAt(103))
+                      .arg(textAt(Text::OperationCompleted), textAt(Text::EnabledRebootBoard))
                       .arg(result.recordsWritten)
                       .arg(firmware::verificationSummary(result)));
     return ExitOk;
@@ -170,7 +171,7 @@ int flash(Context &context) {
     // The whole file passes its check before anything reaches the board.
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(27), path));
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(Text::CannotReadFile), path));
     // Records may lie only where the update erases.
     const bool eeprom = parser.isSet(QStringLiteral("eeprom"));
     const QList<srec::Area> flash = firmware::erasedAreas(eeprom);
@@ -204,14 +205,15 @@ int flash(Context &context) {
                 const boardsteps::StepOutcome switched = boardsteps::switchToBootLoader(board.link);
                 if (switched != boardsteps::StepOutcome::Done) {
                     QString message = QStringLiteral("%1 (the switch into the boot loader was not confirmed)")
-                                          .arg(textAt(32));
+                                          .arg(textAt(Text::OperationFailedRetry));
                     if (switched == boardsteps::StepOutcome::RequestLeft)
-                        message += QLatin1Char(' ') + textAt(351);
+                        message += QLatin1Char(' ') + textAt(Text::BootLoaderRequestMayRemain);
                     return fail(context, ExitRefused, message);
                 }
             }
             note(QStringLiteral("%1; waiting for the boot loader")
-                     .arg(profile->switchesByCommand ? textAt(103) : textAt(229)));
+                     .arg(profile->switchesByCommand ? textAt(Text::EnabledRebootBoard)
+                                                     : textAt(Text::PutBoardInBootLoader)));
             waitForLoader = true;
         } else if (!backupPath.isEmpty()) {
             // The boot loader does not give the parameters.
@@ -222,7 +224,9 @@ int flash(Context &context) {
     }
     if (!awaitBootLoader(board.link, profile->probeAddress, waitForLoader ? kBootLoaderWaitMs : 0)) {
         if (StopSignals::raised()) return failInterrupted(context, QStringLiteral("nothing was erased"));
-        return fail(context, ExitLink, QStringLiteral("%1 (%2)").arg(textAt(226), context.link.name));
+        return fail(
+            context, ExitLink,
+            QStringLiteral("%1 (%2)").arg(textAt(Text::BoardUnreachableBootLoader), context.link.name));
     }
 
     firmware::Options options;

@@ -14,7 +14,7 @@ int identify(Context &context) {
                    {QStringLiteral("identity"), board.identity}});
         return ExitOk;
     }
-    const QStringList labels{textAt(96), textAt(97), textAt(98)};
+    const QStringList labels{textAt(Text::Model), textAt(Text::FirmwareVersion), textAt(Text::Revision)};
     qsizetype width = 0;
     for (const QString &label : labels)
         width = std::max(width, label.size());

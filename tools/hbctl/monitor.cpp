@@ -109,8 +109,9 @@ public:
         thread.wait();
         if (exit != ExitOk) return exit;
         if (m_unwritten > 0)
-            return fail(m_context, ExitUsage,
-                        QStringLiteral("%1 %2: %3").arg(textAt(308), m_csv).arg(m_unwritten));
+            return fail(
+                m_context, ExitUsage,
+                QStringLiteral("%1 %2: %3").arg(textAt(Text::LinesNotWritten), m_csv).arg(m_unwritten));
         if (!m_csv.isEmpty())
             note(QStringLiteral("%1 lines of the %2 board written to %3")
                      .arg(m_clock.linesTaken())
@@ -147,14 +148,15 @@ private:
         if (m_finished) return;
         finish(fail(m_context, ExitLink,
                     QStringLiteral("%1 (%2): no monitor value for %3 s")
-                        .arg(textAt(66), m_context.link.name)
+                        .arg(textAt(Text::NoResponseError), m_context.link.name)
                         .arg(m_silence.interval() / kSecondMs)));
     }
 
     void startRecording() {
         if (m_started || m_finished) return;
         if (m_seen.isEmpty()) {
-            finish(fail(m_context, ExitLink, QStringLiteral("%1 (%2)").arg(textAt(66), m_context.link.name)));
+            finish(fail(m_context, ExitLink,
+                        QStringLiteral("%1 (%2)").arg(textAt(Text::NoResponseError), m_context.link.name)));
             return;
         }
         m_started = true;
@@ -208,7 +210,7 @@ private:
 
     QString label(const MonitorFieldDef &def) const {
         // The set point's label names the range group in use, as on the page.
-        if (def.field == F::SetPoint) return textAt(m_hubaMode ? 247 : 130);
+        if (def.field == F::SetPoint) return textAt(m_hubaMode ? Text::HubaSet : Text::EncoderSet);
         return fieldName(def.name);
     }
 
@@ -343,7 +345,7 @@ int monitor(Context &context) {
     const bool hubaMode = readHubaMode(board);
     // A recording that cannot reach its file does not start.
     if (!csv.isEmpty() && !appendToRecording(csv, recordingHeader(board.model)))
-        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(93), csv));
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(Text::CannotWriteToFile), csv));
     return Monitor(context, board, hubaMode, {*interval * kSecondMs, duration, *maxSilence * kSecondMs, csv})
         .run();
 }

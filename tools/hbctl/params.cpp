@@ -55,7 +55,8 @@ std::optional<QList<paramfile::Line>> readParameterFile(const Context &context, 
     QFile file(path);
     std::optional<QList<paramfile::Line>> lines;
     if (file.open(QIODevice::ReadOnly)) lines = paramfile::parse(file.read(paramfile::kMaxFileBytes + 1));
-    if (!lines) exit = fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(27), path));
+    if (!lines)
+        exit = fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(Text::CannotReadFile), path));
     return lines;
 }
 
@@ -69,7 +70,8 @@ std::optional<paramfile::FileRows> rowsOfFile(const Context &context, const Boar
     for (const paramfile::Line &line : lines)
         if (const auto *m = std::get_if<paramfile::ModelLine>(&line); m && named.isEmpty()) named = m->name;
     exit = fail(context, ExitUsage,
-                QStringLiteral("%1: %2 (file %3, board %4)").arg(path, textAt(100), named, board.modelText));
+                QStringLiteral("%1: %2 (file %3, board %4)")
+                    .arg(path, textAt(Text::FileNotCompatible), named, board.modelText));
     return std::nullopt;
 }
 
@@ -122,7 +124,8 @@ std::optional<QList<RawValue>> readBoard(const Context &context, Board &board, i
     if (!silent) return raw;
     exit = fail(context, ExitLink,
                 QStringLiteral("%1 (%2): no answer for %3")
-                    .arg(textAt(66), context.link.name, parameterCode(descriptor(board.model, *silent))));
+                    .arg(textAt(Text::NoResponseError), context.link.name,
+                         parameterCode(descriptor(board.model, *silent))));
     return std::nullopt;
 }
 
@@ -143,7 +146,7 @@ int paramsRead(Context &context) {
         values.append(rowValue(descriptor(model, i), huba, *(*raw)[i]));
     if (!output.isEmpty() &&
         !paramfile::writeFile(output, paramfile::format(model, board.version, huba, values)))
-        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(92), output));
+        return fail(context, ExitUsage, QStringLiteral("%1 %2").arg(textAt(Text::FileWritingError), output));
 
     if (context.json) {
         QJsonArray parameters;
@@ -193,7 +196,7 @@ int paramsWrite(Context &context) {
         return fail(context, ExitUsage,
                     QStringLiteral("%1: %2 %3 %4")
                         .arg(path, parameterCode(descriptor(model, check.emptyRow)),
-                             rowName(model, file->hubaMode, check.emptyRow), textAt(83).toLower()));
+                             rowName(model, file->hubaMode, check.emptyRow), textAt(Text::Wrong).toLower()));
     if (!file->outOfRange.isEmpty()) {
         const int i = file->outOfRange.first();
         const ParameterDescriptor &d = descriptor(model, i);
@@ -228,12 +231,12 @@ int paramsWrite(Context &context) {
     if (!refused.isEmpty())
         return fail(context, ExitRefused,
                     QStringLiteral("%1: %2 (%3 of %4 board parameters); nothing stored")
-                        .arg(textAt(99), codes(model, refused))
+                        .arg(textAt(Text::ParametersNotCorrectlySet), codes(model, refused))
                         .arg(refused.size())
                         .arg(writes.size()));
     const bool store = context.parser.isSet(QStringLiteral("store"));
     if (store && !storeBoardParameters(board.link, retry::storeOnce))
-        return fail(context, ExitRefused, QStringLiteral("%1 (SAVEPAR)").arg(textAt(66)));
+        return fail(context, ExitRefused, QStringLiteral("%1 (SAVEPAR)").arg(textAt(Text::NoResponseError)));
 
     if (context.json)
         printJson({{QStringLiteral("file"), path},

@@ -49,7 +49,7 @@ inline const char *modelLine(RecordedModel model) {
 }
 
 inline QByteArray header(RecordedModel model) {
-    QByteArray text = QByteArray(modelLine(model)) + '\n' + textAt(33).toUtf8();
+    QByteArray text = QByteArray(modelLine(model)) + '\n' + textAt(Text::Date).toUtf8();
     for (const graphs::SeriesDef &def : graphs::seriesDefs(model))
         text += ';' + graphs::seriesName(def).toUtf8();
     return text + '\n';
@@ -69,9 +69,16 @@ inline QByteArray field(RecordedModel model, int column, qint64 j) {
     case graphs::SeriesKind::OnOff:
         return ((j / (1200 + 370 * column)) + column) % 2 ? "1" : "0";
     case graphs::SeriesKind::Text:
-        if (def.nameText == 129) return textAt(108 + int(cycle % 13)).toUtf8();               // stove states
-        if (def.nameText == 251) return cycle % 4 == 3 ? textAt(240).toUtf8() : QByteArray(); // alarms
-        return whole(800 + 100 * double(cycle % 5));                                          // set-point
+        // The stove states from "Stove Off" to "Stove On (maximum efficiency)" in turn, and an alarm
+        // now and then.
+        if (def.nameText == Text::StoveStatus) {
+            constexpr int first = static_cast<int>(Text::StoveOff);
+            constexpr int last = static_cast<int>(Text::StoveOnMaximumEfficiency);
+            return textAt(first + int(cycle % (last - first + 1))).toUtf8();
+        }
+        if (def.nameText == Text::Alarms)
+            return cycle % 4 == 3 ? textAt(Text::EndFuelAlarm).toUtf8() : QByteArray();
+        return whole(800 + 100 * double(cycle % 5)); // set-point
     case graphs::SeriesKind::Analogue:
         break;
     }
