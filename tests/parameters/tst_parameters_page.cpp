@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 using hbtest::BoxAnswerer;
+using hbtest::readFile;
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
 
@@ -147,10 +148,7 @@ class ParametersPageTest : public QObject {
         }
     }
     QString writeFile(const QByteArray &content) {
-        QFile file(sandbox->workPath() + QStringLiteral("/in.prm"));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-        return file.fileName();
+        return hbtest::writeFile(sandbox->workPath() + QStringLiteral("/in.prm"), content);
     }
     // Clicks "Compare with board" and hands the dialog, once it shows, to `act`, which must close it.
     void compare(const std::function<void(CompareDialog &)> &act) {
@@ -165,11 +163,6 @@ class ParametersPageTest : public QObject {
         poll.start(10);
         click("compareButton");
         QVERIFY(seen);
-    }
-    static QByteArray readFile(const QString &path) {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
     }
 
 private slots:
