@@ -44,6 +44,11 @@ QJsonObject json(const Result &r) {
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
+// The exit status and standard error of a run, as one text: "2 hbctl: ...\n", "0 " for a clean run.
+QString status(const Result &r) {
+    return QString::number(r.exit) + ' ' + r.err;
+}
+
 // The file that hbctl writes for what the simulator holds now: each row's board value as the row
 // shows it, in the group the board's selector chooses.
 QByteArray fileOfBoard(Simulator &sim, StoveModel model, const QString &firmware) {
@@ -138,8 +143,7 @@ private slots:
         };
         for (const auto &c : cases) {
             const Result r = hbctl(c.arguments);
-            QCOMPARE(r.exit, c.exit);
-            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QCOMPARE(status(r), QString::number(c.exit) + " hbctl: " + c.error + "\n");
             QVERIFY(r.out.isEmpty());
         }
         const Result r = hbctl({"--json", "--port", "COM17", "identify"});
@@ -154,9 +158,8 @@ private slots:
         Simulator silent({"--no-pacing", "--silent-after", "0"});
         QVERIFY(silent.ok());
         const Result s = hbctl({"identify"});
-        QCOMPARE(s.exit, 3);
-        QCOMPARE(s.err,
-                 QStringLiteral("hbctl: Communication error with the board (COM1). Make sure: the card is "
+        QCOMPARE(status(s),
+                 QStringLiteral("3 hbctl: Communication error with the board (COM1). Make sure: the card is "
                                 "powered; the board is connected; to disable the technical parameter "
                                 "\"enable sms modem\".\n"));
     }
@@ -301,22 +304,19 @@ private slots:
         for (const auto &c : cases) {
             writeFile(file, c.content);
             const Result r = hbctl({"params", "write", file, "--store"});
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QCOMPARE(status(r), "2 hbctl: " + c.error + "\n");
         }
         const Result missing = hbctl({"params", "diff", path("none.prm")});
-        QCOMPARE(missing.exit, 2);
-        QCOMPARE(missing.err, "hbctl: Impossible to read file " + path("none.prm") + "\n");
+        QCOMPARE(status(missing), "2 hbctl: Impossible to read file " + path("none.prm") + "\n");
         // A file with no value for any of the board's parameters has nothing to compare: status 2,
         // not "no differences".
         for (const QByteArray &empty :
              {QByteArray("MODEL=AIR - DUCTED\r\nHUBA=1\r\n"), QByteArray("PG99=1\r\n")}) {
             writeFile(file, empty);
             const Result r = hbctl({"--json", "params", "diff", file});
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + file +
-                                ": no value for any parameter of the AIR - DUCTED board, nothing to "
-                                "compare\n");
+            QCOMPARE(status(r), "2 hbctl: " + file +
+                                    ": no value for any parameter of the AIR - DUCTED board, nothing to "
+                                    "compare\n");
         }
         QVERIFY(!requests(sim).isEmpty());
         for (const QString &request : requests(sim))
@@ -339,9 +339,8 @@ private slots:
         writeFile(file, paramfile::format(StoveModel::Basic, "2.07", true,
                                           catalogueDefaults(StoveModel::Basic, true)));
         Result r = hbctl({"params", "write", file, "--store"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err,
-                 QStringLiteral("hbctl: One or more parameters are not correctly set: PG5 (1 of 38 board "
+        QCOMPARE(status(r),
+                 QStringLiteral("4 hbctl: One or more parameters are not correctly set: PG5 (1 of 38 board "
                                 "parameters); nothing stored\n"));
         std::vector<std::string> commands = board.commands();
         QCOMPARE(std::count(commands.begin(), commands.end(), "WRGENP05120"), 5); // all its attempts
@@ -358,8 +357,7 @@ private slots:
         });
         board.clear();
         r = hbctl({"params", "write", file, "--store"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err, QStringLiteral("hbctl: Non-response error (SAVEPAR)\n"));
+        QCOMPARE(status(r), QStringLiteral("4 hbctl: Non-response error (SAVEPAR)\n"));
         commands = board.commands();
         QCOMPARE(commands.back(), std::string("SAVEPAR"));
     }
@@ -371,8 +369,7 @@ private slots:
         QVERIFY(sim.ok());
         const QString csv = path("rec.csv");
         Result r = hbctl({"--json", "monitor", "--interval", "1", "--duration", "3", "--csv", csv});
-        QCOMPARE(r.exit, 0);
-        QVERIFY(r.err.isEmpty());
+        QCOMPARE(status(r), QStringLiteral("0 "));
         const QStringList header = recordingHeader(StoveModel::Basic).split('\n');
         const int columns = recordingColumns(StoveModel::Basic).size();
         QStringList lines = QString::fromUtf8(readFile(csv)).split('\n');
@@ -419,8 +416,7 @@ private slots:
 
         const QString unwritable = path("none/rec.csv");
         r = hbctl({"monitor", "--csv", unwritable});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, "hbctl: Impossible to write to file " + unwritable + "\n");
+        QCOMPARE(status(r), "2 hbctl: Impossible to write to file " + unwritable + "\n");
     }
 
     // The board falls silent during a recording (its SMS modem enabled): the values it no longer
@@ -476,8 +472,7 @@ private slots:
             Simulator panel({"--model", "water", "--bootloader", "--no-pacing"});
             QVERIFY(panel.ok());
             const Result r = hbctl({"--json", "flash", file, "--board", "text panel WATER/AIR"});
-            QCOMPARE(r.exit, 0);
-            QVERIFY(r.err.isEmpty());
+            QCOMPARE(status(r), QStringLiteral("0 "));
             const QJsonObject o = json(r);
             QCOMPARE(o.value("records").toInt(), 5);
             QCOMPARE(o.value("bytes").toInt(), 160);
@@ -493,8 +488,7 @@ private slots:
         const QByteArray parameters = fileOfBoard(basic, StoveModel::Basic, "2.07");
         const QString backup = path("before.prm");
         const Result r = hbctl({"flash", file, "--board", "basic", "--backup", backup});
-        QCOMPARE(r.exit, 0);
-        QVERIFY(r.err.isEmpty());
+        QCOMPARE(status(r), QStringLiteral("0 "));
         QCOMPARE(r.out,
                  QStringLiteral("Operation completed successfully! Enabled, reboot the board. 5 records; 160 "
                                 "bytes written: 144 read back equal, 16 not read back "
@@ -544,18 +538,15 @@ private slots:
         for (const auto &c : cases) {
             writeFile(file, c.content);
             const Result r = hbctl(QStringList{"flash", file, "--board", "text"} + c.options);
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + file + ": " + c.error + "\n");
+            QCOMPARE(status(r), "2 hbctl: " + file + ": " + c.error + "\n");
         }
         Result r = hbctl({"flash", path("none.mot"), "--board", "text"});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, "hbctl: Impossible to read file " + path("none.mot") + "\n");
+        QCOMPARE(status(r), "2 hbctl: Impossible to read file " + path("none.mot") + "\n");
         QVERIFY(requests(water).isEmpty());
 
         writeFile(file, good);
         r = hbctl({"flash", file, "--board", "Basic"});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, QStringLiteral("hbctl: the board on COM1 is WATER, not for a Basic board\n"));
+        QCOMPARE(status(r), QStringLiteral("2 hbctl: the board on COM1 is WATER, not for a Basic board\n"));
         for (const QString &request : requests(water))
             QCOMPARE(request, QStringLiteral("MODELLO"));
 
@@ -573,9 +564,8 @@ private slots:
         QCOMPARE(hbtest::control(loader, "wear 0x100"), QStringLiteral("ok wear 0x100"));
         writeFile(file, firmwareFile({{0x000100, admintest::Bytes(8, 0x0F)}}));
         r = hbctl({"flash", file, "--board", "TEXT"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err,
-                 QStringLiteral("hbctl: Operation failed! 8 bytes written: 7 read back equal, 0 not read "
+        QCOMPARE(status(r),
+                 QStringLiteral("4 hbctl: Operation failed! 8 bytes written: 7 read back equal, 0 not read "
                                 "back; Writing error counter: 1; First differing address: 0x000100\n"));
     }
 };

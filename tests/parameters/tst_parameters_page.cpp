@@ -282,23 +282,6 @@ private slots:
         QVERIFY(box(boot)->cleanText().isEmpty());
     }
 
-    void showRows() {
-        QVERIFY(openSimulated(StoveModel::Basic, {"set tec 4 6", "set gen 24 45", "set gen 46 50"}));
-        const int pt4 = position("PT4");
-        for (int i = 0; i < 4; ++i)
-            page->showButton(pt4 + i)->click();
-        // A value read at the range's minimum shows as a number, not as the box's special text.
-        QCOMPARE(
-            (QStringList{box(pt4)->text(), box(pt4 + 1)->text(), box(pt4 + 2)->text(), box(pt4 + 3)->text()}),
-            (QStringList{"0", "1", "1", "0"}));
-        page->showButton(position("PG24"))->click();
-        QCOMPARE(box("PG24")->text(), QStringLiteral("4.5"));
-        page->showButton(position("PG46"))->click();
-        QCOMPARE(box("PG46")->value(), -250.0);
-        QVERIFY(!page->isMarked(position("PG46")));
-        QVERIFY(answerer->seen.empty());
-    }
-
     // Failed reads show "ERR" until a value is read, typed or loaded; only failed reads do.
     void failedReadsShowErr() {
         FakeBoard fake(StoveModel::Basic);
