@@ -1,5 +1,5 @@
-// Opening the link and detecting the stove model: against the simulator, a silent board, boards
-// with unusual identities and ports that do not open; the setup page's port scan.
+// Opening the link and detecting the stove model: a silent board, boards with usual and unusual
+// identities and ports that do not open; the setup page's port scan.
 #include "app/settings.h"
 #include "app/texts.h"
 #include "board/serialthread.h"
@@ -57,23 +57,6 @@ private slots:
     }
     void init() { sandbox = new hbtest::CleanSlate; }
     void cleanup() { delete sandbox; }
-
-    void detectsWaterOnSimulator() {
-        hbsupport::Program program(
-            {"--model", "water", "--no-pacing", "--firmware", "01.23", "--revision", "150911"});
-        QVERIFY(program.ok());
-        BoxAnswerer answerer;
-        click(program.window(), "testHWToolButton");
-        QVERIFY(answerer.seen.empty());
-        QCOMPARE(program.session().model(), StoveModel::Water);
-        QCOMPARE(program.window().currentPage(), Page::TestHw);
-        QVERIFY(pagesBuilt(program));
-        QCOMPARE(program.thread().mode(), PollMode::Inputs);
-        QCOMPARE(labelText(program.window(), "modelValue"), QStringLiteral("WATER"));
-        QCOMPARE(labelText(program.window(), "versionValue"), QStringLiteral(" 1.23"));
-        QCOMPARE(labelText(program.window(), "revisionValueDebug"), QStringLiteral("15/09/11"));
-        QVERIFY(QApplication::overrideCursor() == nullptr);
-    }
 
     void silentBoardGivesCommunicationError() {
         ScriptedBoard board(1);

@@ -44,16 +44,6 @@ public slots:
     }
 };
 
-bool waitFor(const std::function<bool()> &condition, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms) return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 std::vector<std::string> firstN(const std::vector<std::string> &all, std::size_t n) {
     return std::vector<std::string>(all.begin(), all.begin() + std::min(n, all.size()));
 }
@@ -120,7 +110,7 @@ private slots:
         QFETCH(QList<int>, inputs);
         QFETCH(int, indexes);
         startThread(model, PollMode::Inputs);
-        QVERIFY(waitFor([&] { return receiver->inputs.size() >= 12; }));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->inputs.size() >= 12, 5000);
         QStringList got;
         for (const std::string &c : firstN(board->commands(), 12))
             got.append(QString::fromStdString(c));
@@ -130,7 +120,7 @@ private slots:
 
         board->clear();
         thread->setMode(PollMode::Monitor);
-        QVERIFY(waitFor([&] { return receiver->monitor.size() >= indexes + 1; }));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->monitor.size() >= indexes + 1, 5000);
         auto commands = board->commands();
         commands.erase(commands.begin(), std::find(commands.begin(), commands.end(), std::string("DEBUG01")));
         for (int i = 0; i <= indexes; ++i)
@@ -153,7 +143,7 @@ private slots:
         QVERIFY(board->commands().empty());
         // A model becoming known starts the polling without another mode change.
         thread->setModel(StoveModel::Water);
-        QVERIFY(waitFor([&] { return !board->commands().empty(); }, 2000));
+        QTRY_VERIFY_WITH_TIMEOUT(!board->commands().empty(), 2000);
     }
 
     // Every failed attempt waits longer: inputs 100, 150 .. 350 ms and give up after the seventh;
@@ -166,7 +156,7 @@ private slots:
             return boardReply(c);
         });
         startThread(StoveModel::Water, PollMode::Inputs);
-        QVERIFY(waitFor([&] { return receiver->inputs.size() >= 2; }, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->inputs.size() >= 2, 10000);
         // The attempts of the first run of `command`; the gaps between them base, base + step, ...
         const auto attempts = [&](const std::string &command, int base, int step) {
             const auto arrivals = board->arrivals();
@@ -188,7 +178,7 @@ private slots:
         QCOMPARE(receiver->inputs.at(0), (QPair<int, int>(1, 1)));
         QCOMPARE(receiver->inputs.at(1).first, 3); // input 2 skipped
         thread->setMode(PollMode::Monitor);
-        QVERIFY(waitFor([&] { return receiver->monitor.size() >= 1; }));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->monitor.size() >= 1, 5000);
         QCOMPARE(attempts("DEBUG01", 75, 50), 4);
         QCOMPARE(receiver->monitor.at(0).at(0), 1);
     }
@@ -201,10 +191,10 @@ private slots:
             return boardReply(c);
         });
         startThread(StoveModel::Water, PollMode::Inputs);
-        QVERIFY(waitFor([&] { return board->commands().size() >= 2; }));
+        QTRY_VERIFY_WITH_TIMEOUT(board->commands().size() >= 2, 5000);
         const std::size_t before = board->commands().size();
         thread->setMode(PollMode::Monitor);
-        QVERIFY(waitFor([&] { return receiver->monitor.size() >= 1; }));
+        QTRY_VERIFY_WITH_TIMEOUT(receiver->monitor.size() >= 1, 5000);
         const auto commands = board->commands();
         const auto debug = std::find(commands.begin(), commands.end(), std::string("DEBUG01"));
         QVERIFY(debug != commands.end());
@@ -225,7 +215,7 @@ private slots:
         board->setResponder([](const std::string &, int) { return std::nullopt; });
         const QList<bool> &silent = receiver->silent;
         startThread(StoveModel::Water, PollMode::Monitor); // 5 indexes, 7 attempts each
-        QVERIFY(waitFor([&] { return board->commands().size() >= 71; }, 90000));
+        QTRY_VERIFY_WITH_TIMEOUT(board->commands().size() >= 71, 90000);
         const auto arrivals = board->arrivals();
         for (std::size_t n : {35, 70})
             QCOMPARE(arrivals.at(n).command, std::string("DEBUG01"));
@@ -236,8 +226,8 @@ private slots:
                  qPrintable(QString::number(hbtest::gapMs(arrivals, 70))));
         QCOMPARE(silent, QList<bool>{true});
         board->setResponder([](const std::string &c, int) { return boardReply(c); });
-        QVERIFY(waitFor([&] { return !receiver->monitor.isEmpty(); }, 10000));
-        QVERIFY(waitFor([&] { return silent.size() == 2; }));
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver->monitor.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(silent.size() == 2, 5000);
         QCOMPARE(silent, (QList<bool>{true, false}));
     }
 
@@ -250,17 +240,17 @@ private slots:
         connect(thread, &SerialThread::boardSilent, receiver, &Receiver::onSilent);
         const QList<bool> &silent = receiver->silent;
         startThread(StoveModel::Water, PollMode::Inputs);
-        QVERIFY(waitFor([&] { return board->commands().size() >= 6; }));
+        QTRY_VERIFY_WITH_TIMEOUT(board->commands().size() >= 6, 5000);
         const auto closePort = [this] { link->exclusive([] { return (CloseComm(), 0); }); };
         closePort();
-        QVERIFY(waitFor([&] { return silent.size() == 1; }));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.size() == 1, 5000);
         QTest::qWait(200);
         QCOMPARE(link->exclusive([] { return OpenComm(0, 9600, 0, 20, 0, 2); }), 0);
         thread->setMode(PollMode::Monitor);
-        QVERIFY(waitFor([&] { return !receiver->monitor.isEmpty(); }, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!receiver->monitor.isEmpty(), 10000);
         QCOMPARE(silent, (QList<bool>{true, false})); // the new page starts afresh
         closePort();
-        QVERIFY(waitFor([&] { return silent.size() == 3; }));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.size() == 3, 5000);
         QTest::qWait(200);
         thread->requestStop();
         QVERIFY(thread->wait(10000));
@@ -269,7 +259,7 @@ private slots:
     void stopsPromptlyDuringTransaction() {
         board->setResponder([](const std::string &, int) { return std::nullopt; });
         startThread(StoveModel::Water, PollMode::Inputs);
-        QVERIFY(waitFor([&] { return !board->commands().empty(); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!board->commands().empty(), 5000);
         QElapsedTimer clock;
         clock.start();
         thread->requestStop();

@@ -1,23 +1,25 @@
 // The hbctl program as a script runs it: its output, its exit status and what reaches the board,
 // against the simulator, a scripted board and a scripted proxy.
 #include "app/texts.h"
+#include "child_process.h"
 #include "defaults.h"
 #include "helpers.h"
 #include "monitor/monitorvalues.h"
 #include "monitor/recording.h"
 #include "parameters/catalogue.h"
 #include "parameters/parameterfile.h"
-#include "tcp_peer.h"
+#include "simboard.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
-#include <iterator>
 
+using hbtest::readFile;
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
+using hbtest::writeFile;
 
 namespace {
 
@@ -42,6 +44,11 @@ QJsonObject json(const Result &r) {
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
+// The exit status and standard error of a run, as one text: "2 hbctl: ...\n", "0 " for a clean run.
+QString status(const Result &r) {
+    return QString::number(r.exit) + ' ' + r.err;
+}
+
 // The file that hbctl writes for what the simulator holds now: each row's board value as the row
 // shows it, in the group the board's selector chooses.
 QByteArray fileOfBoard(Simulator &sim, StoveModel model, const QString &firmware) {
@@ -56,59 +63,23 @@ QByteArray fileOfBoard(Simulator &sim, StoveModel model, const QString &firmware
     return paramfile::format(model, firmware, huba, values);
 }
 
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+using admintest::pattern;
+
+// A firmware file for the boot loader with these records.
+QByteArray firmwareFile(const std::vector<admintest::Block> &records) {
+    return QByteArray::fromStdString(admintest::motFile(records));
 }
 
-void writeAll(const QString &path, const QByteArray &content) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+// The program area (sectors 0 and 1) of the simulator's flash now, and after erasing it and writing
+// the records.
+admintest::Bytes programArea(Simulator &sim) {
+    const admintest::Bytes flash = sim.flash();
+    return admintest::Bytes(flash.begin(), flash.begin() + std::min<std::ptrdiff_t>(flash.size(), 0x20000));
 }
-
-// A firmware file for the boot loader: its header and end lines around S2 records with checksums.
-struct FirmwareRecord {
-    std::uint32_t address;
-    QByteArray data;
-};
-
-QByteArray firmwareFile(const QList<FirmwareRecord> &records) {
-    QByteArray text = "S0030000FC\r\n";
-    for (const FirmwareRecord &r : records) {
-        QByteArray fields;
-        fields.append(char(r.data.size() + 4)).append(char(r.address >> 16)).append(char(r.address >> 8));
-        fields.append(char(r.address)).append(r.data);
-        unsigned sum = 0;
-        for (char c : fields)
-            sum += std::uint8_t(c);
-        fields.append(char(~sum));
-        text += "S2" + fields.toHex().toUpper() + "\r\n";
-    }
-    return text + "S804000000FB\r\n";
-}
-
-// Reproducible bytes, never all 0xFF.
-QByteArray pattern(int size, int seed) {
-    QByteArray bytes(size, 0);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 37 + seed * 101) % 255);
-    return bytes;
-}
-
-// The program area (sectors 0 and 1) of the simulator's flash now.
-QByteArray programArea(Simulator &sim) {
-    constexpr std::size_t kProgramArea = 0x20000;
-    const std::vector<std::uint8_t> flash = sim.flash();
-    return QByteArray(reinterpret_cast<const char *>(flash.data()),
-                      qsizetype(std::min(flash.size(), kProgramArea)));
-}
-
-// The program area after erasing it and writing the records.
-QByteArray programmed(const QList<FirmwareRecord> &records) {
-    QByteArray image(0x20000, char(0xFF));
-    for (const FirmwareRecord &r : records)
-        image.replace(int(r.address), r.data.size(), r.data);
+admintest::Bytes programmed(const std::vector<admintest::Block> &records) {
+    admintest::Bytes image(0x20000, 0xFF);
+    for (const admintest::Block &r : records)
+        std::copy(r.data.begin(), r.data.end(), image.begin() + r.address);
     return image;
 }
 
@@ -172,8 +143,7 @@ private slots:
         };
         for (const auto &c : cases) {
             const Result r = hbctl(c.arguments);
-            QCOMPARE(r.exit, c.exit);
-            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QCOMPARE(status(r), QString::number(c.exit) + " hbctl: " + c.error + "\n");
             QVERIFY(r.out.isEmpty());
         }
         const Result r = hbctl({"--json", "--port", "COM17", "identify"});
@@ -188,9 +158,8 @@ private slots:
         Simulator silent({"--no-pacing", "--silent-after", "0"});
         QVERIFY(silent.ok());
         const Result s = hbctl({"identify"});
-        QCOMPARE(s.exit, 3);
-        QCOMPARE(s.err,
-                 QStringLiteral("hbctl: Communication error with the board (COM1). Make sure: the card is "
+        QCOMPARE(status(s),
+                 QStringLiteral("3 hbctl: Communication error with the board (COM1). Make sure: the card is "
                                 "powered; the board is connected; to disable the technical parameter "
                                 "\"enable sms modem\".\n"));
     }
@@ -215,48 +184,16 @@ private slots:
         QCOMPARE(o.value("identity").toString(), QStringLiteral("WATER      01.23150911"));
         QCOMPARE(o.value("port").toString(), path);
 
-        // A proxy that serves its COM3 with a board answering MODELLO only.
-        testsupport::TcpPeer proxy;
-        QVERIFY2(proxy.listening(), "port 1996 is taken");
-        std::atomic<int> openedPort{-1};
-        proxy.serve([&openedPort](testsupport::TcpPeer &peer, testsupport::Bytes &pending) {
-            static testsupport::Bytes reply;
-            while (!pending.empty()) {
-                const std::uint8_t kind = pending[0];
-                if (kind == 0x00 && pending.size() >= 18) {
-                    openedPort = pending[1];
-                    peer.write({0x00, pending[1], 0x00});
-                    pending.erase(pending.begin(), pending.begin() + 18);
-                } else if (kind == 0x01 && pending.size() >= 4 && pending.size() >= 4u + pending[2]) {
-                    const std::string data(pending.begin() + 4, pending.begin() + 4 + pending[2]);
-                    peer.write({0x01, pending[1], 0x00, pending[2], pending[3]});
-                    if (data == "MODELLO\r") {
-                        const std::string identity = "AIR-DUCT   02.07240315\r";
-                        reply.assign(identity.begin(), identity.end());
-                    }
-                    pending.erase(pending.begin(), pending.begin() + 4 + pending[2]);
-                } else if (kind == 0x02 && pending.size() >= 2) {
-                    // Sized at once: GCC 12 takes an insert after the header as out of bounds.
-                    testsupport::Bytes message(5 + reply.size());
-                    const std::uint8_t header[] = {0x02, pending[1], 0x00, std::uint8_t(reply.size()), 0x00};
-                    std::copy(reply.begin(), reply.end(),
-                              std::copy(std::begin(header), std::end(header), message.begin()));
-                    reply.clear();
-                    peer.write(message);
-                    pending.erase(pending.begin(), pending.begin() + 2);
-                } else if (kind == 0x03 && pending.size() >= 2) {
-                    peer.write({0x03});
-                    pending.erase(pending.begin(), pending.begin() + 2);
-                } else {
-                    return;
-                }
-            }
-        });
+        // Through the proxy server, which serves the simulator's terminal as whatever port is asked.
+        hbsupport::ChildProcess proxy(HB_PYROPROXY, {"--device", sim.path(), "--port", "0"});
+        const std::string listening = proxy.waitForError(" on 127.0.0.1:").value_or("");
+        QVERIFY2(!listening.empty(), proxy.errorText().c_str());
+        qputenv("PYROLINK_PROXY_PORT", QByteArray::fromStdString(listening.substr(listening.rfind(':') + 1)));
         r = hbctl({"--proxy", "127.0.0.1", "--port", "COM3", "identify"});
-        proxy.stop();
+        qunsetenv("PYROLINK_PROXY_PORT");
         QCOMPARE(r.exit, 0);
-        QCOMPARE(openedPort.load(), 2);
-        QVERIFY(r.out.startsWith("Model       AIR - DUCTED\n"));
+        QVERIFY(r.out.startsWith("Model       WATER\n"));
+        QVERIFY(proxy.waitForError("opened COM3 at 19200 baud"));
     }
 
     // A file read from the board writes back and compares equal; the board stores it on --store.
@@ -271,7 +208,7 @@ private slots:
         QCOMPARE(r.exit, 0);
         QVERIFY(r.out.isEmpty());
         QVERIFY(r.err.isEmpty()); // not a terminal: no progress
-        QCOMPARE(readAll(file), expected);
+        QCOMPARE(readFile(file), expected);
         QVERIFY(expected.contains("\r\nPG1=30\r\n"));
         QVERIFY(expected.contains("HUBA=1\r\n"));
         // One read per board parameter: the flags word PT4..PT7 once.
@@ -305,7 +242,7 @@ private slots:
         content.replace("\r\nPT5=1\r\n", "\r\nPT5=0\r\n");
         content.replace("\r\nPG3=45\r\n", "\r\n"); // a row the file lacks is not compared
         const QString file = path("changed.prm");
-        writeAll(file, content);
+        writeFile(file, content);
         Result r = hbctl({"--json", "params", "diff", file});
         QCOMPARE(r.exit, 1);
         QVERIFY(r.err.isEmpty());
@@ -365,24 +302,21 @@ private slots:
             {QByteArray("PG1=3\n\0\x01", 8), "Impossible to read file " + file},
         };
         for (const auto &c : cases) {
-            writeAll(file, c.content);
+            writeFile(file, c.content);
             const Result r = hbctl({"params", "write", file, "--store"});
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + c.error + "\n");
+            QCOMPARE(status(r), "2 hbctl: " + c.error + "\n");
         }
         const Result missing = hbctl({"params", "diff", path("none.prm")});
-        QCOMPARE(missing.exit, 2);
-        QCOMPARE(missing.err, "hbctl: Impossible to read file " + path("none.prm") + "\n");
+        QCOMPARE(status(missing), "2 hbctl: Impossible to read file " + path("none.prm") + "\n");
         // A file with no value for any of the board's parameters has nothing to compare: status 2,
         // not "no differences".
         for (const QByteArray &empty :
              {QByteArray("MODEL=AIR - DUCTED\r\nHUBA=1\r\n"), QByteArray("PG99=1\r\n")}) {
-            writeAll(file, empty);
+            writeFile(file, empty);
             const Result r = hbctl({"--json", "params", "diff", file});
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + file +
-                                ": no value for any parameter of the AIR - DUCTED board, nothing to "
-                                "compare\n");
+            QCOMPARE(status(r), "2 hbctl: " + file +
+                                    ": no value for any parameter of the AIR - DUCTED board, nothing to "
+                                    "compare\n");
         }
         QVERIFY(!requests(sim).isEmpty());
         for (const QString &request : requests(sim))
@@ -402,12 +336,11 @@ private slots:
             return std::nullopt;
         });
         const QString file = path("defaults.prm");
-        writeAll(file, paramfile::format(StoveModel::Basic, "2.07", true,
-                                         catalogueDefaults(StoveModel::Basic, true)));
+        writeFile(file, paramfile::format(StoveModel::Basic, "2.07", true,
+                                          catalogueDefaults(StoveModel::Basic, true)));
         Result r = hbctl({"params", "write", file, "--store"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err,
-                 QStringLiteral("hbctl: One or more parameters are not correctly set: PG5 (1 of 38 board "
+        QCOMPARE(status(r),
+                 QStringLiteral("4 hbctl: One or more parameters are not correctly set: PG5 (1 of 38 board "
                                 "parameters); nothing stored\n"));
         std::vector<std::string> commands = board.commands();
         QCOMPARE(std::count(commands.begin(), commands.end(), "WRGENP05120"), 5); // all its attempts
@@ -424,8 +357,7 @@ private slots:
         });
         board.clear();
         r = hbctl({"params", "write", file, "--store"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err, QStringLiteral("hbctl: Non-response error (SAVEPAR)\n"));
+        QCOMPARE(status(r), QStringLiteral("4 hbctl: Non-response error (SAVEPAR)\n"));
         commands = board.commands();
         QCOMPARE(commands.back(), std::string("SAVEPAR"));
     }
@@ -437,11 +369,10 @@ private slots:
         QVERIFY(sim.ok());
         const QString csv = path("rec.csv");
         Result r = hbctl({"--json", "monitor", "--interval", "1", "--duration", "3", "--csv", csv});
-        QCOMPARE(r.exit, 0);
-        QVERIFY(r.err.isEmpty());
+        QCOMPARE(status(r), QStringLiteral("0 "));
         const QStringList header = recordingHeader(StoveModel::Basic).split('\n');
         const int columns = recordingColumns(StoveModel::Basic).size();
-        QStringList lines = QString::fromUtf8(readAll(csv)).split('\n');
+        QStringList lines = QString::fromUtf8(readFile(csv)).split('\n');
         QCOMPARE(lines.size(), 2 + 3 + 1); // the last one empty: every line ends with a line feed
         QCOMPARE(lines.mid(0, 2), header.mid(0, 2));
         const QStringList json = r.out.split('\n', Qt::SkipEmptyParts);
@@ -477,7 +408,7 @@ private slots:
         QVERIFY2(table.contains(
                      QRegularExpression(R"(^\d\d/\d\d/\d{4}@\d\d:\d\d:\d\d\n  Smoke Temperature +\d+ )")),
                  qPrintable(table));
-        lines = QString::fromUtf8(readAll(csv)).split('\n');
+        lines = QString::fromUtf8(readFile(csv)).split('\n');
         QVERIFY(lines.size() >= 2 + 3 + 2 + 1 + 1);
         QCOMPARE(lines.mid(5, 2), header.mid(0, 2));
         QVERIFY(lines.last().isEmpty());
@@ -485,8 +416,7 @@ private slots:
 
         const QString unwritable = path("none/rec.csv");
         r = hbctl({"monitor", "--csv", unwritable});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, "hbctl: Impossible to write to file " + unwritable + "\n");
+        QCOMPARE(status(r), "2 hbctl: Impossible to write to file " + unwritable + "\n");
     }
 
     // The board falls silent during a recording (its SMS modem enabled): the values it no longer
@@ -500,7 +430,7 @@ private slots:
         monitor.start(HB_HBCTL,
                       {"--baud", "19200", "monitor", "--interval", "1", "--max-silence", "8", "--csv", csv});
         const auto dataLines = [&] {
-            QStringList lines = QString::fromUtf8(readAll(csv)).split('\n', Qt::SkipEmptyParts);
+            QStringList lines = QString::fromUtf8(readFile(csv)).split('\n', Qt::SkipEmptyParts);
             lines.removeIf([](const QString &line) { return !line.contains('@'); });
             return lines;
         };
@@ -531,19 +461,18 @@ private slots:
     // erased flash with the file's records. What lies above the board's verification limit is
     // written but not read back, and the report says so.
     void flashProgramsAndVerifies() {
-        const QList<FirmwareRecord> records{{0x000000, pattern(32, 1)},
-                                            {0x000020, pattern(32, 2)},
-                                            {0x0041F8, pattern(16, 3)},
-                                            {0x010000, pattern(64, 4)},
-                                            {0x014000, pattern(16, 5)}};
+        const std::vector<admintest::Block> records{{0x000000, pattern(32, 1)},
+                                                    {0x000020, pattern(32, 2)},
+                                                    {0x0041F8, pattern(16, 3)},
+                                                    {0x010000, pattern(64, 4)},
+                                                    {0x014000, pattern(16, 5)}};
         const QString file = path("fw.mot");
-        writeAll(file, firmwareFile(records));
+        writeFile(file, firmwareFile(records));
         {
             Simulator panel({"--model", "water", "--bootloader", "--no-pacing"});
             QVERIFY(panel.ok());
             const Result r = hbctl({"--json", "flash", file, "--board", "text panel WATER/AIR"});
-            QCOMPARE(r.exit, 0);
-            QVERIFY(r.err.isEmpty());
+            QCOMPARE(status(r), QStringLiteral("0 "));
             const QJsonObject o = json(r);
             QCOMPARE(o.value("records").toInt(), 5);
             QCOMPARE(o.value("bytes").toInt(), 160);
@@ -559,13 +488,12 @@ private slots:
         const QByteArray parameters = fileOfBoard(basic, StoveModel::Basic, "2.07");
         const QString backup = path("before.prm");
         const Result r = hbctl({"flash", file, "--board", "basic", "--backup", backup});
-        QCOMPARE(r.exit, 0);
-        QVERIFY(r.err.isEmpty());
+        QCOMPARE(status(r), QStringLiteral("0 "));
         QCOMPARE(r.out,
                  QStringLiteral("Operation completed successfully! Enabled, reboot the board. 5 records; 160 "
                                 "bytes written: 144 read back equal, 16 not read back "
                                 "(0x014000-0x01400F)\n"));
-        QCOMPARE(readAll(backup), parameters);
+        QCOMPARE(readFile(backup), parameters);
         QVERIFY(basic.control("status").starts_with("ok mode bootloader"));
         QCOMPARE(programArea(basic), programmed(records));
     }
@@ -608,20 +536,17 @@ private slots:
              {"--eeprom"}},
         };
         for (const auto &c : cases) {
-            writeAll(file, c.content);
+            writeFile(file, c.content);
             const Result r = hbctl(QStringList{"flash", file, "--board", "text"} + c.options);
-            QCOMPARE(r.exit, 2);
-            QCOMPARE(r.err, "hbctl: " + file + ": " + c.error + "\n");
+            QCOMPARE(status(r), "2 hbctl: " + file + ": " + c.error + "\n");
         }
         Result r = hbctl({"flash", path("none.mot"), "--board", "text"});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, "hbctl: Impossible to read file " + path("none.mot") + "\n");
+        QCOMPARE(status(r), "2 hbctl: Impossible to read file " + path("none.mot") + "\n");
         QVERIFY(requests(water).isEmpty());
 
-        writeAll(file, good);
+        writeFile(file, good);
         r = hbctl({"flash", file, "--board", "Basic"});
-        QCOMPARE(r.exit, 2);
-        QCOMPARE(r.err, QStringLiteral("hbctl: the board on COM1 is WATER, not for a Basic board\n"));
+        QCOMPARE(status(r), QStringLiteral("2 hbctl: the board on COM1 is WATER, not for a Basic board\n"));
         for (const QString &request : requests(water))
             QCOMPARE(request, QStringLiteral("MODELLO"));
 
@@ -637,11 +562,10 @@ private slots:
         Simulator loader({"--model", "water", "--bootloader", "--no-pacing"});
         QVERIFY(loader.ok());
         QCOMPARE(hbtest::control(loader, "wear 0x100"), QStringLiteral("ok wear 0x100"));
-        writeAll(file, firmwareFile({{0x000100, QByteArray(8, char(0x0F))}}));
+        writeFile(file, firmwareFile({{0x000100, admintest::Bytes(8, 0x0F)}}));
         r = hbctl({"flash", file, "--board", "TEXT"});
-        QCOMPARE(r.exit, 4);
-        QCOMPARE(r.err,
-                 QStringLiteral("hbctl: Operation failed! 8 bytes written: 7 read back equal, 0 not read "
+        QCOMPARE(status(r),
+                 QStringLiteral("4 hbctl: Operation failed! 8 bytes written: 7 read back equal, 0 not read "
                                 "back; Writing error counter: 1; First differing address: 0x000100\n"));
     }
 };

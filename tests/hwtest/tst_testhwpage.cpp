@@ -504,56 +504,6 @@ private slots:
         QVERIFY(!p.button("resistanceButton")->isChecked()); // the ended step never showed its value
     }
 
-    void simulatorFollowsThePage_data() {
-        QTest::addColumn<StoveModel>("model");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("BASIC") << StoveModel::Basic << QStringLiteral("basic");
-        QTest::newRow("WATER") << StoveModel::Water << QStringLiteral("water");
-        QTest::newRow("AIR - DUCTED") << StoveModel::AirDucted << QStringLiteral("air");
-    }
-    void simulatorFollowsThePage() {
-        QFETCH(StoveModel, model);
-        QFETCH(QString, name);
-        Simulator simulator({"--model", name.toStdString(), "--no-pacing"});
-        QVERIFY(simulator.ok());
-        BoardLink link;
-        QCOMPARE(link.open(kFastLine), 0);
-        Session session(link);
-        session.setModel(model);
-        TestHwPage page(session);
-        page.build();
-        page.enterTestMode();
-        QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode test")));
-
-        page.findChild<QAbstractButton *>(QStringLiteral("resistanceButton"))->click();
-        auto *extractor = page.findChild<QSlider *>(QStringLiteral("smokesExtractorSlider"));
-        extractor->setSliderDown(true);
-        extractor->setValue(150);
-        extractor->setSliderDown(false);
-        if (model == StoveModel::Basic)
-            page.findChild<QAbstractButton *>(QStringLiteral("redLedButton"))->click();
-        QCOMPARE(control(simulator, "outputs"),
-                 model == StoveModel::Basic ? QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 2")
-                                            : QStringLiteral("ok outputs 1 0 0 0 0 150 0 0 0 0 led 0"));
-
-        // During the automatic test the board's extractor follows each value the slider shows.
-        QStringList extractorSeen;
-        connect(extractor, &QSlider::valueChanged, this, [&](int value) {
-            extractorSeen << QString::number(value) + QLatin1Char('=') +
-                                 control(simulator, "outputs").section(QLatin1Char(' '), 7, 7);
-        });
-        page.automaticTestHW();
-        const QStringList expected = model == StoveModel::AirDucted
-                                         ? QStringList{QStringLiteral("20=20"), QStringLiteral("50=50"),
-                                                       QStringLiteral("100=100"), QStringLiteral("0=0")}
-                                         : QStringList{QStringLiteral("100=100"), QStringLiteral("200=200"),
-                                                       QStringLiteral("300=300"), QStringLiteral("0=0")};
-        QCOMPARE(extractorSeen, expected);
-        QCOMPARE(control(simulator, "outputs"), QStringLiteral("ok outputs 0 0 0 0 0 0 0 0 0 0 led 0"));
-        page.leaveTestMode();
-        QVERIFY(control(simulator, "status").startsWith(QStringLiteral("ok mode normal")));
-    }
-
     void windowEndsTheAutomaticTest() {
         CleanSlate slate;
         QSettings().setValue(settingkeys::baudRate, kFastLine.baudRate);

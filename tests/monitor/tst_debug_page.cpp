@@ -606,10 +606,7 @@ private slots:
         QVERIFY(loadLanguageFile(languageFilePath(QStringLiteral("Italiano"))));
         rig.page.applyTexts();
         QCOMPARE(window->windowTitle(), QStringLiteral("Andamento - WATER"));
-        QCOMPARE(window->pageButton()->text(), QStringLiteral("ANDAMENTO"));
-        QCOMPARE(view->spanButton(graphs::TrendView::Span::All)->text(), QStringLiteral("Tutto"));
         QCOMPARE(view->followButton()->text(), QStringLiteral("Segui"));
-        QCOMPARE(window->openInViewerButton()->text(), QStringLiteral("Apri nel visualizzatore"));
         QCOMPARE(shown->item(0)->text(), QStringLiteral("Temperatura fumi [°C]"));
         QCOMPARE(shown->count(), 18);
     }

@@ -91,9 +91,7 @@ TEST(Catalogue, ItalianUnits) {
     ASSERT_TRUE(parseLanguageText(file.readAll(), italian));
     const TextLookup text = [](Text entry) { return italian.value(static_cast<int>(entry)); };
     EXPECT_EQ(unitLabel(1, text), "[ore]");
-    EXPECT_EQ(unitLabel(9, text), "[cicli]");
     EXPECT_EQ(unitLabel(10, text), "[RPM]");
-    EXPECT_EQ(unitLabel(14, text), "[volte]");
     EXPECT_EQ(unitLabel(0, text), "");
     EXPECT_EQ(unitLabel(15, text), "");
     EXPECT_EQ(unitLabel(-1, text), "");

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 using hbtest::BoxAnswerer;
+using hbtest::readFile;
 using hbtest::ScriptedBoard;
 using hbtest::Simulator;
 
@@ -147,10 +148,7 @@ class ParametersPageTest : public QObject {
         }
     }
     QString writeFile(const QByteArray &content) {
-        QFile file(sandbox->workPath() + QStringLiteral("/in.prm"));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-        return file.fileName();
+        return hbtest::writeFile(sandbox->workPath() + QStringLiteral("/in.prm"), content);
     }
     // Clicks "Compare with board" and hands the dialog, once it shows, to `act`, which must close it.
     void compare(const std::function<void(CompareDialog &)> &act) {
@@ -165,11 +163,6 @@ class ParametersPageTest : public QObject {
         poll.start(10);
         click("compareButton");
         QVERIFY(seen);
-    }
-    static QByteArray readFile(const QString &path) {
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
     }
 
 private slots:
@@ -287,23 +280,6 @@ private slots:
         QCOMPARE(page->setButton(boot + 3)->styleSheet(), mark(255, 0, 0));
         page->fillPages(ParametersPage::FillMode::Reset);
         QVERIFY(box(boot)->cleanText().isEmpty());
-    }
-
-    void showRows() {
-        QVERIFY(openSimulated(StoveModel::Basic, {"set tec 4 6", "set gen 24 45", "set gen 46 50"}));
-        const int pt4 = position("PT4");
-        for (int i = 0; i < 4; ++i)
-            page->showButton(pt4 + i)->click();
-        // A value read at the range's minimum shows as a number, not as the box's special text.
-        QCOMPARE(
-            (QStringList{box(pt4)->text(), box(pt4 + 1)->text(), box(pt4 + 2)->text(), box(pt4 + 3)->text()}),
-            (QStringList{"0", "1", "1", "0"}));
-        page->showButton(position("PG24"))->click();
-        QCOMPARE(box("PG24")->text(), QStringLiteral("4.5"));
-        page->showButton(position("PG46"))->click();
-        QCOMPARE(box("PG46")->value(), -250.0);
-        QVERIFY(!page->isMarked(position("PG46")));
-        QVERIFY(answerer->seen.empty());
     }
 
     // Failed reads show "ERR" until a value is read, typed or loaded; only failed reads do.

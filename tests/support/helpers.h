@@ -62,6 +62,18 @@ inline void activate(const QObject &root, const char *box, const QString &text) 
     emit combo->textActivated(text);
 }
 
+// The whole content of a file (empty when it cannot be read).
+inline QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes `content` to a new file at `path`; the path, or nothing when the file could not be written.
+inline QString writeFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() ? path : QString();
+}
+
 // Settings in a private folder, and a private working folder (with or without "lang").
 class Sandbox {
 public:
@@ -77,9 +89,7 @@ public:
     QString workPath() const { return dir.filePath(QStringLiteral("work")); }
     void writeLanguage(const QString &name, const QByteArray &content) const {
         QDir(workPath()).mkpath(QStringLiteral("lang"));
-        QFile file(workPath() + QStringLiteral("/lang/") + name);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(!writeFile(workPath() + QStringLiteral("/lang/") + name, content).isEmpty());
     }
     // The program's own language files, English and Italian, in the working folder's "lang".
     void installShippedLanguages() const {
