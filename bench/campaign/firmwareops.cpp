@@ -231,7 +231,8 @@ bool runFirmware(Job &job) {
         bool success = false;
         if (!firmware::probeBootLoader(link, profile->probeAddress)) {
             reported += QStringLiteral("the boot loader does not answer");
-        } else if (const srec::CheckResult checked = srec::check(image.text, firmware::erasedAreas(false)); !checked.ok()) {
+        } else if (const srec::CheckResult checked = srec::check(image.text, firmware::erasedAreas(false));
+                   !checked.ok()) {
             reported += QStringLiteral("file refused (%1, line %2)")
                             .arg(QLatin1String(refusalName(checked.refusal)))
                             .arg(checked.line);

@@ -233,9 +233,8 @@ int main(int argc, char **argv) {
     std::map<QString, Figures> viewer;
     for (const auto &[size, lines] : sizes) {
         const QString file = folder + QStringLiteral("/water_%1.csv").arg(QLatin1String(size));
-        if (!QFile::exists(file) &&
-            !hbsupport::writeRecording(
-                file, {graphs::RecordedModel::Water, hbsupport::kDefaultStart, lines, 1})) {
+        if (!QFile::exists(file) && !hbsupport::writeRecording(file, {graphs::RecordedModel::Water,
+                                                                      hbsupport::kDefaultStart, lines, 1})) {
             std::fprintf(stderr, "bench_graphs: cannot write %s\n", qPrintable(file));
             return 2;
         }

@@ -27,6 +27,7 @@
 #include "monitor/monitortrend.h"
 #include "monitor/recording.h"
 #include "monitor/trendwindow.h"
+#include "program.h"
 #include "qtbench.h"
 #include "ui/hearthbench.h"
 
@@ -254,15 +255,12 @@ void runEventLoop(int ms) {
 }
 
 void cpu(int seconds, bool shown) {
-    bench::Simulator simulator({"--model", "water", "--baud", "115200", "--speed", "60"});
-    simulator.control("start");
     QSettings().setValue(settingkeys::baudRate, 115200);
-    BoardLink link;
-    Session session(link);
-    SerialThread thread(link);
-    HearthBench window(session, &thread);
+    hbsupport::Program program({"--model", "water", "--baud", "115200", "--speed", "60"});
+    program.simulator().control("start");
+    HearthBench &window = program.window();
     window.show();
-    window.findChild<QToolButton *>(QStringLiteral("debugToolButton"))->click();
+    program.click("debugToolButton");
     TrendWindow *trend = window.findChild<DebugPage *>()->trendWindow();
     if (shown) trend->pageButton()->click();
     runEventLoop(5000); // the first cycles: settle before measuring
@@ -284,8 +282,6 @@ void cpu(int seconds, bool shown) {
         "window %s: %lld triplets, one cycle every %.0f ms\n",
         100.0 * used / elapsed, elapsed, elapsed, shown ? "shown and following" : "hidden",
         static_cast<long long>(read), read > 0 ? elapsed * 1000.0 * 5 / double(read) : 0.0);
-    thread.requestStop();
-    thread.wait();
 }
 
 } // namespace

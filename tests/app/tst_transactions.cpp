@@ -218,8 +218,7 @@ private slots:
             }
         } serialAgain;
         if (proxy) {
-            server.emplace(HB_PYROPROXY,
-                           std::vector<std::string>{"--device", sim.path(), "--port", "0"});
+            server.emplace(HB_PYROPROXY, std::vector<std::string>{"--device", sim.path(), "--port", "0"});
             const std::string line = server->waitForError(" on 127.0.0.1:").value_or("");
             QVERIFY2(!line.empty(), server->errorText().c_str());
             qputenv("PYROLINK_PROXY_PORT", QByteArray::fromStdString(line.substr(line.rfind(':') + 1)));

@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using testsupport::Bytes;
 using hbsupport::ChildProcess;
+using testsupport::Bytes;
 
 namespace {
 
