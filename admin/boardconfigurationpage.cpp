@@ -232,11 +232,20 @@ void BoardConfigurationPage::updateFWSlot() {
                 // The technician stopped for want of a copy of the parameters.
             } else if (profile->switchesByCommand) {
                 boardsteps::StepOutcome switched;
+                bool inBootLoader = false;
                 {
                     WaitCursor cursor;
                     switched = runAside([&link] { return boardsteps::switchToBootLoader(link); }, kNoInput);
+                    // A board that does not take the text commands may already be in its boot loader
+                    // (an update that did not finish, or a switch whose confirmation was lost): one
+                    // probe tells, and the update then goes on from there.
+                    if (switched != boardsteps::StepOutcome::Done)
+                        inBootLoader = runAside(
+                            [&] { return firmware::probeBootLoader(link, profile->probeAddress); }, kNoInput);
                 }
-                if (switched == boardsteps::StepOutcome::Done) {
+                if (inBootLoader) {
+                    checkBootLoader(*profile);
+                } else if (switched == boardsteps::StepOutcome::Done) {
                     messages::warning(textAt(Text::Caution),
                                       QStringLiteral("%0 %1 %2")
                                           .arg(textAt(Text::BeforePressingOk),

@@ -496,6 +496,13 @@ private slots:
         QCOMPARE(readFile(backup), parameters);
         QVERIFY(basic.control("status").starts_with("ok mode bootloader"));
         QCOMPARE(programArea(basic), programmed(records));
+
+        // The store's reply lost: the board went into its boot loader all the same, and the probe
+        // that follows the unconfirmed switch finds it there.
+        Simulator lostReply({"--model", "basic", "--no-pacing", "--drop", "1", "--only", "SAVEPAR"});
+        QVERIFY(lostReply.ok());
+        QCOMPARE(status(hbctl({"flash", file, "--board", "basic"})), QStringLiteral("0 "));
+        QCOMPARE(programArea(lostReply), programmed(records));
     }
 
     // A file that fails the check reaches no board (status 2, the line and the reason named), nor

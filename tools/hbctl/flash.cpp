@@ -203,7 +203,9 @@ int flash(Context &context) {
                 if (const auto failed = saveParameters(context, board, backupPath)) return *failed;
             if (profile->switchesByCommand) {
                 const boardsteps::StepOutcome switched = boardsteps::switchToBootLoader(board.link);
-                if (switched != boardsteps::StepOutcome::Done) {
+                // Unconfirmed, the switch may still have happened (its reply lost): one probe tells.
+                if (switched != boardsteps::StepOutcome::Done &&
+                    !awaitBootLoader(board.link, profile->probeAddress, 0)) {
                     QString message = QStringLiteral("%1 (the switch into the boot loader was not confirmed)")
                                           .arg(textAt(Text::OperationFailedRetry));
                     if (switched == boardsteps::StepOutcome::RequestLeft)
