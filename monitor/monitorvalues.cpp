@@ -3,6 +3,7 @@
 #include "app/texts.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -175,13 +176,27 @@ using S = FieldShape;
 constexpr bool kRecorded = true;
 constexpr bool kShownOnly = false;
 
-constexpr MonitorFieldDef kBasicFields[] = {
+// The first two triplets (temperatures, power, speeds, cochlea time) are the same on every model.
+constexpr MonitorFieldDef kCommonFields[] = {
     {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
     {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
     {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
     {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
     {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
     {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+};
+
+// A model's table: the common fields, then the model's own.
+template <std::size_t N>
+constexpr std::array<MonitorFieldDef, std::size(kCommonFields) + N>
+afterCommonFields(const MonitorFieldDef (&own)[N]) {
+    std::array<MonitorFieldDef, std::size(kCommonFields) + N> all{};
+    std::copy(std::begin(kCommonFields), std::end(kCommonFields), all.begin());
+    std::copy(std::begin(own), std::end(own), all.begin() + std::size(kCommonFields));
+    return all;
+}
+
+constexpr auto kBasicFields = afterCommonFields({
     {F::Potentiometer, kRecorded, 2, 0, S::ValueWithDial, "potentiometer", {Text::Potentiometer}},
     {F::StateNumber, kShownOnly, 2, 1, S::Value, "stStove", {Text::StoveStatus}},
     {F::StateText, kRecorded, 2, 2, S::Wide, "stoveStatus", {Text::StoveStatus}},
@@ -191,15 +206,9 @@ constexpr MonitorFieldDef kBasicFields[] = {
     {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
     {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {Text::AveragePressure}},
     {F::Alarm, kRecorded, 4, 2, S::Wide, "alarmDisplaying", {Text::Alarms}},
-};
+});
 
-constexpr MonitorFieldDef kWaterFields[] = {
-    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
-    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
-    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
-    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
-    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
-    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+constexpr auto kWaterFields = afterCommonFields({
     {F::WaterProbe, kRecorded, 2, 2, S::Value, "waterProbe", {Text::WaterProbe}},
     {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {Text::StoveStatus}},
     {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {Text::StoveStatus}},
@@ -222,15 +231,9 @@ constexpr MonitorFieldDef kWaterFields[] = {
     {F::SanitaryPump, kRecorded, 6, 2, S::Lamp, "sanitaryPump", {Text::SanitaryPump}},
     {F::InstantPressure, kRecorded, 4, 0, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
     {F::AveragePressure, kRecorded, 4, 1, S::Value, "averagePressureReading", {Text::AveragePressure}},
-};
+});
 
-constexpr MonitorFieldDef kAirDuctedFields[] = {
-    {F::SmokeTemperature, kRecorded, 0, 0, S::Value, "tSmoke", {Text::SmokeTemperature}},
-    {F::AirTemperature, kRecorded, 0, 1, S::Value, "tAir", {Text::AirTemperature}},
-    {F::Power, kRecorded, 0, 2, S::Value, "potenz", {Text::Power}},
-    {F::FanSpeed, kRecorded, 1, 0, S::Value, "envFanSpeed", {Text::EnvironmentFanSpeed}},
-    {F::ExtractorSpeed, kRecorded, 1, 1, S::Value, "smokeExtrFan", {Text::SmokeExtractorSpeed}},
-    {F::CochleaTime, kRecorded, 1, 2, S::Value, "cochlea", {Text::CochleaOnTime}},
+constexpr auto kAirDuctedFields = afterCommonFields({
     {F::ProbeChannel1, kRecorded, 2, 2, S::Value, "probeChannel1", {Text::ProbeChannel1}},
     {F::StateNumber, kShownOnly, 2, 0, S::Value, "stStove", {Text::StoveStatus}},
     {F::StateText, kRecorded, 2, 1, S::Wide, "stoveStatus", {Text::StoveStatus}},
@@ -258,7 +261,7 @@ constexpr MonitorFieldDef kAirDuctedFields[] = {
     {F::Channel2, kRecorded, 3, 1, S::Value, "channel2", {Text::Channel2}},
     {F::InstantPressure, kRecorded, 4, 1, S::Value, "currentPressureReading", {Text::InstantaneousPressure}},
     {F::AveragePressure, kRecorded, 4, 2, S::Value, "averagePressureReading", {Text::AveragePressure}},
-};
+});
 
 } // namespace
 
