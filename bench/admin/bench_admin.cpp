@@ -4,6 +4,7 @@
 #include "admin/firmwareupdate.h"
 #include "admin/srecord.h"
 #include "bench.h"
+#include "quietupdate.h"
 
 #include <cstdio>
 
@@ -12,14 +13,6 @@ namespace {
 constexpr int kRecordBytes = 32;
 constexpr int kFrameData = 127; // data bytes per boot-loader frame
 constexpr int kHeader = 11;     // frame header; a frame with data adds the data and their checksum
-
-class Quiet : public firmware::Observer {
-public:
-    void erasing(int, int) override {}
-    void programming(int, int, qint64, qint64) override {}
-    void verificationError(int) override {}
-    bool cancelRequested() override { return false; }
-};
 
 bool run(int baud, int kib) {
     bench::Simulator board({"--model", "water", "--bootloader", "--baud", std::to_string(baud)});
@@ -33,7 +26,7 @@ bool run(int baud, int kib) {
     }
     firmware::Options options;
     options.verifyLimit = firmware::boardProfile(QStringLiteral("Touch Panel Water/Air"))->verifyLimit;
-    Quiet quiet;
+    bench::QuietUpdate quiet;
     const firmware::Result result = firmware::update(link, records, options, quiet);
     if (!result.success()) {
         std::printf("%6d baud: the update failed (outcome %d)\n", baud, int(result.outcome));

@@ -6,6 +6,7 @@
 #include "admin/firmwareupdate.h"
 #include "admin/srecord.h"
 #include "campaign.h"
+#include "quietupdate.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,14 +145,6 @@ QString flashDifferences(const QByteArray &flash, const Image &image) {
         .arg(first);
 }
 
-class Quiet : public firmware::Observer {
-public:
-    void erasing(int, int) override {}
-    void programming(int, int, qint64, qint64) override {}
-    void verificationError(int) override {}
-    bool cancelRequested() override { return false; }
-};
-
 const char *refusalName(srec::Refusal refusal) {
     switch (refusal) {
     case srec::Refusal::None:
@@ -239,7 +232,7 @@ bool runFirmware(Job &job) {
         } else {
             firmware::Options options;
             options.verifyLimit = profile->verifyLimit;
-            Quiet quiet;
+            bench::QuietUpdate quiet;
             const firmware::Result result = firmware::update(link, checked.records, options, quiet);
             success = result.success();
             reported += QStringLiteral("%1, %2 records written")

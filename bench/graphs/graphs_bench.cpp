@@ -38,16 +38,6 @@ using bench::threadCpuMs;
 constexpr double kBudgetMs = 60000;
 constexpr int kPanSteps = 20;
 
-// Offscreen windows paint only once the event loop has shown them.
-void waitExposed(QWidget *window) {
-    const auto start = bench::Clock::now();
-    while ((window->windowHandle() == nullptr || !window->windowHandle()->isExposed()) &&
-           bench::msSince(start) < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-}
-
 // Times repaints while zooming from the whole recording in to one pixel a step, then while panning
 // at five zoom levels, until `deadlineMs` after `start` runs out. Prints the percentiles.
 void measureRepaints(QGraphicsView *view, const std::function<void(double, double)> &zoomTo,
@@ -114,7 +104,7 @@ int runCase(const QString &mode, const QString &file) {
         std::printf("loaded=%.1f ", bench::msSince(start));
         window->grab();
         std::printf("first=%.1f peak=%ld ", bench::msSince(start), statusKiB("VmHWM:"));
-        waitExposed(window);
+        bench::waitExposed(window);
         graphs::GraphView *view = window->view();
         measureRepaints(
             view, [&](double scale, double anchor) { view->zoomTo(scale, anchor); }, [&] { view->fitAll(); },
@@ -145,7 +135,7 @@ int runCase(const QString &mode, const QString &file) {
     view.grab();
     std::printf("first=%.1f peak=%ld ", bench::msSince(start), statusKiB("VmHWM:"));
     std::fflush(stdout);
-    waitExposed(&view);
+    bench::waitExposed(&view);
     measureRepaints(
         &view,
         [&](double scale, double anchor) {

@@ -119,16 +119,6 @@ QString modelWord(StoveModel model) {
                                         : QStringLiteral("air");
 }
 
-// Offscreen windows paint only once the event loop has shown them.
-void waitExposed(QWidget *window) {
-    const auto start = bench::Clock::now();
-    while ((window->windowHandle() == nullptr || !window->windowHandle()->isExposed()) &&
-           bench::msSince(start) < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-}
-
 // One simulated cycle into the trend and the recording; `line` writes the recording's lines due.
 void cycle(SimulatedPolling &polling, MonitorTrend &trend, RecordFields &fields, StoveModel model,
            qint64 &nextTick, const std::function<void(qint64)> &line) {
@@ -228,7 +218,7 @@ void day(StoveModel model, const QString &folder) {
     view.setTrend(&live, QString());
     view.resize(920, 560);
     view.show();
-    waitExposed(&view);
+    bench::waitExposed(&view);
     for (int s = 0; s < graphs::TrendView::kSpans; ++s) {
         view.setSpan(graphs::TrendView::Span(s));
         std::vector<double> wall, cpu;

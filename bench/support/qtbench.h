@@ -11,7 +11,10 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -20,6 +23,16 @@ namespace bench {
 // Before the application: offscreen unless QT_QPA_PLATFORM says otherwise.
 inline void useOffscreen() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Offscreen windows paint only once the event loop has shown them: waits (at most 5 s) until it has.
+inline void waitExposed(QWidget *window) {
+    const auto start = Clock::now();
+    while ((window->windowHandle() == nullptr || !window->windowHandle()->isExposed()) &&
+           msSince(start) < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
 }
 
 // The program's identity and built-in texts, its settings in a scratch folder while this lives.
