@@ -97,40 +97,40 @@ void SerialThread::resetSilence() {
     }
 }
 
-SerialThread::Cycle SerialThread::pollInputs(StoveModel model) {
-    const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Inputs; };
-    const QList<unsigned short> inputs = polledInputs(model);
-    bool answered = false;
-    for (unsigned short input : inputs) {
+template <typename Attempt, typename Answered>
+SerialThread::Cycle SerialThread::pollCycle(PollMode mode, int count, const RetryPolicy &policy,
+                                            Attempt attempt, Answered answered) {
+    const auto current = [this, mode] { return !stopping() && m_mode.load() == mode; };
+    bool anyAnswered = false;
+    for (int i = 0; i < count; ++i) {
         if (!current()) return Cycle::Abandoned;
-        short value = 0;
         const bool ok = m_link.transact(
-            kInputPolicy, [&](int wait) { return readInput(input, &value, wait); }, current);
-        if (ok) emit testhwinputRead(static_cast<short>(input), value);
+            policy, [&](int wait) { return attempt(i, wait); }, current);
+        if (ok) answered(i);
         if (!ok && !current()) return Cycle::Abandoned; // the attempts were cut short, not refused
-        noteRead(ok, static_cast<int>(inputs.size()));
-        answered = answered || ok;
+        noteRead(ok, count);
+        anyAnswered = anyAnswered || ok;
     }
-    return answered ? Cycle::Answered : Cycle::Unanswered;
+    return anyAnswered ? Cycle::Answered : Cycle::Unanswered;
+}
+
+SerialThread::Cycle SerialThread::pollInputs(StoveModel model) {
+    const QList<unsigned short> inputs = polledInputs(model);
+    short value = 0;
+    return pollCycle(
+        PollMode::Inputs, static_cast<int>(inputs.size()), kInputPolicy,
+        [&](int i, int wait) { return readInput(inputs[i], &value, wait); },
+        [&](int i) { emit testhwinputRead(static_cast<short>(inputs[i]), value); });
 }
 
 SerialThread::Cycle SerialThread::pollMonitor(StoveModel model) {
-    const auto current = [this] { return !stopping() && m_mode.load() == PollMode::Monitor; };
-    const int count = monitorIndexCount(model);
-    bool answered = false;
-    for (int index = 1; index <= count; ++index) {
-        if (!current()) return Cycle::Abandoned;
-        short first = 0, second = 0, third = 0;
-        const auto attempt = [&](int wait) {
-            return readDebugValues(static_cast<unsigned short>(index), &first, &second, &third, wait);
-        };
-        const bool ok = m_link.transact(kMonitorPolicy, attempt, current);
-        if (ok) emit debugRead(static_cast<short>(index), first, second, third);
-        if (!ok && !current()) return Cycle::Abandoned;
-        noteRead(ok, count);
-        answered = answered || ok;
-    }
-    return answered ? Cycle::Answered : Cycle::Unanswered;
+    short first = 0, second = 0, third = 0;
+    return pollCycle(
+        PollMode::Monitor, monitorIndexCount(model), kMonitorPolicy,
+        [&](int i, int wait) {
+            return readDebugValues(static_cast<unsigned short>(i + 1), &first, &second, &third, wait);
+        },
+        [&](int i) { emit debugRead(static_cast<short>(i + 1), first, second, third); });
 }
 
 void SerialThread::waitForChange(unsigned seen, int ms) {

@@ -3,6 +3,7 @@
 // answer costs little: after a cycle without any answer the thread waits before the next one.
 #pragma once
 
+#include "board/retrypolicy.h"
 #include "board/stovemodel.h"
 
 #include <QThread>
@@ -56,6 +57,10 @@ private:
     bool stopping() const { return m_stop.load(); }
     Cycle pollInputs(StoveModel model);
     Cycle pollMonitor(StoveModel model);
+    // One cycle of `count` transactions while `mode` stays set: `attempt(i, wait)` is one attempt of
+    // transaction i, `answered(i)` follows each confirmed one.
+    template <typename Attempt, typename Answered>
+    Cycle pollCycle(PollMode mode, int count, const RetryPolicy &policy, Attempt attempt, Answered answered);
     // Notes whether one read was answered; `perCycle` is the number of reads in a cycle.
     void noteRead(bool answered, int perCycle);
     void resetSilence();
